@@ -1,0 +1,56 @@
+// Exports of app/: process entry, start-up state and the tray window.
+#pragma once
+
+#include "platform/win32.h"
+
+enum : DWORD {
+  PlatformUnsupported = 0,
+  PlatformWin95First = 1, // the first Windows 95 release
+  PlatformWin9x = 2,      // Windows 95 OSR2 and Windows 98
+  PlatformNT4 = 3,
+};
+
+// The tray icon's callback message, which also serves as its identifier.
+enum : UINT { TrayCallbackMessage = 1225 };
+
+// Class name and title of the hidden main window.
+extern const char MainWindowName[];
+
+// Start-up state, written before the message loop and only read afterwards.
+extern HINSTANCE AppInstance;     // module instance for resources
+extern DWORD PlatformClass;       // result of ClassifyPlatform
+extern DWORD DriverReady;         // display driver answered at start-up
+extern DWORD SwitchDriverPresent; // switch-capable driver generation
+extern char DriverKeyName[256];   // Windows 9x display class subkey, or ""
+extern WORD PanelWidth;           // LCD panel width, 0 when not known
+extern DWORD PanelIsVga;          // 640-pixel panel
+extern DWORD PanelIsSvga;         // 800 pixels or any unrecognised width
+extern DWORD PanelIsXga;          // 1024 pixels
+extern DWORD PanelIsSxga;         // 1200 or 1280 pixels
+extern HWND MainWindow;           // the hidden main window
+
+// Exports from startup.cpp.
+
+// Registers the main window class; returns its atom, 0 on failure.
+ATOM RegisterMainWindowClass(HINSTANCE instance);
+// Classifies the platform, probes the drivers, records the panel class and
+// creates the hidden window.  Returns 1, or 0 (after the unsupported-system
+// box, or when the window cannot be created).
+BOOL InitInstance(HINSTANCE instance);
+// Returns the PlatformClass value of the running system.
+DWORD ClassifyPlatform(void);
+// Sets exactly one panel class flag from PanelWidth.
+void SetPanelClass(void);
+
+// Exports from tray.cpp.
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
+                                LPARAM lParam);
+// Fills a fresh tray record and passes `operation` (NIM_ADD, NIM_DELETE) to
+// the shell; the shell's answer is not examined.
+void SetTrayIcon(HWND window, DWORD operation);
+// Handles TrayCallbackMessage: `wParam` the icon id, `lParam` the mouse
+// message.
+void OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam);
+// Opens the refresh-rate menu at the cursor, or names the missing driver.
+void OpenModeMenu(HWND window);

@@ -1,0 +1,218 @@
+// The hidden main window: its tray icon, the icon's mouse messages, the
+// refresh-rate menu and the commands chosen from it.
+#include "app/app.h"
+#include "driver/driver.h"
+#include "menu/menu.h"
+#include "modes/modes.h"
+#include "resources/resource.h"
+
+namespace {
+
+UINT TaskbarCreatedMessage; // Explorer's "TaskbarCreated", 0 if refused
+
+enum : DWORD { FirstCommand = 9000, LastCommand = 9014 };
+enum : int { TextSize = 255 };
+
+void LoadText(UINT id, char *buffer, int size) {
+  buffer[0] = 0;
+  LoadStringA(AppInstance, id, buffer, size);
+}
+
+// Converts like the C library's atol: leading white space, one optional
+// sign, then digits up to the first other character; no digits gives 0.
+// Wraps instead of overflowing: an absurd stored rate just matches no entry.
+DWORD ParseDecimal(const char *text) {
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+    ++text;
+  BOOL negative = *text == '-';
+  if (*text == '-' || *text == '+')
+    ++text;
+  DWORD value = 0;
+  for (; *text >= '0' && *text <= '9'; ++text)
+    value = value * 10 + static_cast<DWORD>(*text - '0');
+  return negative ? 0 - value : value;
+}
+
+// The legacy Windows 9x driver keeps no mode number of its own: the mode in
+// force is what the display settings say.  "-1" is how the Display control
+// panel stores "adapter default", which these drivers run at 60 Hz.
+void ReadLegacyWin9xMode(WORD *code, DWORD *refresh) {
+  DWORD stored = 0;
+  if (ReadRegistryByte(HKEY_CURRENT_CONFIG, "Display\\Settings",
+                       "CRTResolution", &stored))
+    *code = static_cast<WORD>(stored);
+  char text[256];
+  if (ReadRegistryString(HKEY_CURRENT_CONFIG, "Display\\Settings",
+                         "RefreshRate", text)) {
+    if (text[0] == '-' && text[1] == '1' && text[2] == 0)
+      *refresh = 60;
+    else
+      *refresh = ParseDecimal(text);
+  }
+}
+
+DWORD ScreenRefreshRate(void) {
+  HDC screen = GetDC(NULL);
+  if (screen == NULL)
+    return 0;
+  int hz = GetDeviceCaps(screen, VREFRESH);
+  ReleaseDC(NULL, screen);
+  return static_cast<DWORD>(hz);
+}
+
+void FindModeInForce(const DEVMODEA *desktop, WORD *code, DWORD *refresh) {
+  if (PlatformClass == PlatformWin9x || PlatformClass == PlatformNT4) {
+    if (SwitchDriverPresent) {
+      QueryCurrentCrtMode(code, refresh, desktop->dmBitsPerPel);
+    } else if (PlatformClass == PlatformWin9x) {
+      ReadLegacyWin9xMode(code, refresh);
+    } else {
+      GetModeNumber(code);
+      *refresh = ScreenRefreshRate();
+    }
+  }
+}
+
+const char *MissingDriverFile(void) {
+  if (PlatformClass == PlatformWin9x)
+    return SwitchDriverPresent ? "KqSWITCH.VXD" : "Kq_M1.VXD";
+  if (PlatformClass == PlatformNT4)
+    return "KqMINI.SYS";
+  return "Unknown OS";
+}
+
+void ShowMissingDriver(void) {
+  char caption[TextSize + 1];
+  char format[TextSize + 1];
+  char text[1024]; // wsprintfA writes at most 1024 bytes
+  LoadText(IDS_APP_TITLE, caption, TextSize);
+  LoadText(IDS_DRIVER_MISSING, format, TextSize);
+  wsprintfA(text, format, MissingDriverFile());
+  MessageBoxA(NULL, text, caption, MB_OK);
+}
+
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (wParam < FirstCommand || wParam > LastCommand)
+    return 0;
+  char caption[TextSize + 1];
+  char text[TextSize + 1];
+  LoadText(IDS_WARNING_CAPTION, caption, TextSize);
+  LoadText(IDS_DAMAGE_WARNING, text, TextSize);
+  if (MessageBoxA(NULL, text, caption, MB_ICONWARNING | MB_OKCANCEL) != IDOK)
+    return 0;
+
+  DWORD modeCode = 0;
+  DWORD refreshHz = 0;
+  if (!CommandToMode(static_cast<DWORD>(wParam), &modeCode, &refreshHz))
+    return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
+  if (ApplyRefreshChoice(static_cast<LONG>(modeCode),
+                         static_cast<LONG>(refreshHz)))
+    return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
+
+  char error[TextSize + 1];
+  LoadText(IDS_ERROR, error, TextSize);
+  MessageBoxA(NULL, error, error, MB_ICONERROR | MB_OK);
+  return 0;
+}
+
+} // namespace
+
+void SetTrayIcon(HWND window, DWORD operation) {
+  NOTIFYICONDATAA nid;
+  BYTE *raw = reinterpret_cast<BYTE *>(&nid);
+  for (DWORD i = 0; i < sizeof nid; ++i)
+    raw[i] = 0;
+  // The original shell of Windows 95 and NT 4.0 accepts only the first,
+  // 88-byte form of the record (on a 32-bit build); a larger cbSize makes
+  // it refuse the icon.
+  nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  nid.hWnd = window;
+  nid.uID = TrayCallbackMessage;
+  if (operation == NIM_ADD)
+    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  else if (operation == NIM_MODIFY)
+    nid.uFlags = NIF_ICON | NIF_TIP;
+  nid.uCallbackMessage = TrayCallbackMessage;
+  UINT icon = DriverReady ? IDI_DRIVER_READY : IDI_DRIVER_MISSING;
+  nid.hIcon = static_cast<HICON>(LoadImageA(AppInstance,
+                                            MAKEINTRESOURCEA(icon), IMAGE_ICON,
+                                            16, 16, LR_DEFAULTCOLOR));
+  // The first form's tip field is 64 bytes: at most 63 of text.
+  LoadStringA(AppInstance, IDS_APP_TITLE, nid.szTip, 64);
+  Shell_NotifyIconA(operation, &nid);
+  // The shell keeps its own copy of the image.
+  if (nid.hIcon != NULL)
+    DestroyIcon(nid.hIcon);
+}
+
+void OpenModeMenu(HWND window) {
+  if (!DriverReady) {
+    ShowMissingDriver();
+  } else {
+    WORD code = 0;
+    DWORD refresh = 0;
+    DEVMODEA desktop;
+    DescribeDesktop(&desktop);
+    RefreshDisplayState();
+    FindModeInForce(&desktop, &code, &refresh);
+    UpdateMenuAvailability(code, refresh, &desktop);
+
+    // A tray menu only closes when the user clicks elsewhere if its owner
+    // is the foreground window.
+    SetForegroundWindow(window);
+    POINT cursor = {0, 0};
+    GetCursorPos(&cursor);
+    TrackPopupMenu(MenuHandle, TPM_RIGHTALIGN | TPM_LEFTBUTTON, cursor.x,
+                   cursor.y, 0, window, NULL);
+  }
+  // Forces a task switch to the window so that the next click on the icon
+  // opens the menu at once instead of only closing the last one.
+  PostMessageA(window, WM_USER, 0, 0);
+}
+
+void OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (wParam != TrayCallbackMessage)
+    return;
+  switch (lParam) {
+  case WM_LBUTTONDOWN:
+  case WM_LBUTTONDBLCLK:
+  case WM_RBUTTONDOWN:
+    OpenModeMenu(window);
+    break;
+  case WM_RBUTTONDBLCLK:
+    ShellExecuteA(NULL, NULL, "RUNDLL32.EXE",
+                  "shell32.dll,Control_RunDLL desk.cpl", NULL, SW_SHOWNORMAL);
+    break;
+  default: // button-up messages and mouse moves
+    break;
+  }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
+                                LPARAM lParam) {
+  switch (message) {
+  case WM_CREATE:
+    // Explorer broadcasts "TaskbarCreated" when it restarts with an empty
+    // notification area; icons must then be added again.
+    TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    BuildRefreshMenu(window);
+    SetTrayIcon(window, NIM_ADD);
+    return 0;
+  case WM_DESTROY:
+    SetTrayIcon(window, NIM_DELETE);
+    DestroyRefreshMenu();
+    PostQuitMessage(0);
+    return 0;
+  case WM_COMMAND:
+    return OnCommand(window, wParam, lParam);
+  case TrayCallbackMessage:
+    OnTrayNotify(window, wParam, lParam);
+    return 0;
+  default:
+    if (TaskbarCreatedMessage != 0 && message == TaskbarCreatedMessage) {
+      SetTrayIcon(window, NIM_ADD);
+      return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+}

@@ -1,0 +1,114 @@
+// Controls of the simulated notebook, for the scenario runner and the tests.
+// The product never includes this file: it sees only the Win32 functions of
+// sim/win32.h.  Everything here configures, drives or inspects the
+// simulation from outside, as a test harness would a real machine.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sim/win32.h"
+
+// Puts every piece of simulated state back to a fresh notebook: Windows 98,
+// no switch device, a display driver that answers with all-zero state,
+// desktop 1024x768 at 16 bits and 60 Hz, an empty registry, no windows,
+// classes, menus or tray icons, no faults, no pending answers, empty
+// transcript, all counters 0.
+void SimReset();
+
+// Applies one scenario statement of the hardware, registry and fault kinds
+// ("os", "switch", "driver", "result", "reply", "attached", "desktop",
+// "value", "fail", ...).  Actions are not statements.  Returns false and sets
+// `error` for an unknown or malformed line.  Blank lines and '#' comments are
+// accepted and ignored.
+bool SimApplyStatement(const std::string &line, std::string *error);
+// Applies each line of `text` in turn; stops at the first bad one and
+// returns false with `error` naming its line number (1-based) and text.
+bool SimApplyScenario(const std::string &text, std::string *error);
+
+// Transcript: every event line the simulation produced, in order.
+// Returns the lines produced since the last call, each ending in '\n'.
+std::string SimTakeTranscript();
+// Appends a line of the caller's own (the runner's "apply", "exit", ...).
+void SimEmit(const std::string &line);
+// When set, each line is also written to `out` as it is produced.
+void SimSetEcho(FILE *out);
+
+// Called by GetMessageA whenever the thread's queue is empty.  The hook may
+// post messages or act directly; it returns false when nothing is left to
+// do, and GetMessageA then returns a quit message with wParam 0, as when
+// the session ends from outside.  Without a hook the queue's end is a quit.
+void SimSetIdleHook(std::function<bool()> hook);
+// Queues the answer to the next message box that asks a question
+// (MB_OKCANCEL): IDOK or IDCANCEL.  Boxes with only OK do not take one.
+void SimQueueAnswer(int answer);
+// The next TrackPopupMenu returns `command` as if the user chose it (only
+// when it is an enabled entry; otherwise the menu is dismissed).
+void SimQueueMenuChoice(UINT command);
+// Sends the registered "TaskbarCreated" message to every top-level window,
+// as Explorer does when it restarts.
+void SimBroadcastTaskbarCreated();
+
+// Accounting: what the program opened and has not released.
+struct SimOpenCounts {
+  int dc;     // CreateDCA and GetDC without DeleteDC / ReleaseDC
+  int key;    // RegOpenKeyExA without RegCloseKey
+  int device; // CreateFileA without CloseHandle
+  int menu;   // CreatePopupMenu without DestroyMenu
+};
+SimOpenCounts SimOpen();
+// "open dc=<n> key=<n> device=<n> menu=<n>"
+std::string SimOpenLine();
+
+// Fault injection.  `nth` 1 fails only the nth call from now on counted
+// since SimReset; 0 fails every call.  Unknown names are rejected.
+bool SimFailCall(const std::string &function, int nth);
+// Calls made to a simulated function since SimReset.
+int SimCallCount(const std::string &function);
+// Every simulated function that was called, with its count, in first-call
+// order.
+std::vector<std::pair<std::string, int>> SimCallCounts();
+// Every function name that SimFailCall accepts.
+std::vector<std::string> SimFunctionNames();
+
+// Inspection.
+// Reads a value of the simulated registry ("HKCC" or "HKLM"); false when
+// the key or value does not exist.
+bool SimRegistryGet(const std::string &root, const std::string &path,
+                    const std::string &name, DWORD *type, std::string *data);
+bool SimRegistryKeyExists(const std::string &root, const std::string &path);
+// The "menu <command> enabled|grayed[ checked]" lines of every entry of
+// `menu` that is not a separator, in menu order, each ending in '\n'.
+std::string SimMenuLines(HMENU menu);
+// Items of `menu` including separators (for layout checks): id, flags as
+// GetMenuState reports them, text.
+struct SimMenuItem {
+  UINT id;
+  UINT state;
+  std::string text;
+};
+std::vector<SimMenuItem> SimMenuItems(HMENU menu);
+// The simulated display driver's state as requests have left it.
+struct SimDriverState {
+  DWORD attached;
+  DWORD active;
+  DWORD mode;
+  DWORD refresh; // word 0 of the refresh-rate reply
+};
+SimDriverState SimDriver();
+// The desktop as GetDeviceCaps reports it now.
+struct SimDesktop {
+  int width, height, bpp, hz;
+};
+SimDesktop SimCurrentDesktop();
+// Tray icons shown now (added and not deleted).
+int SimTrayIconCount();
+
+// Texts: ANSI (code page 950) to UTF-8, and the transcript's quoting
+// ("..." with \" \\ \n escapes, other control bytes as \xNN).
+std::string SimAnsiToUtf8(const std::string &ansi);
+std::string SimUtf8ToAnsi(const std::string &utf8);
+std::string SimQuote(const std::string &utf8);

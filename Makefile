@@ -1,0 +1,109 @@
+# crtrate: the two commands a newcomer needs are `make run` and `make test`.
+#
+#   make deps    install missing build tools through apt (Debian)
+#   make build   configure and build build/win32, build/win64, build/native
+#   make test    build, then unit tests, golden scenarios, resource check
+#                and the release exe checks; ends with "N passed, M failed"
+#   make run     build, play scenarios/demo.scn in the simulated notebook,
+#                then name the release exe and its size
+#   make bless   rewrite scenarios/*.expected from the current runner
+#   make format  clang-format our C++ in place
+#   make clean   remove build/
+
+SHELL := /bin/bash
+.SHELLFLAGS := -eu -o pipefail -c
+
+PRESETS := win32 win64 native
+SIM := build/native/crtrate-sim
+EXE32 := build/win32/crtrate.exe
+EXE64 := build/win64/crtrate.exe
+CTEST_JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+# command:package pairs, and packages known by dpkg alone.
+DEPS_COMMANDS := cmake:cmake ninja:ninja-build g++:g++ \
+	i686-w64-mingw32-g++:g++-mingw-w64-i686 \
+	x86_64-w64-mingw32-g++:g++-mingw-w64-x86-64 \
+	i686-w64-mingw32-windres:binutils-mingw-w64 \
+	i686-w64-mingw32-objdump:binutils-mingw-w64 \
+	x86_64-w64-mingw32-objdump:binutils-mingw-w64 \
+	python3:python3 make:make
+DEPS_PACKAGES := googletest libgtest-dev
+
+FORMAT_DIRS := app driver menu modes platform sim tools tests
+
+.PHONY: all deps build configure test run bless format clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for pair in $(DEPS_COMMANDS); do \
+	  command -v "$${pair%%:*}" >/dev/null 2>&1 || missing="$$missing $${pair#*:}"; \
+	done; \
+	if command -v dpkg >/dev/null 2>&1; then \
+	  for pkg in $(DEPS_PACKAGES); do \
+	    dpkg -s "$$pkg" >/dev/null 2>&1 || missing="$$missing $$pkg"; \
+	  done; \
+	fi; \
+	missing=$$(tr ' ' '\n' <<<"$$missing" | sort -u | tr '\n' ' ' | sed 's/^ *//;s/ *$$//'); \
+	if [ -n "$$missing" ]; then \
+	  sudo=""; [ "$$(id -u)" -eq 0 ] || sudo=sudo; \
+	  echo "deps: installing $$missing"; \
+	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q; \
+	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+	    --no-install-recommends $$missing; \
+	fi
+
+# Configure a tree only when it has no build files yet; Ninja re-runs CMake
+# by itself when a CMakeLists.txt or a globbed directory changes.
+configure: deps
+	@for preset in $(PRESETS); do \
+	  if [ ! -f build/$$preset/build.ninja ]; then \
+	    cmake --preset $$preset; \
+	  fi; \
+	done
+
+build: configure
+	@for preset in $(PRESETS); do \
+	  echo "== build $$preset"; \
+	  cmake --build --preset $$preset; \
+	done
+	@echo "release exe: $(EXE32) ($$(stat -c %s $(EXE32)) bytes)"
+
+test: build
+	@passed=0; failed=0; log=$$(mktemp); trap 'rm -f "$$log"' EXIT; \
+	echo "== ctest (build/native): unit tests, golden scenarios, resources"; \
+	if ctest --test-dir build/native --output-on-failure --no-tests=error \
+	     -j $(CTEST_JOBS) 2>&1 | tee "$$log"; then :; fi; \
+	summary=$$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$$log" | tail -n 1 || true); \
+	if [ -n "$$summary" ]; then \
+	  total=$$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$$summary"); \
+	  bad=$$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$$summary"); \
+	  passed=$$((passed + total - bad)); failed=$$((failed + bad)); \
+	else \
+	  echo "ctest did not run to its summary"; failed=$$((failed + 1)); \
+	fi; \
+	echo "== exe checks"; \
+	if tools/check_exe.sh $(EXE32) --arch i686; then passed=$$((passed + 1)); \
+	else failed=$$((failed + 1)); fi; \
+	if tools/check_exe.sh $(EXE64) --arch x86_64; then passed=$$((passed + 1)); \
+	else failed=$$((failed + 1)); fi; \
+	echo "$$passed passed, $$failed failed"; \
+	[ "$$failed" -eq 0 ]
+
+run: build
+	@echo "== scenarios/demo.scn"
+	@$(SIM) scenarios/demo.scn
+	@echo "== release exe: $(EXE32), $$(stat -c %s $(EXE32)) bytes (i686);" \
+	  "$(EXE64), $$(stat -c %s $(EXE64)) bytes (x86_64)"
+
+bless: build
+	@tests/golden.sh --bless $(SIM) scenarios/*.scn
+	@echo "review the changes with: git diff scenarios/"
+
+format:
+	@files=$$(find $(FORMAT_DIRS) -type f \( -name '*.cpp' -o -name '*.h' \) 2>/dev/null); \
+	[ -z "$$files" ] || clang-format -i $$files
+
+clean:
+	rm -rf build

@@ -1,0 +1,293 @@
+#!/usr/bin/env python3
+"""Reads the resources back out of a built crtrate.exe and checks them.
+
+Usage: resources_check.py EXE STRINGS.DEF RESOURCE.H
+
+A small PE resource reader of its own (no icoutils needed).  Checks:
+  - every string of strings.def is in the string table, in language 1028,
+    with exactly its text, and the table holds nothing else;
+  - the ids 1-12 and 100-107 are all there;
+  - icon groups 8110 and 8115 exist (language 1028), each with a 32x32 and
+    a 16x16 image of 16 colours (4 bits, one plane) whose RT_ICON data is a
+    4-bit bitmap with the standard VGA palette and an AND mask.
+Exits 0 when all hold, 1 with one line per failure otherwise, 77 (skipped)
+when the exe does not exist.
+"""
+import os
+import re
+import struct
+import sys
+
+RT_ICON = 3
+RT_STRING = 6
+RT_GROUP_ICON = 14
+LANG_ZH_TW = 1028
+GROUPS = {8110: "IDI_DRIVER_READY", 8115: "IDI_DRIVER_MISSING"}
+EXPECTED_IDS = set(range(1, 13)) | set(range(100, 108))
+VGA_PALETTE = [
+    (0x00, 0x00, 0x00), (0x80, 0x00, 0x00), (0x00, 0x80, 0x00),
+    (0x80, 0x80, 0x00), (0x00, 0x00, 0x80), (0x80, 0x00, 0x80),
+    (0x00, 0x80, 0x80), (0xC0, 0xC0, 0xC0), (0x80, 0x80, 0x80),
+    (0xFF, 0x00, 0x00), (0x00, 0xFF, 0x00), (0xFF, 0xFF, 0x00),
+    (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF),
+    (0xFF, 0xFF, 0xFF),
+]
+
+
+class PeError(Exception):
+    pass
+
+
+class Pe:
+    """Just enough of a PE reader to walk the resource tree."""
+
+    def __init__(self, data):
+        self.data = data
+        if data[:2] != b"MZ":
+            raise PeError("no MZ header")
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise PeError("no PE signature")
+        machine, nsections, _, _, _, optsize, _ = struct.unpack_from(
+            "<HHIIIHH", data, pe + 4)
+        opt = pe + 24
+        magic = struct.unpack_from("<H", data, opt)[0]
+        if magic == 0x10B:
+            dirs = opt + 96
+        elif magic == 0x20B:
+            dirs = opt + 112
+        else:
+            raise PeError(f"unknown optional header magic {magic:#x}")
+        self.machine = machine
+        self.rsrc_rva, self.rsrc_size = struct.unpack_from("<II", data,
+                                                           dirs + 2 * 8)
+        self.sections = []
+        sec = opt + optsize
+        for i in range(nsections):
+            name, vsize, va, rawsize, rawptr = struct.unpack_from(
+                "<8sIIII", data, sec + 40 * i)
+            self.sections.append((va, max(vsize, rawsize), rawptr, rawsize))
+
+    def offset(self, rva):
+        for va, size, rawptr, rawsize in self.sections:
+            if va <= rva < va + size:
+                if rva - va >= rawsize:
+                    raise PeError(f"RVA {rva:#x} is not in the file")
+                return rawptr + (rva - va)
+        raise PeError(f"RVA {rva:#x} is in no section")
+
+    def resources(self):
+        """Returns {(type, name, lang): bytes}; names and types that are
+        strings come back as str."""
+        if not self.rsrc_rva:
+            raise PeError("no resource directory")
+        base = self.offset(self.rsrc_rva)
+        out = {}
+
+        def name_of(entry_name):
+            if entry_name & 0x80000000:
+                at = base + (entry_name & 0x7FFFFFFF)
+                length = struct.unpack_from("<H", self.data, at)[0]
+                return self.data[at + 2:at + 2 + 2 * length].decode(
+                    "utf-16-le")
+            return entry_name
+
+        def walk(at, path):
+            _, _, _, _, named, ids = struct.unpack_from("<IIHHHH", self.data,
+                                                        at)
+            for i in range(named + ids):
+                entry_name, target = struct.unpack_from(
+                    "<II", self.data, at + 16 + 8 * i)
+                key = path + (name_of(entry_name),)
+                if target & 0x80000000:
+                    if len(key) >= 3:
+                        raise PeError("resource tree deeper than 3 levels")
+                    walk(base + (target & 0x7FFFFFFF), key)
+                else:
+                    if len(key) != 3:
+                        raise PeError("resource leaf above level 3")
+                    rva, size, _, _ = struct.unpack_from(
+                        "<IIII", self.data, base + target)
+                    at_data = self.offset(rva)
+                    out[key] = self.data[at_data:at_data + size]
+
+        walk(base, ())
+        return out
+
+
+def c_string(literal):
+    """The text of a C string literal's inside (UTF-8 source)."""
+    out = []
+    i = 0
+    escapes = {"n": "\n", "t": "\t", "r": "\r", "\\": "\\", '"': '"',
+               "'": "'", "a": "\a", "0": "\0"}
+    while i < len(literal):
+        ch = literal[i]
+        if ch == "\\" and i + 1 < len(literal):
+            out.append(escapes.get(literal[i + 1], literal[i + 1]))
+            i += 2
+        else:
+            out.append(ch)
+            i += 1
+    return "".join(out)
+
+
+def read_expected(strings_def, resource_h):
+    with open(resource_h, encoding="utf-8") as f:
+        ids = {m.group(1): int(m.group(2), 0) for m in re.finditer(
+            r"^\s*#\s*define\s+(\w+)\s+(\w+)", f.read(), re.M)
+            if re.fullmatch(r"(0x[0-9a-fA-F]+|\d+)", m.group(2))}
+    with open(strings_def, encoding="utf-8") as f:
+        text = f.read()
+    text = re.sub(r"/\*.*?\*/", "", text, flags=re.S)
+    expected = {}
+    for m in re.finditer(r'CRTRATE_STRING\(\s*(\w+)\s*,\s*"((?:[^"\\]|\\.)*)"'
+                         r'\s*\)', text):
+        name = m.group(1)
+        if name not in ids:
+            raise PeError(f"strings.def names {name}, unknown to resource.h")
+        expected[ids[name]] = c_string(m.group(2))
+    return expected
+
+
+def string_table(resources, failures):
+    strings = {}
+    for (rtype, name, lang), data in resources.items():
+        if rtype != RT_STRING:
+            continue
+        if lang != LANG_ZH_TW:
+            failures.append(f"string block {name} is in language {lang}, "
+                            f"not {LANG_ZH_TW}")
+        at = 0
+        for i in range(16):
+            if at + 2 > len(data):
+                failures.append(f"string block {name} is cut short")
+                break
+            length = struct.unpack_from("<H", data, at)[0]
+            at += 2
+            if length:
+                sid = (name - 1) * 16 + i
+                strings[sid] = data[at:at + 2 * length].decode("utf-16-le")
+            at += 2 * length
+    return strings
+
+
+def check_icon_image(image, icon_id, want, label, failures):
+    if len(image) < 40 + 64:
+        failures.append(f"{label}: icon {icon_id} is too short")
+        return
+    (size, width, height, planes, bits, compression, _, _, _, used,
+     _) = struct.unpack_from("<IiiHHIIiiII", image, 0)
+    if (size, width, height, planes, bits, compression) != (40, want,
+                                                             2 * want, 1, 4, 0):
+        failures.append(
+            f"{label}: icon {icon_id} bitmap is {width}x{height // 2} "
+            f"{bits} bits {planes} planes (header {size}, compression "
+            f"{compression}), wanted {want}x{want} 4 bits 1 plane")
+        return
+    colours = used or 16
+    palette = [tuple(image[40 + 4 * i + k] for k in (2, 1, 0))
+               for i in range(colours)]
+    if palette != VGA_PALETTE:
+        failures.append(f"{label}: icon {icon_id} palette is not the "
+                        f"standard 16-colour VGA palette")
+    xor = ((want * 4 + 31) // 32) * 4 * want
+    mask = ((want + 31) // 32) * 4 * want
+    if len(image) != 40 + 4 * colours + xor + mask:
+        failures.append(f"{label}: icon {icon_id} holds {len(image)} bytes, "
+                        f"not bitmap + AND mask "
+                        f"({40 + 4 * colours + xor + mask})")
+
+
+def check_icons(resources, failures):
+    for group_id, label in GROUPS.items():
+        found = [(lang, data) for (t, n, lang), data in resources.items()
+                 if t == RT_GROUP_ICON and n == group_id]
+        if not found:
+            failures.append(f"icon group {group_id} ({label}) is missing")
+            continue
+        lang, data = found[0]
+        if lang != LANG_ZH_TW:
+            failures.append(f"icon group {group_id} is in language {lang}")
+        reserved, kind, count = struct.unpack_from("<HHH", data, 0)
+        if reserved != 0 or kind != 1 or len(data) != 6 + 14 * count:
+            failures.append(f"icon group {group_id} is malformed")
+            continue
+        sizes = {}
+        for i in range(count):
+            (width, height, colours, _, planes, bits, nbytes,
+             icon_id) = struct.unpack_from("<BBBBHHIH", data, 6 + 14 * i)
+            width = width or 256
+            height = height or 256
+            if width != height:
+                failures.append(f"{label}: image {icon_id} is {width}x"
+                                f"{height}")
+                continue
+            if (colours, planes, bits) != (16, 1, 4):
+                failures.append(
+                    f"{label}: {width}x{height} image has {colours} colours, "
+                    f"{planes} planes, {bits} bits, wanted 16 colours "
+                    f"(1 plane, 4 bits)")
+            images = [d for (t, n, _), d in resources.items()
+                      if t == RT_ICON and n == icon_id]
+            if not images:
+                failures.append(f"{label}: icon {icon_id} is missing")
+                continue
+            if len(images[0]) != nbytes:
+                failures.append(f"{label}: icon {icon_id} holds "
+                                f"{len(images[0])} bytes, group says "
+                                f"{nbytes}")
+            check_icon_image(images[0], icon_id, width, label, failures)
+            sizes[width] = icon_id
+        for want in (32, 16):
+            if want not in sizes:
+                failures.append(f"{label}: no {want}x{want} image")
+        print(f"icon group {group_id} ({label}): "
+              + ", ".join(f"{s}x{s}" for s in sorted(sizes, reverse=True)))
+
+
+def main(argv):
+    if len(argv) != 4:
+        print(__doc__.splitlines()[2], file=sys.stderr)
+        return 2
+    exe, strings_def, resource_h = argv[1:]
+    if not os.path.exists(exe):
+        print(f"resources_check: {exe} does not exist (build the win32 "
+              f"preset first); skipped")
+        return 77
+    failures = []
+    try:
+        expected = read_expected(strings_def, resource_h)
+        with open(exe, "rb") as f:
+            resources = Pe(f.read()).resources()
+    except (PeError, struct.error, OSError, UnicodeDecodeError) as e:
+        print(f"resources_check: {exe}: {e}")
+        return 1
+
+    missing_ids = EXPECTED_IDS - set(expected)
+    if missing_ids:
+        failures.append(f"strings.def lacks ids {sorted(missing_ids)}")
+    strings = string_table(resources, failures)
+    for sid in sorted(set(expected) | set(strings)):
+        if sid not in strings:
+            failures.append(f"string {sid} is missing from the exe")
+        elif sid not in expected:
+            failures.append(f"string {sid} ({strings[sid]!r}) is not in "
+                            f"strings.def")
+        elif strings[sid] != expected[sid]:
+            failures.append(f"string {sid} is {strings[sid]!r}, strings.def "
+                            f"says {expected[sid]!r}")
+    print(f"strings: {len(strings)} in language {LANG_ZH_TW}, "
+          f"{len(expected)} in strings.def")
+    check_icons(resources, failures)
+
+    for failure in failures:
+        print(f"FAIL: {failure}")
+    if failures:
+        return 1
+    print(f"resources_check: {exe}: all resources as expected")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,254 @@
+// Applying a menu choice on each platform and driver generation.
+#include "tests/test_support.h"
+
+using Lines = std::vector<std::string>;
+
+namespace {
+
+// Start-up state of a notebook, as InitInstance would have left it.
+void StartedAs(DWORD platform, DWORD switchDriver, const char *keyName) {
+  PlatformClass = platform;
+  SwitchDriverPresent = switchDriver;
+  DriverReady = 1;
+  std::strcpy(DriverKeyName, keyName);
+  PanelWidth = 1024;
+  SetPanelClass();
+}
+
+std::string Value(const char *root, const std::string &path,
+                  const char *name) {
+  DWORD type = 0;
+  std::string data;
+  if (!SimRegistryGet(root, path, name, &type, &data))
+    return "<missing>";
+  return std::to_string(type) + ":" + data;
+}
+
+const char Win9xKeys[] = "key HKCC \"Display\\\\Settings\"\n"
+                         "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
+                         "Class\\\\DISPLAY\\\\0001\\\\Default\"\n"
+                         "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
+                         "Class\\\\Display\\\\0001\\\\MODES\\\\16\\\\1024,768\"\n";
+const std::string DefaultKey =
+    "System\\CurrentControlSet\\Services\\Class\\DISPLAY\\0001\\Default";
+const std::string ModesKey = "System\\CurrentControlSet\\Services\\Class\\"
+                             "Display\\0001\\MODES\\16\\1024,768";
+
+} // namespace
+
+class Apply : public ::testing::Test {
+protected:
+  void SetUp() override {
+    FreshNotebook();
+    GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
+  }
+};
+
+TEST_F(Apply, SameImageByPanelRateModeAndDesktopHeight) {
+  const struct {
+    const char *panel;
+    LONG mode, hz;
+    DWORD height;
+    BOOL on;
+  } cases[] = {
+      {"svga", 5, 60, 480, TRUE},  {"svga", 5, 60, 600, TRUE},
+      {"svga", 5, 60, 768, FALSE}, {"svga", 8, 60, 768, TRUE},
+      {"svga", 8, 60, 600, FALSE}, {"svga", 6, 60, 600, FALSE},
+      {"svga", 10, 60, 1024, FALSE}, {"svga", 6, 72, 600, TRUE},
+      {"svga", 8, 100, 768, TRUE}, {"xga", 8, 60, 600, FALSE},
+      {"xga", 8, 60, 768, FALSE},  {"xga", 8, 75, 768, TRUE},
+      {"xga", 5, 60, 480, TRUE},   {"xga", 6, 60, 600, TRUE},
+      {"vga", 8, 60, 768, TRUE},   {"vga", 6, 60, 600, TRUE},
+      {"sxga", 8, 60, 768, TRUE},  {"sxga", 5, 60, 480, TRUE},
+  };
+  for (const auto &c : cases) {
+    std::string panel = c.panel;
+    PanelIsVga = panel == "vga";
+    PanelIsSvga = panel == "svga";
+    PanelIsXga = panel == "xga";
+    PanelIsSxga = panel == "sxga";
+    EXPECT_EQ(ChooseSameImage(c.mode, c.hz, c.height), c.on)
+        << c.panel << " mode " << c.mode << " " << c.hz << "Hz height "
+        << c.height;
+  }
+}
+
+TEST_F(Apply, Win9xLegacyStoresTheChoiceByteForByte) {
+  StartedAs(PlatformWin9x, 0, "0001");
+  GIVEN(Win9xKeys);
+  GIVEN(std::string("value HKLM \"") +
+        "System\\\\CurrentControlSet\\\\Services\\\\Class\\\\DISPLAY\\\\0001"
+        "\\\\Default\" \"RefreshRate\" sz \"72\"");
+  EXPECT_TRUE(ApplyRefreshChoice(8, 75));
+  EXPECT_EQ(Value("HKCC", "Display\\Settings", "CRTResolution"),
+            std::string("3:") + '\x08');
+  EXPECT_EQ(Value("HKCC", "Display\\Settings", "Pairlux_SameImage"), "1:ON");
+  EXPECT_EQ(Value("HKLM", ModesKey, "RefreshRate"), "1:75");
+  // Put back as read, now without the NUL the other writer had stored.
+  EXPECT_EQ(Value("HKLM", DefaultKey, "RefreshRate"), "1:72");
+  EXPECT_EQ(SimCurrentDesktop().hz, 75);
+  EXPECT_EQ(SimCurrentDesktop().width, 1024);
+  EXPECT_TRUE(TakeLines("escape 10").empty()) << "no mode number on 9x";
+  EXPECT_TRUE(OpenCountsAreZero());
+}
+
+TEST_F(Apply, Win9xLegacyDefaultRateFallsBackToSixty) {
+  StartedAs(PlatformWin9x, 0, "0001");
+  GIVEN(Win9xKeys);
+  EXPECT_TRUE(ApplyRefreshChoice(5, 60));
+  EXPECT_EQ(Value("HKLM", DefaultKey, "RefreshRate"), "1:60");
+  EXPECT_EQ(Value("HKLM", ModesKey, "RefreshRate"), "1:60");
+}
+
+TEST_F(Apply, Win9xLegacyStopsAtTheFirstFailedWrite) {
+  const struct {
+    const char *fault;
+    const char *crtResolution, *sameImage, *modeRate;
+  } cases[] = {
+      {"locked HKCC \"Display\\\\Settings\"", "<missing>", "<missing>",
+       "<missing>"},
+      {"fail RegSetValueExA 2", "3:\x06", "<missing>", "<missing>"},
+      {"fail RegSetValueExA 3", "3:\x06", "1:ON", "<missing>"},
+  };
+  for (const auto &c : cases) {
+    FreshNotebook();
+    GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
+    StartedAs(PlatformWin9x, 0, "0001");
+    GIVEN(Win9xKeys);
+    GIVEN(c.fault);
+    EXPECT_FALSE(ApplyRefreshChoice(6, 60)) << c.fault;
+    EXPECT_EQ(Value("HKCC", "Display\\Settings", "CRTResolution"),
+              c.crtResolution)
+        << c.fault;
+    EXPECT_EQ(Value("HKCC", "Display\\Settings", "Pairlux_SameImage"),
+              c.sameImage)
+        << c.fault;
+    EXPECT_EQ(Value("HKLM", ModesKey, "RefreshRate"), c.modeRate) << c.fault;
+    EXPECT_EQ(Value("HKLM", DefaultKey, "RefreshRate"), "<missing>")
+        << "default not written back: " << c.fault;
+    EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0) << c.fault;
+    EXPECT_TRUE(OpenCountsAreZero()) << c.fault;
+  }
+}
+
+TEST_F(Apply, Nt4LegacySucceedsOnlyOnDispChangeSuccessful) {
+  for (int result : {0, 1, -1, -2, -5}) {
+    FreshNotebook();
+    GIVEN("desktop 800 600 8 60\nattached 1\nactive 1\ncds-result " +
+          std::to_string(result));
+    StartedAs(PlatformNT4, 0, "");
+    EXPECT_EQ(ApplyRefreshChoice(6, 85), result == 0 ? TRUE : FALSE) << result;
+    EXPECT_EQ(TakeLines("cds "),
+              (Lines{"cds 0x40000001 800x600x8@85 -> " +
+                     std::to_string(result)}));
+  }
+}
+
+TEST_F(Apply, Nt4LegacyEnumerationStopsAtAModeOfTheSameDepthThatDiffers) {
+  GIVEN("modes 1024 768 16 85\n"    // same depth, differs: stop here
+        "modes 640 480 16 60\n");
+  StartedAs(PlatformNT4, 0, "");
+  EXPECT_TRUE(ApplyRefreshChoice(8, 75));
+  EXPECT_EQ(TakeLines("enum "), (Lines{"enum 0 -> ok"}));
+
+  FreshNotebook();
+  GIVEN("desktop 1024 768 16 60\nattached 1\nactive 1\n"
+        "modes 1024 768 8 60\n"     // other depth: go on
+        "modes 1024 768 16 75\n"    // the request itself: go on
+        "modes 800 600 16 75\n");   // same depth, differs: stop
+  StartedAs(PlatformNT4, 0, "");
+  EXPECT_TRUE(ApplyRefreshChoice(8, 75));
+  EXPECT_EQ(TakeLines("enum "),
+            (Lines{"enum 0 -> ok", "enum 1 -> ok", "enum 2 -> ok"}));
+
+  FreshNotebook();
+  GIVEN("desktop 1024 768 16 60\nattached 1\nactive 1\n"
+        "modes 1024 768 32 60\n");
+  StartedAs(PlatformNT4, 0, "");
+  EXPECT_TRUE(ApplyRefreshChoice(8, 75));
+  EXPECT_EQ(TakeLines("enum "), (Lines{"enum 0 -> ok", "enum 1 -> fail"}));
+}
+
+TEST_F(Apply, SwitchPathsSendModeThenRateInTheirOwnNumbering) {
+  const struct {
+    DWORD platform;
+    LONG mode, hz;
+    Lines escapes;
+    const char *cds;
+  } cases[] = {
+      {PlatformWin9x, 5, 72,
+       {"escape 10 6 -> 1", "escape 66 640 480 6 16 72 -> 1"},
+       "cds 0x00000001 1024x768x16@72 -> 0"},
+      {PlatformWin9x, 10, 60,
+       {"escape 10 15 -> 1", "escape 66 1280 1024 15 16 60 -> 1"},
+       "cds 0x00000001 1024x768x16@60 -> 0"},
+      {PlatformNT4, 6, 85,
+       {"escape 10 2 -> 1", "escape 66 800 600 2 16 85 -> 1"},
+       "cds 0x40000001 1024x768x16@85 -> 0"},
+      {PlatformNT4, 8, 70,
+       {"escape 10 3 -> 1", "escape 66 1024 768 3 16 70 -> 1"},
+       "cds 0x40000001 1024x768x16@70 -> 0"},
+  };
+  for (const auto &c : cases) {
+    FreshNotebook();
+    GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
+    StartedAs(c.platform, 1, "");
+    EXPECT_TRUE(ApplyRefreshChoice(c.mode, c.hz));
+    Lines lines = TakeLines();
+    Lines escapes, cds;
+    for (const std::string &line : lines) {
+      if (line.rfind("escape 10 ", 0) == 0 || line.rfind("escape 66 ", 0) == 0)
+        escapes.push_back(line);
+      if (line.rfind("cds ", 0) == 0)
+        cds.push_back(line);
+    }
+    EXPECT_EQ(escapes, c.escapes) << c.mode << " " << c.hz;
+    EXPECT_EQ(cds, Lines{c.cds}) << c.mode << " " << c.hz;
+  }
+}
+
+TEST_F(Apply, SwitchPathsIgnoreTheDriverAndDisplaySettingsResults) {
+  GIVEN("result 10 0\nresult 66 0\ncds-result -1");
+  StartedAs(PlatformWin9x, 1, "");
+  EXPECT_TRUE(ApplyRefreshChoice(6, 75));
+}
+
+TEST_F(Apply, IdleCrtIsSwitchedOnFirstOnEveryPlatform) {
+  for (DWORD platform : {PlatformWin95First, PlatformWin9x, PlatformNT4}) {
+    for (DWORD switchDriver : {0u, 1u}) {
+      FreshNotebook();
+      // No registry keys: the Windows 9x legacy path fails after this.
+      GIVEN("desktop 1024 768 16 60\nattached 3\nactive 2");
+      StartedAs(platform, switchDriver, "0001");
+      BOOL applied = ApplyRefreshChoice(8, 60);
+      Lines escapes = TakeLines("escape ");
+      ASSERT_GE(escapes.size(), 3u);
+      EXPECT_EQ(escapes[2], "escape 2 3 0 -> 1")
+          << "platform " << platform << " switch " << switchDriver;
+      EXPECT_EQ(SimDriver().active, 3u);
+      if (platform == PlatformWin95First ||
+          (platform == PlatformWin9x && !switchDriver))
+        EXPECT_FALSE(applied) << platform << " " << switchDriver;
+    }
+  }
+}
+
+TEST_F(Apply, ActiveOrAbsentCrtIsLeftAlone) {
+  for (const char *displays : {"attached 3\nactive 3", "attached 2\nactive 2",
+                               "attached 1\nactive 1"}) {
+    FreshNotebook();
+    GIVEN(displays);
+    StartedAs(PlatformNT4, 1, "");
+    ApplyRefreshChoice(8, 60);
+    for (const std::string &line : TakeLines("escape "))
+      EXPECT_NE(line.rfind("escape 2 ", 0), 0u) << displays;
+  }
+}
+
+TEST_F(Apply, UnmeasurableDesktopChangesNothing) {
+  GIVEN("fail GetDC");
+  StartedAs(PlatformNT4, 1, "");
+  EXPECT_FALSE(ApplyRefreshChoice(8, 60));
+  EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0);
+  EXPECT_TRUE(TakeLines("escape ").empty());
+}

@@ -1,0 +1,160 @@
+// The registry helpers against values as other writers leave them: with or
+// without a NUL, of the wrong type, empty, or too long.
+#include "tests/test_support.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+const char Key[] = "Display\\Settings";
+
+void Store(const std::string &kind, const std::string &data) {
+  GIVEN(std::string("value HKCC \"Display\\\\Settings\" \"V\" ") + kind + " " +
+        data);
+}
+
+} // namespace
+
+class Registry : public ::testing::Test {
+protected:
+  void SetUp() override { FreshNotebook(); }
+};
+
+TEST_F(Registry, ByteReadTakesTheFirstByteOfAnyType) {
+  const struct {
+    const char *kind, *data;
+    BOOL ok;
+    DWORD value;
+  } cases[] = {
+      {"binary", "08", TRUE, 8},
+      {"dword", "8", TRUE, 8},              // little-endian: first byte 8
+      {"sz", "\"6\"", TRUE, 54},            // the character '6'
+      {"binary", "ff 01", TRUE, 255},       // zero-extended
+      {"binary", "", FALSE, 0xDEAD},        // nothing to take
+      {"sz-bare", "\"\"", FALSE, 0xDEAD},   // zero length as text
+  };
+  for (const auto &c : cases) {
+    FreshNotebook();
+    Store(c.kind, c.data);
+    DWORD value = 0xDEAD;
+    EXPECT_EQ(ReadRegistryByte(HKEY_CURRENT_CONFIG, Key, "V", &value), c.ok)
+        << c.kind << " " << c.data;
+    EXPECT_EQ(value, c.value) << c.kind << " " << c.data;
+    EXPECT_TRUE(OpenCountsAreZero());
+  }
+}
+
+TEST_F(Registry, StringReadIsAlwaysTerminated) {
+  const std::string max(255, 'x');
+  const struct {
+    std::string kind, data;
+    BOOL ok;
+    std::string text;
+  } cases[] = {
+      {"sz-bare", "\"75\"", TRUE, "75"},  // no NUL stored
+      {"sz", "\"75\"", TRUE, "75"},       // NUL stored
+      {"sz-bare", "\"\"", TRUE, ""},      // zero length
+      {"sz-bare", "\"" + max + "\"", TRUE, max},
+      {"sz", "\"" + max + "\"", FALSE, "untouched"}, // 256 bytes with NUL
+      {"dword", "75", TRUE, "K"},         // type not checked: bytes 4b 00..
+  };
+  for (const auto &c : cases) {
+    FreshNotebook();
+    Store(c.kind, c.data);
+    char buffer[257];
+    std::fill(buffer, buffer + sizeof buffer, 'u');
+    std::strcpy(buffer, "untouched");
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_CONFIG, Key, "V", buffer), c.ok)
+        << c.kind << " " << c.data.size();
+    EXPECT_EQ(std::string(buffer), c.text) << c.kind << " " << c.data.size();
+    EXPECT_EQ(buffer[256], 'u') << "wrote past the 256-byte buffer";
+  }
+}
+
+TEST_F(Registry, ReadsFailOnMissingKeyOrValue) {
+  DWORD value = 7;
+  char text[256] = "kept";
+  EXPECT_FALSE(ReadRegistryByte(HKEY_CURRENT_CONFIG, Key, "V", &value));
+  EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_CONFIG, Key, "V", text));
+  GIVEN("key HKCC \"Display\\\\Settings\"");
+  EXPECT_FALSE(ReadRegistryByte(HKEY_CURRENT_CONFIG, Key, "V", &value));
+  EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_CONFIG, Key, "V", text));
+  EXPECT_EQ(value, 7u);
+  EXPECT_STREQ(text, "kept");
+  EXPECT_TRUE(OpenCountsAreZero());
+}
+
+TEST_F(Registry, WritesNeverCreateKeysAndRespectLocks) {
+  const BYTE one = 1;
+  EXPECT_FALSE(WriteRegistryValue(HKEY_CURRENT_CONFIG, Key, KEY_WRITE, "V",
+                                  REG_BINARY, &one, 1));
+  EXPECT_FALSE(SimRegistryKeyExists("HKCC", Key));
+
+  GIVEN("locked HKCC \"Display\\\\Settings\"");
+  EXPECT_FALSE(WriteRegistryValue(HKEY_CURRENT_CONFIG, Key, KEY_WRITE, "V",
+                                  REG_BINARY, &one, 1));
+  DWORD type = 0;
+  std::string data;
+  EXPECT_FALSE(SimRegistryGet("HKCC", Key, "V", &type, &data));
+
+  FreshNotebook();
+  GIVEN("key HKCC \"Display\\\\Settings\"");
+  EXPECT_TRUE(WriteRegistryValue(HKEY_CURRENT_CONFIG, Key, KEY_WRITE, "V",
+                                 REG_SZ, reinterpret_cast<const BYTE *>("ON"),
+                                 2));
+  ASSERT_TRUE(SimRegistryGet("HKCC", Key, "V", &type, &data));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(data, "ON") << "stored without a terminating NUL";
+  EXPECT_TRUE(OpenCountsAreZero());
+}
+
+TEST_F(Registry, ShowAllModesIsOnInAnyCaseAndForcedOtherwise) {
+  const char SwitchKey[] = "SOFTWARE\\Kq\\Switch";
+  const struct {
+    const char *stored; // NULL: value missing
+    BOOL readOk;
+    DWORD on;
+  } cases[] = {
+      {"\"ON\"", TRUE, 1},    {"\"on\"", TRUE, 1},   {"\"oN\"", TRUE, 1},
+      {"\"on \"", TRUE, 0},   {"\"OFF\"", TRUE, 0},  {"\"\"", TRUE, 0},
+      {nullptr, FALSE, 0},
+  };
+  for (const auto &c : cases) {
+    FreshNotebook();
+    if (c.stored)
+      GIVEN(std::string("value HKLM \"SOFTWARE\\\\Kq\\\\Switch\" "
+                        "\"ShowAllModes\" sz ") +
+            c.stored);
+    else
+      GIVEN("key HKLM \"SOFTWARE\\\\Kq\\\\Switch\"");
+    ShowAllModesOn = 1;
+    EXPECT_EQ(ReadShowAllModes(), c.readOk) << (c.stored ? c.stored : "-");
+    EXPECT_EQ(ShowAllModesOn, c.on) << (c.stored ? c.stored : "-");
+    ShowAllModesWanted = 1;
+    EXPECT_TRUE(WriteShowAllModes());
+    DWORD type = 0;
+    std::string data;
+    ASSERT_TRUE(SimRegistryGet("HKLM", SwitchKey, "ShowAllModes", &type,
+                               &data));
+    EXPECT_EQ(data, "ON");
+  }
+
+  FreshNotebook();
+  ShowAllModesWanted = 0;
+  GIVEN("key HKLM \"SOFTWARE\\\\Kq\\\\Switch\"");
+  EXPECT_TRUE(WriteShowAllModes());
+  DWORD type = 0;
+  std::string data;
+  ASSERT_TRUE(SimRegistryGet("HKLM", SwitchKey, "ShowAllModes", &type, &data));
+  EXPECT_EQ(data, "OFF");
+
+  FreshNotebook();
+  ShowAllModesOn = 1;
+  EXPECT_FALSE(ReadShowAllModes());
+  EXPECT_EQ(ShowAllModesOn, 0u);
+  ShowAllModesWanted = 1;
+  EXPECT_FALSE(WriteShowAllModes());
+  EXPECT_FALSE(SimRegistryKeyExists("HKLM", SwitchKey));
+  EXPECT_TRUE(OpenCountsAreZero());
+}

@@ -1,0 +1,66 @@
+// Shared set-up for tests that drive the product's procedures directly on
+// the simulated notebook.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "driver/driver.h"
+#include "menu/menu.h"
+#include "modes/modes.h"
+#include "sim/sim.h"
+
+// A fresh notebook and a product whose start-up state is all zero, as in a
+// process that has just been loaded.
+inline void FreshNotebook() {
+  SimReset();
+  AppInstance = reinterpret_cast<HINSTANCE>(0x400000);
+  PlatformClass = PlatformUnsupported;
+  DriverReady = SwitchDriverPresent = 0;
+  DriverKeyName[0] = 0;
+  PanelWidth = 0;
+  PanelIsVga = PanelIsSvga = PanelIsXga = PanelIsSxga = 0;
+  MainWindow = NULL;
+  CrtActive = CrtIdle = LcdActive = 0;
+  ShowAllModesOn = ShowAllModesWanted = 0;
+  MenuHandle = NULL;
+}
+
+// Applies scenario statements ("os nt4\nattached 3", ...) to the notebook.
+#define GIVEN(text)                                                            \
+  do {                                                                         \
+    std::string error_;                                                        \
+    ASSERT_TRUE(SimApplyScenario(text, &error_)) << error_;                    \
+  } while (0)
+
+// The transcript lines produced since the last call, without newlines.
+inline std::vector<std::string> TakeLines() {
+  std::vector<std::string> lines;
+  std::string text = SimTakeTranscript();
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+      end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Only the lines that start with `prefix` ("escape ", "regset ", ...).
+inline std::vector<std::string> TakeLines(const std::string &prefix) {
+  std::vector<std::string> picked;
+  for (const std::string &line : TakeLines())
+    if (line.compare(0, prefix.size(), prefix) == 0)
+      picked.push_back(line);
+  return picked;
+}
+
+inline bool OpenCountsAreZero() {
+  SimOpenCounts open = SimOpen();
+  return open.dc == 0 && open.key == 0 && open.device == 0 && open.menu == 0;
+}

@@ -48,6 +48,11 @@ void SimQueueAnswer(int answer);
 // The next TrackPopupMenu returns `command` as if the user chose it (only
 // when it is an enabled entry; otherwise the menu is dismissed).
 void SimQueueMenuChoice(UINT command);
+// Posts a message from outside the program (the shell's tray callback, a
+// quit from the session's end): the program's own PostMessageA is neither
+// counted nor subject to the fault table for it.  False for a window that
+// does not exist.
+bool SimPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Sends the registered "TaskbarCreated" message to every top-level window,
 // as Explorer does when it restarts.
 void SimBroadcastTaskbarCreated();
@@ -112,3 +117,7 @@ int SimTrayIconCount();
 std::string SimAnsiToUtf8(const std::string &ansi);
 std::string SimUtf8ToAnsi(const std::string &utf8);
 std::string SimQuote(const std::string &utf8);
+
+// The program's module handle, as the loader passes it to WinMain and the
+// resource functions recognise it.
+HINSTANCE SimInstance();

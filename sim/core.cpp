@@ -1,0 +1,298 @@
+// The simulation's backbone: the transcript, call counting and the fault
+// table, text conversion between code page 950 and UTF-8, and the reset and
+// accounting entry points of sim/sim.h.
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "sim/internal.h"
+
+namespace {
+
+// One function's injected failures.
+struct Fault {
+  bool every = false; // every call fails
+  std::set<int> nth;  // these call numbers (1-based) fail
+};
+
+// Transcript lines not yet taken by SimTakeTranscript.
+std::string pending;
+// Where lines are echoed as they are produced, or NULL.
+FILE *echo = nullptr;
+// Calls per function since reset, in first-call order.
+std::vector<std::pair<std::string, int>> calls;
+// Injected failures by function name.
+std::map<std::string, Fault> faults;
+
+// Every simulated Win32 function, as SimFailCall accepts them.
+const char *const kFunctions[] = {
+    "GetVersionExA",
+    "CreateFileA",
+    "DeviceIoControl",
+    "CloseHandle",
+    "lstrcmpiA",
+    "lstrlenA",
+    "RegisterClassA",
+    "CreateWindowExA",
+    "DestroyWindow",
+    "IsWindow",
+    "ShowWindow",
+    "UpdateWindow",
+    "FindWindowA",
+    "DefWindowProcA",
+    "GetMessageA",
+    "TranslateMessage",
+    "DispatchMessageA",
+    "PostMessageA",
+    "PostQuitMessage",
+    "RegisterWindowMessageA",
+    "SetForegroundWindow",
+    "GetCursorPos",
+    "CreatePopupMenu",
+    "AppendMenuA",
+    "DestroyMenu",
+    "SetMenu",
+    "EnableMenuItem",
+    "CheckMenuItem",
+    "GetMenuState",
+    "TrackPopupMenu",
+    "LoadStringA",
+    "LoadImageA",
+    "DestroyIcon",
+    "LoadCursorA",
+    "MessageBoxA",
+    "wsprintfA",
+    "EnumDisplaySettingsA",
+    "ChangeDisplaySettingsA",
+    "GetDC",
+    "ReleaseDC",
+    "CreateDCA",
+    "DeleteDC",
+    "ExtEscape",
+    "GetDeviceCaps",
+    "RegOpenKeyExA",
+    "RegQueryValueExA",
+    "RegSetValueExA",
+    "RegCloseKey",
+    "Shell_NotifyIconA",
+    "ShellExecuteA",
+};
+
+bool KnownFunction(const std::string &name) {
+  for (const char *known : kFunctions)
+    if (name == known)
+      return true;
+  return false;
+}
+
+// Runs `in` through iconv from `from` to `to`; a byte sequence that does not
+// convert is handed to `fallback`, which appends its replacement and
+// returns how many input bytes it consumed.
+template <typename Fallback>
+std::string Convert(const char *to, const char *from, const std::string &in,
+                    Fallback fallback) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == (iconv_t)-1)
+    return in;
+  std::string out;
+  size_t pos = 0;
+  while (pos < in.size()) {
+    char buffer[256];
+    char *src = const_cast<char *>(in.data()) + pos;
+    size_t srcLeft = in.size() - pos;
+    char *dst = buffer;
+    size_t dstLeft = sizeof buffer;
+    size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    out.append(buffer, dst - buffer);
+    pos = in.size() - srcLeft;
+    if (rc == (size_t)-1 && errno != E2BIG) {
+      pos += fallback(in, pos, &out);
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  iconv_close(cd);
+  return out;
+}
+
+// Length of the valid UTF-8 sequence at `s[i]`, or 0.
+size_t Utf8Length(const std::string &s, size_t i) {
+  unsigned char c = s[i];
+  size_t n = c < 0x80         ? 1
+             : (c >> 5) == 6  ? 2
+             : (c >> 4) == 14 ? 3
+             : (c >> 3) == 30 ? 4
+                              : 0;
+  if (n == 0 || (n > 1 && c < 0xC2) || i + n > s.size())
+    return 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+      return 0;
+  return n;
+}
+
+} // namespace
+
+namespace sim {
+
+bool Enter(const char *function) {
+  int count = 0;
+  for (auto &entry : calls)
+    if (entry.first == function)
+      count = ++entry.second;
+  if (count == 0) {
+    calls.emplace_back(function, 1);
+    count = 1;
+  }
+  auto fault = faults.find(function);
+  if (fault == faults.end())
+    return false;
+  return fault->second.every || fault->second.nth.count(count) != 0;
+}
+
+void Emit(const std::string &line) {
+  pending += line;
+  pending += '\n';
+  if (echo) {
+    fputs(line.c_str(), echo);
+    fputc('\n', echo);
+    fflush(echo);
+  }
+}
+
+std::string Format(const char *format, ...) {
+  char buffer[2048];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
+std::string Str(const char *text) { return text ? text : ""; }
+
+std::string QuoteAnsi(const std::string &ansi) {
+  return SimQuote(SimAnsiToUtf8(ansi));
+}
+
+bool SameName(const std::string &a, const std::string &b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (tolower(static_cast<unsigned char>(a[i])) !=
+        tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+void ResetCore() {
+  pending.clear();
+  calls.clear();
+  faults.clear();
+}
+
+} // namespace sim
+
+void SimReset() {
+  sim::ResetCore();
+  sim::ResetKernel();
+  sim::ResetGdi();
+  sim::ResetDisplay();
+  sim::ResetSwitch();
+  sim::ResetRegistry();
+  sim::ResetUser();
+  sim::ResetMenus();
+  sim::ResetResources();
+  sim::ResetShell();
+}
+
+std::string SimTakeTranscript() {
+  std::string taken;
+  taken.swap(pending);
+  return taken;
+}
+
+void SimEmit(const std::string &line) { sim::Emit(line); }
+
+void SimSetEcho(FILE *out) { echo = out; }
+
+bool SimFailCall(const std::string &function, int nth) {
+  if (!KnownFunction(function) || nth < 0)
+    return false;
+  Fault &fault = faults[function];
+  if (nth == 0)
+    fault.every = true;
+  else
+    fault.nth.insert(nth);
+  return true;
+}
+
+int SimCallCount(const std::string &function) {
+  for (const auto &entry : calls)
+    if (entry.first == function)
+      return entry.second;
+  return 0;
+}
+
+std::vector<std::pair<std::string, int>> SimCallCounts() { return calls; }
+
+std::vector<std::string> SimFunctionNames() {
+  return std::vector<std::string>(std::begin(kFunctions), std::end(kFunctions));
+}
+
+SimOpenCounts SimOpen() {
+  return {sim::DcOpenCount(), sim::KeyOpenCount(), sim::DeviceOpenCount(),
+          sim::MenuOpenCount()};
+}
+
+std::string SimOpenLine() {
+  SimOpenCounts open = SimOpen();
+  return sim::Format("open dc=%d key=%d device=%d menu=%d", open.dc, open.key,
+                     open.device, open.menu);
+}
+
+// Bytes that are not code page 950 pass through unchanged, so the quoting
+// below shows them as \xNN instead of losing them.
+std::string SimAnsiToUtf8(const std::string &ansi) {
+  return Convert("UTF-8", "CP950", ansi,
+                 [](const std::string &in, size_t pos, std::string *out) {
+                   *out += in[pos];
+                   return size_t(1);
+                 });
+}
+
+// A character code page 950 lacks becomes '?', as WideCharToMultiByte's
+// default character.
+std::string SimUtf8ToAnsi(const std::string &utf8) {
+  return Convert("CP950", "UTF-8", utf8,
+                 [](const std::string &in, size_t pos, std::string *out) {
+                   *out += '?';
+                   size_t n = Utf8Length(in, pos);
+                   return n ? n : size_t(1);
+                 });
+}
+
+std::string SimQuote(const std::string &utf8) {
+  std::string out = "\"";
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned char c = utf8[i];
+    size_t n = Utf8Length(utf8, i);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (n == 0 || c < 0x20 || c == 0x7F) {
+      out += sim::Format("\\x%02x", c);
+    } else {
+      out.append(utf8, i, n);
+      i += n;
+      continue;
+    }
+    ++i;
+  }
+  return out + "\"";
+}

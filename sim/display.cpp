@@ -1,0 +1,132 @@
+// The desktop's display settings: the mode in force as GetDeviceCaps sees
+// it, the list EnumDisplaySettingsA offers, and ChangeDisplaySettingsA.
+#include "sim/internal.h"
+
+namespace {
+
+// The CDS_TEST flag: check the mode without setting it.
+const DWORD kCdsTest = 0x00000002;
+
+// The desktop's mode in force.
+SimDesktop desktop;
+// The modes of the "modes" statements, in order; empty means the desktop
+// alone.
+std::vector<SimDesktop> modes;
+// What ChangeDisplaySettingsA answers.
+LONG cdsResult;
+
+bool ReadNumbers(const sim::Words &w, std::vector<long long> *values) {
+  for (size_t i = 1; i < w.size(); ++i) {
+    long long value;
+    if (!sim::ParseNumber(w[i], &value))
+      return false;
+    values->push_back(value);
+  }
+  return true;
+}
+
+std::string ModeText(const DEVMODEA *dm) {
+  if (!dm)
+    return "null";
+  return sim::Format("%ux%ux%u@%u", dm->dmPelsWidth, dm->dmPelsHeight,
+                     dm->dmBitsPerPel, dm->dmDisplayFrequency);
+}
+
+// Like the real call, only the fields named in dmFields are changed.
+void TakeMode(const DEVMODEA *dm) {
+  if (dm->dmFields & DM_PELSWIDTH)
+    desktop.width = static_cast<int>(dm->dmPelsWidth);
+  if (dm->dmFields & DM_PELSHEIGHT)
+    desktop.height = static_cast<int>(dm->dmPelsHeight);
+  if (dm->dmFields & DM_BITSPERPEL)
+    desktop.bpp = static_cast<int>(dm->dmBitsPerPel);
+  if (dm->dmFields & DM_DISPLAYFREQUENCY)
+    desktop.hz = static_cast<int>(dm->dmDisplayFrequency);
+}
+
+} // namespace
+
+namespace sim {
+
+void ResetDisplay() {
+  desktop = {1024, 768, 16, 60};
+  modes.clear();
+  cdsResult = DISP_CHANGE_SUCCESSFUL;
+}
+
+bool SetDisplay(const Words &w, std::string *error) {
+  std::vector<long long> v;
+  bool numbers = ReadNumbers(w, &v);
+  if (w[0].text == "cds-result") {
+    if (numbers && v.size() == 1) {
+      cdsResult = static_cast<LONG>(v[0]);
+      return true;
+    }
+    *error = "expected: cds-result <int>";
+    return false;
+  }
+  if (!numbers || v.size() != 4) {
+    *error = "expected: " + w[0].text + " <width> <height> <bpp> <hz>";
+    return false;
+  }
+  SimDesktop mode = {int(v[0]), int(v[1]), int(v[2]), int(v[3])};
+  if (w[0].text == "desktop")
+    desktop = mode;
+  else
+    modes.push_back(mode);
+  return true;
+}
+
+SimDesktop Desktop() { return desktop; }
+
+} // namespace sim
+
+SimDesktop SimCurrentDesktop() { return desktop; }
+
+int WINAPI GetDeviceCaps(HDC dc, int index) {
+  if (sim::Enter("GetDeviceCaps"))
+    return 0;
+  if (!sim::ValidDc(dc))
+    return 0;
+  switch (index) {
+  case HORZRES:
+    return desktop.width;
+  case VERTRES:
+    return desktop.height;
+  case BITSPIXEL:
+    return desktop.bpp;
+  case VREFRESH:
+    return desktop.hz;
+  }
+  return 0;
+}
+
+BOOL WINAPI EnumDisplaySettingsA(LPCSTR device, DWORD index, DEVMODEA *mode) {
+  if (sim::Enter("EnumDisplaySettingsA"))
+    return FALSE;
+  std::vector<SimDesktop> list = modes;
+  if (list.empty())
+    list.push_back(desktop);
+  bool ok = !device && mode && index < list.size();
+  sim::Emit(sim::Format("enum %u -> %s", index, ok ? "ok" : "fail"));
+  if (!ok)
+    return FALSE;
+  const SimDesktop &m = list[index];
+  mode->dmFields =
+      DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+  mode->dmBitsPerPel = static_cast<DWORD>(m.bpp);
+  mode->dmPelsWidth = static_cast<DWORD>(m.width);
+  mode->dmPelsHeight = static_cast<DWORD>(m.height);
+  mode->dmDisplayFrequency = static_cast<DWORD>(m.hz);
+  return TRUE;
+}
+
+LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
+  if (sim::Enter("ChangeDisplaySettingsA"))
+    return DISP_CHANGE_FAILED;
+  sim::Emit(sim::Format("cds 0x%08x %s -> %d", flags, ModeText(mode).c_str(),
+                        cdsResult));
+  if (cdsResult == DISP_CHANGE_SUCCESSFUL && mode && !(flags & kCdsTest))
+    TakeMode(mode);
+  return cdsResult;
+}

@@ -1,0 +1,166 @@
+// wsprintfA with USER32's rules: no floating point, no '*' widths, the 'l'
+// and 'h' size prefixes naming 32- and 16-bit arguments, a NULL string
+// shown as "(null)", and at most 1024 bytes written including the NUL.
+#include <cstdarg>
+#include <cstring>
+
+#include "sim/internal.h"
+
+namespace {
+
+const size_t kLimit = 1024;
+
+// One conversion's flags, width, precision and size prefix.
+struct Spec {
+  bool left = false;      // '-': pad on the right
+  bool alternate = false; // '#': "0x" before hexadecimal
+  bool zero = false;      // '0': pad numbers with zeros
+  int width = 0;          // minimum field width
+  int precision = -1;     // minimum digits, or maximum characters of %s
+  char size = 0;          // 'h', 'l' or 0
+};
+
+void Pad(std::string *out, const Spec &spec, std::string body,
+         const std::string &sign) {
+  size_t used = body.size() + sign.size();
+  size_t fill = spec.width > 0 && size_t(spec.width) > used
+                    ? size_t(spec.width) - used
+                    : 0;
+  if (spec.left)
+    *out += sign + body + std::string(fill, ' ');
+  else if (spec.zero)
+    *out += sign + std::string(fill, '0') + body;
+  else
+    *out += std::string(fill, ' ') + sign + body;
+}
+
+void Number(std::string *out, Spec spec, unsigned long value, bool negative,
+            char type) {
+  const char *digits = type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+  unsigned base = (type == 'x' || type == 'X') ? 16 : 10;
+  std::string body;
+  do {
+    body.insert(body.begin(), digits[value % base]);
+    value /= base;
+  } while (value);
+  if (spec.precision >= 0) {
+    if (size_t(spec.precision) > body.size())
+      body.insert(0, spec.precision - body.size(), '0');
+    spec.zero = false;
+  }
+  std::string sign = negative ? "-" : "";
+  if (spec.alternate && base == 16)
+    sign += type == 'X' ? "0X" : "0x";
+  Pad(out, spec, body, sign);
+}
+
+// A 16-bit string for %ls / %S; characters beyond ASCII become '?'.
+std::string Narrow(const WORD *wide) {
+  if (!wide)
+    return "(null)";
+  std::string text;
+  for (; wide && *wide; ++wide)
+    text += *wide < 0x80 ? static_cast<char>(*wide) : '?';
+  return text;
+}
+
+std::string NarrowOrNull(const char *text) { return text ? text : "(null)"; }
+
+void Convert(std::string *out, const Spec &spec, char type, va_list *args) {
+  switch (type) {
+  case 'd':
+  case 'i': {
+    int value = va_arg(*args, int);
+    if (spec.size == 'h')
+      value = static_cast<short>(value);
+    unsigned long magnitude =
+        value < 0 ? 0ul - static_cast<unsigned long>(static_cast<long>(value))
+                  : static_cast<unsigned long>(value);
+    Number(out, spec, magnitude, value < 0, 'd');
+    return;
+  }
+  case 'u':
+  case 'x':
+  case 'X': {
+    unsigned int value = va_arg(*args, unsigned int);
+    if (spec.size == 'h')
+      value = static_cast<unsigned short>(value);
+    Number(out, spec, value, false, type);
+    return;
+  }
+  case 'c':
+  case 'C': {
+    char c = static_cast<char>(va_arg(*args, int));
+    Pad(out, spec, std::string(1, c), "");
+    return;
+  }
+  case 's':
+  case 'S': {
+    std::string text;
+    if ((type == 's' && spec.size == 'l') || (type == 'S' && spec.size != 'h'))
+      text = Narrow(va_arg(*args, const WORD *));
+    else
+      text = NarrowOrNull(va_arg(*args, const char *));
+    if (spec.precision >= 0 && text.size() > size_t(spec.precision))
+      text.resize(spec.precision);
+    Pad(out, spec, text, "");
+    return;
+  }
+  }
+  *out += type; // unknown conversions print their letter, as wsprintf does
+}
+
+std::string FormatAll(const char *format, va_list *args) {
+  std::string out;
+  for (const char *p = format; *p; ++p) {
+    if (*p != '%') {
+      out += *p;
+      continue;
+    }
+    if (!*++p)
+      break;
+    if (*p == '%') {
+      out += '%';
+      continue;
+    }
+    Spec spec;
+    for (;; ++p) {
+      if (*p == '-')
+        spec.left = true;
+      else if (*p == '#')
+        spec.alternate = true;
+      else if (*p == '0')
+        spec.zero = true;
+      else
+        break;
+    }
+    for (; *p >= '0' && *p <= '9'; ++p)
+      spec.width = spec.width * 10 + (*p - '0');
+    if (*p == '.')
+      for (spec.precision = 0, ++p; *p >= '0' && *p <= '9'; ++p)
+        spec.precision = spec.precision * 10 + (*p - '0');
+    if (*p == 'l' || *p == 'h')
+      spec.size = *p++;
+    if (!*p)
+      break;
+    Convert(&out, spec, *p, args);
+  }
+  return out;
+}
+
+} // namespace
+
+int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...) {
+  if (sim::Enter("wsprintfA"))
+    return 0;
+  if (!buffer || !format)
+    return 0;
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatAll(format, &args);
+  va_end(args);
+  if (text.size() > kLimit - 1)
+    text.resize(kLimit - 1);
+  memcpy(buffer, text.c_str(), text.size() + 1);
+  return static_cast<int>(text.size());
+}

@@ -1,0 +1,76 @@
+// What the pieces of the simulated notebook share among themselves: the
+// transcript, the call counter and fault table every simulated function
+// passes through first, text conversions, and each area's reset.  Tests and
+// the runner use sim/sim.h instead.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim/sim.h"
+
+namespace sim {
+
+// Counts a call of `function` and tells whether the fault table makes this
+// call fail.  Every simulated Win32 function calls it before anything else.
+bool Enter(const char *function);
+// Appends one transcript line (without its '\n').
+void Emit(const std::string &line);
+// printf-style formatting into a std::string.
+std::string Format(const char *format, ...)
+    __attribute__((format(printf, 1, 2)));
+// A NULL-safe std::string from an ANSI argument.
+std::string Str(const char *text);
+// ANSI (code page 950) bytes, quoted for the transcript as UTF-8.
+std::string QuoteAnsi(const std::string &ansi);
+// ASCII case-insensitive equality, as the registry and class names compare.
+bool SameName(const std::string &a, const std::string &b);
+
+// Per-area resets, called by SimReset in this order.
+void ResetCore();
+void ResetKernel();
+void ResetGdi();
+void ResetDisplay();
+void ResetSwitch();
+void ResetRegistry();
+void ResetUser();
+void ResetMenus();
+void ResetResources();
+void ResetShell();
+
+// Scenario setters, one per statement family; each validates its words
+// and returns false with `error` set when they are wrong.
+struct Word {
+  std::string text; // the word, or a quoted text without its quotes
+  bool quoted;      // written in double quotes
+};
+typedef std::vector<Word> Words;
+bool ParseNumber(const Word &word, long long *value);
+bool SetOs(const Words &w, std::string *error);
+bool SetSwitch(const Words &w, std::string *error);
+bool SetDriver(const Words &w, std::string *error);
+bool SetDisplay(const Words &w, std::string *error);
+bool SetRegistry(const Words &w, std::string *error);
+bool SetUser(const Words &w, std::string *error);
+bool SetResources(const Words &w, std::string *error);
+
+// Inner helpers one area offers another, without counting a call.
+void DestroyMenuInternal(HMENU menu);
+bool PostInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+UINT RegisterMessageInternal(const std::string &name);
+LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+bool SetWindowMenu(HWND window, HMENU menu);
+bool MenuExists(HMENU menu);
+int IconIdOf(HICON icon);
+bool ValidDc(HDC dc);
+// A window of this process or the other copy's, existing now.
+bool WindowExists(HWND window);
+// Display-driver and desktop state, for the inspection functions.
+SimDriverState DriverState();
+SimDesktop Desktop();
+int DcOpenCount();
+int KeyOpenCount();
+int DeviceOpenCount();
+int MenuOpenCount();
+
+} // namespace sim

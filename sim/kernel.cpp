@@ -1,0 +1,105 @@
+// KERNEL32 as the notebook offers it: the version of Windows it runs and
+// the two string helpers.  The switch device's file calls are in
+// switch_device.cpp.
+#include <cstring>
+
+#include "sim/internal.h"
+
+namespace {
+
+// One Windows release as GetVersionExA reports it.
+struct OsVersion {
+  DWORD platform;  // VER_PLATFORM_WIN32_WINDOWS or VER_PLATFORM_WIN32_NT
+  DWORD major;     // dwMajorVersion
+  DWORD minor;     // dwMinorVersion
+  DWORD build;     // build number proper (the low word on Windows 9x)
+  std::string csd; // szCSDVersion
+};
+
+// The releases the "os <name>" statement knows.
+const std::pair<const char *, OsVersion> kReleases[] = {
+    {"win95", {1, 4, 0, 950, ""}},
+    {"win95a", {1, 4, 0, 1111, " A"}},
+    {"win95b", {1, 4, 0, 1212, " B"}},
+    {"win95c", {1, 4, 0, 1214, " C"}},
+    {"win98", {1, 4, 10, 1998, " A "}},
+    {"nt4", {2, 4, 0, 1381, "Service Pack 6"}},
+    {"winme", {1, 4, 90, 3000, " "}},
+    {"win2k", {2, 5, 0, 2195, "Service Pack 4"}},
+};
+
+// The running release.
+OsVersion os;
+
+// Windows 9x puts the major and minor version in the build number's high
+// word; NT reports the build alone.
+DWORD ReportedBuild(const OsVersion &v) {
+  if (v.platform != VER_PLATFORM_WIN32_WINDOWS)
+    return v.build;
+  return (v.major << 24) | (v.minor << 16) | (v.build & 0xFFFF);
+}
+
+} // namespace
+
+namespace sim {
+
+void ResetKernel() { os = kReleases[4].second; }
+
+bool SetOs(const Words &w, std::string *error) {
+  if (w.size() == 2 && !w[1].quoted) {
+    for (const auto &release : kReleases)
+      if (w[1].text == release.first) {
+        os = release.second;
+        return true;
+      }
+    *error = "unknown release";
+    return false;
+  }
+  long long platform, major, minor, build = 0;
+  if ((w.size() == 5 || w.size() == 6) && ParseNumber(w[1], &platform) &&
+      ParseNumber(w[2], &major) && ParseNumber(w[3], &minor) && w[4].quoted &&
+      w[4].text.size() < 128 && (w.size() == 5 || ParseNumber(w[5], &build))) {
+    os = {DWORD(platform), DWORD(major), DWORD(minor), DWORD(build), w[4].text};
+    return true;
+  }
+  *error = "expected: os <release> | os <platform> <major> <minor> "
+           "\"<csd>\" [<build>]";
+  return false;
+}
+
+} // namespace sim
+
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
+  if (sim::Enter("GetVersionExA"))
+    return FALSE;
+  if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
+    return FALSE;
+  info->dwMajorVersion = os.major;
+  info->dwMinorVersion = os.minor;
+  info->dwBuildNumber = ReportedBuild(os);
+  info->dwPlatformId = os.platform;
+  memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+  memcpy(info->szCSDVersion, os.csd.data(), os.csd.size());
+  return TRUE;
+}
+
+int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
+  if (sim::Enter("lstrcmpiA"))
+    return 0;
+  if (!a || !b)
+    return a == b ? 0 : (a ? 1 : -1);
+  for (;; ++a, ++b) {
+    int ca = tolower(static_cast<unsigned char>(*a));
+    int cb = tolower(static_cast<unsigned char>(*b));
+    if (ca != cb)
+      return ca < cb ? -1 : 1;
+    if (ca == 0)
+      return 0;
+  }
+}
+
+int WINAPI lstrlenA(LPCSTR s) {
+  if (sim::Enter("lstrlenA"))
+    return 0;
+  return s ? static_cast<int>(strlen(s)) : 0;
+}

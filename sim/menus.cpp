@@ -1,0 +1,178 @@
+// Menus: popup menus with their items' state bits, the Enable/Check calls
+// that answer the previous state, and TrackPopupMenu with the scenario's
+// queued choice standing in for the user's click.
+#include <deque>
+#include <map>
+
+#include "sim/internal.h"
+
+namespace {
+
+// TrackPopupMenu's TPM_RETURNCMD: answer the choice instead of posting it.
+const UINT kReturnCommand = 0x0100;
+// The state bits an item keeps.
+const UINT kStateBits = MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_SEPARATOR;
+
+struct Item {
+  UINT id;          // command identifier
+  UINT state;       // MF_GRAYED, MF_DISABLED, MF_CHECKED, MF_SEPARATOR
+  std::string text; // ANSI caption
+};
+
+// Menus existing now, by handle.
+std::map<HMENU, std::vector<Item>> menus;
+// Next menu handle value to give out.
+uintptr_t nextMenu;
+// The scenario's choices for the coming TrackPopupMenu calls.
+std::deque<UINT> choices;
+
+// The item `item` names by command or by position, or NULL.
+Item *FindItem(HMENU menu, UINT item, UINT flags) {
+  auto found = menus.find(menu);
+  if (found == menus.end())
+    return nullptr;
+  std::vector<Item> &items = found->second;
+  if (flags & MF_BYPOSITION)
+    return item < items.size() ? &items[item] : nullptr;
+  for (Item &entry : items)
+    if (entry.id == item)
+      return &entry;
+  return nullptr;
+}
+
+bool Enabled(const Item &item) {
+  return !(item.state & (MF_GRAYED | MF_DISABLED | MF_SEPARATOR));
+}
+
+} // namespace
+
+namespace sim {
+
+void ResetMenus() {
+  menus.clear();
+  nextMenu = 0x40000;
+  choices.clear();
+}
+
+void DestroyMenuInternal(HMENU menu) { menus.erase(menu); }
+
+bool MenuExists(HMENU menu) { return menus.count(menu) != 0; }
+
+int MenuOpenCount() { return static_cast<int>(menus.size()); }
+
+} // namespace sim
+
+void SimQueueMenuChoice(UINT command) { choices.push_back(command); }
+
+std::string SimMenuLines(HMENU menu) {
+  std::string lines;
+  for (const SimMenuItem &item : SimMenuItems(menu)) {
+    if (item.state & MF_SEPARATOR)
+      continue;
+    lines += sim::Format("menu %u %s%s\n", item.id,
+                         item.state & (MF_GRAYED | MF_DISABLED) ? "grayed"
+                                                                : "enabled",
+                         item.state & MF_CHECKED ? " checked" : "");
+  }
+  return lines;
+}
+
+std::vector<SimMenuItem> SimMenuItems(HMENU menu) {
+  std::vector<SimMenuItem> out;
+  auto found = menus.find(menu);
+  if (found != menus.end())
+    for (const Item &item : found->second)
+      out.push_back({item.id, item.state, SimAnsiToUtf8(item.text)});
+  return out;
+}
+
+HMENU WINAPI CreatePopupMenu(void) {
+  if (sim::Enter("CreatePopupMenu"))
+    return nullptr;
+  HMENU menu = reinterpret_cast<HMENU>(nextMenu);
+  nextMenu += 0x10;
+  menus[menu];
+  return menu;
+}
+
+BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
+  if (sim::Enter("AppendMenuA"))
+    return FALSE;
+  auto found = menus.find(menu);
+  if (found == menus.end())
+    return FALSE;
+  std::string caption = (flags & MF_SEPARATOR) ? "" : sim::Str(text);
+  found->second.push_back({static_cast<UINT>(id), flags & kStateBits, caption});
+  return TRUE;
+}
+
+BOOL WINAPI DestroyMenu(HMENU menu) {
+  if (sim::Enter("DestroyMenu"))
+    return FALSE;
+  return menus.erase(menu) ? TRUE : FALSE;
+}
+
+// Answers the item's previous MF_GRAYED/MF_DISABLED bits, or -1 when there
+// is no such item.
+BOOL WINAPI EnableMenuItem(HMENU menu, UINT item, UINT flags) {
+  if (sim::Enter("EnableMenuItem"))
+    return -1;
+  Item *entry = FindItem(menu, item, flags);
+  if (!entry)
+    return -1;
+  UINT previous = entry->state & (MF_GRAYED | MF_DISABLED);
+  entry->state = (entry->state & ~(MF_GRAYED | MF_DISABLED)) |
+                 (flags & (MF_GRAYED | MF_DISABLED));
+  return static_cast<BOOL>(previous);
+}
+
+// Answers the item's previous MF_CHECKED bit, or 0xFFFFFFFF.
+DWORD WINAPI CheckMenuItem(HMENU menu, UINT item, UINT flags) {
+  if (sim::Enter("CheckMenuItem"))
+    return 0xFFFFFFFF;
+  Item *entry = FindItem(menu, item, flags);
+  if (!entry)
+    return 0xFFFFFFFF;
+  DWORD previous = entry->state & MF_CHECKED;
+  entry->state = (entry->state & ~MF_CHECKED) | (flags & MF_CHECKED);
+  return previous;
+}
+
+UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags) {
+  if (sim::Enter("GetMenuState"))
+    return 0xFFFFFFFF;
+  Item *entry = FindItem(menu, item, flags);
+  return entry ? entry->state : 0xFFFFFFFF;
+}
+
+// The owner gets WM_INITMENUPOPUP before the menu shows, as from the real
+// menu loop.  A chosen enabled command reaches the owner as a posted
+// WM_COMMAND once the call has returned.
+BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved,
+                           HWND owner, const RECT *rect) {
+  (void)reserved;
+  (void)rect;
+  bool chosen = !choices.empty();
+  UINT choice = chosen ? choices.front() : 0;
+  if (chosen)
+    choices.pop_front();
+  if (sim::Enter("TrackPopupMenu"))
+    return FALSE;
+  if (!sim::MenuExists(menu) || !sim::WindowExists(owner))
+    return FALSE;
+  sim::SendInternal(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
+  sim::Emit(sim::Format("track %u %d %d", flags, x, y));
+  std::string lines = SimMenuLines(menu);
+  for (size_t start = 0; start < lines.size();) {
+    size_t end = lines.find('\n', start);
+    sim::Emit(lines.substr(start, end - start));
+    start = end + 1;
+  }
+  Item *entry = chosen ? FindItem(menu, choice, MF_BYCOMMAND) : nullptr;
+  bool taken = entry && Enabled(*entry);
+  if (flags & kReturnCommand)
+    return taken ? static_cast<BOOL>(choice) : FALSE;
+  if (taken)
+    sim::PostInternal(owner, WM_COMMAND, choice, 0);
+  return TRUE;
+}

@@ -1,0 +1,133 @@
+// The program's resources and the boxes it shows: the string table served
+// in code page 950, the two tray icons, the arrow cursor and MessageBoxA
+// with the scenario's queued answers.
+#include <cstring>
+#include <deque>
+#include <map>
+
+#include "resources/resource.h"
+#include "sim/internal.h"
+
+namespace {
+
+struct StringEntry {
+  UINT id;
+  const char *text; // UTF-8
+};
+
+#define CRTRATE_STRING(id, text) {id, text},
+const StringEntry kStringTable[] = {
+#include "resources/strings.def"
+};
+#undef CRTRATE_STRING
+
+// The arrow cursor LoadCursorA hands out.
+const HCURSOR kArrow = reinterpret_cast<HCURSOR>(0x7F00);
+
+// The string table: the resource texts and the scenario's, UTF-8.
+std::map<UINT, std::string> strings;
+// Icons loaded and not destroyed, with their resource id.
+std::map<HICON, int> icons;
+// Next icon handle value to give out.
+uintptr_t nextIcon;
+// Answers for the coming MB_OKCANCEL boxes.
+std::deque<int> answers;
+
+bool OwnModule(HINSTANCE instance) { return instance == SimInstance(); }
+
+} // namespace
+
+namespace sim {
+
+void ResetResources() {
+  strings.clear();
+  for (const StringEntry &entry : kStringTable)
+    strings[entry.id] = entry.text;
+  icons.clear();
+  nextIcon = 0x60000;
+  answers.clear();
+}
+
+bool SetResources(const Words &w, std::string *error) {
+  long long id;
+  if (w.size() == 3 && ParseNumber(w[1], &id) && id >= 0 && id <= 0xFFFF &&
+      w[2].quoted) {
+    strings[static_cast<UINT>(id)] = w[2].text;
+    return true;
+  }
+  *error = "expected: string <id> \"<text>\"";
+  return false;
+}
+
+int IconIdOf(HICON icon) {
+  auto found = icons.find(icon);
+  return found == icons.end() ? 0 : found->second;
+}
+
+} // namespace sim
+
+HINSTANCE SimInstance() { return reinterpret_cast<HINSTANCE>(0x00400000); }
+
+void SimQueueAnswer(int answer) { answers.push_back(answer); }
+
+// A NULL instance means the program's own module, as with FindResource.
+int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
+  if (sim::Enter("LoadStringA"))
+    return 0;
+  if ((instance && !OwnModule(instance)) || !buffer || size <= 0)
+    return 0;
+  auto found = strings.find(id);
+  if (found == strings.end()) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  std::string ansi = SimUtf8ToAnsi(found->second);
+  size_t n = std::min(ansi.size(), static_cast<size_t>(size - 1));
+  memcpy(buffer, ansi.data(), n);
+  buffer[n] = '\0';
+  return static_cast<int>(n);
+}
+
+HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx,
+                         int cy, UINT flags) {
+  (void)cx, (void)cy, (void)flags;
+  if (sim::Enter("LoadImageA"))
+    return nullptr;
+  ULONG_PTR id = reinterpret_cast<ULONG_PTR>(name);
+  if (!OwnModule(instance) || type != IMAGE_ICON ||
+      (id != IDI_DRIVER_READY && id != IDI_DRIVER_MISSING))
+    return nullptr;
+  HICON icon = reinterpret_cast<HICON>(nextIcon);
+  nextIcon += 0x10;
+  icons[icon] = static_cast<int>(id);
+  return icon;
+}
+
+BOOL WINAPI DestroyIcon(HICON icon) {
+  if (sim::Enter("DestroyIcon"))
+    return FALSE;
+  return icons.erase(icon) ? TRUE : FALSE;
+}
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
+  if (sim::Enter("LoadCursorA"))
+    return nullptr;
+  return !instance && name == IDC_ARROW ? kArrow : nullptr;
+}
+
+// Only a box that asks a question takes a queued answer; a NULL caption
+// shows as "Error", as USER32 does.
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  (void)owner;
+  if (sim::Enter("MessageBoxA"))
+    return 0;
+  int answer = IDOK;
+  if ((type & MB_TYPEMASK) == MB_OKCANCEL && !answers.empty()) {
+    answer = answers.front();
+    answers.pop_front();
+  }
+  sim::Emit(sim::Format("box %u ", type) +
+            sim::QuoteAnsi(caption ? caption : "Error") + " " +
+            sim::QuoteAnsi(sim::Str(text)) + sim::Format(" -> %d", answer));
+  return answer;
+}

@@ -1,0 +1,197 @@
+// The display-switch helper device: which of its two names opens, the
+// control codes it answers and the texts it returns.
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "sim/internal.h"
+
+namespace {
+
+// Which device name opens.
+enum class Installed { None, First, Second };
+
+const char kFirstName[] = "\\\\.\\KqSWITCH.VXD";
+const char kSecondName[] = "\\\\.\\Kq_M1.VXD";
+const char kVendorText[] = "Kq Switch 1.0";
+// The version word control code 1 answers.
+const DWORD kVersion = 0x0100;
+const int kTextSize = 255;
+
+// The device generation installed.
+Installed installed;
+// Control codes made to fail.
+std::set<DWORD> failingCodes;
+// Code 3's text, in code page 950.
+std::string switchText;
+// The device reference code 2 reports and codes 3 and 4 expect.
+DWORD reference;
+// Device handles open now, with the path they were opened by.
+std::map<HANDLE, std::string> handles;
+// Next handle value to give out.
+uintptr_t nextHandle;
+
+bool Opens(const std::string &path) {
+  if (installed == Installed::First)
+    return sim::SameName(path, kFirstName);
+  if (installed == Installed::Second)
+    return sim::SameName(path, kSecondName);
+  return false;
+}
+
+// Copies `text` into a 255-byte reply, terminated only when it fits.
+void PutText(const std::string &text, BYTE *out) {
+  size_t n = std::min(text.size(), size_t(kTextSize));
+  memset(out, 0, kTextSize);
+  memcpy(out, text.data(), n);
+}
+
+bool ReferenceMatches(const void *in) {
+  DWORD given;
+  memcpy(&given, in, 4);
+  return given == reference;
+}
+
+// Answers one control code; false when the request is refused.
+bool Control(DWORD code, const void *in, DWORD inSize, void *out,
+             DWORD outSize) {
+  if (failingCodes.count(code))
+    return false;
+  BYTE *bytes = static_cast<BYTE *>(out);
+  switch (code) {
+  case 1:
+    if (inSize != 0 || outSize != 4 || !out)
+      return false;
+    memcpy(bytes, &kVersion, 4);
+    return true;
+  case 2:
+    if (inSize != 0 || outSize != 52 || !out)
+      return false;
+    memset(bytes, 0, 52);
+    memcpy(bytes + 4, &reference, 4);
+    return true;
+  case 3:
+  case 4:
+    if (inSize != 4 || !in || outSize != kTextSize || !out ||
+        !ReferenceMatches(in))
+      return false;
+    PutText(code == 3 ? switchText : kVendorText, bytes);
+    return true;
+  }
+  return false;
+}
+
+std::string WordsText(const void *in, DWORD inSize) {
+  std::string text;
+  for (DWORD i = 0; in && i + 4 <= inSize; i += 4) {
+    DWORD word;
+    memcpy(&word, static_cast<const BYTE *>(in) + i, 4);
+    text += sim::Format(" %u", word);
+  }
+  return text;
+}
+
+} // namespace
+
+namespace sim {
+
+void ResetSwitch() {
+  installed = Installed::None;
+  failingCodes.clear();
+  switchText.clear();
+  reference = 0x00004000;
+  handles.clear();
+  nextHandle = 0x30000;
+}
+
+bool SetSwitch(const Words &w, std::string *error) {
+  const std::string &what = w[0].text;
+  long long value;
+  if (what == "switch") {
+    if (w.size() == 2 && !w[1].quoted) {
+      if (w[1].text == "none" || w[1].text == "first" ||
+          w[1].text == "second") {
+        installed = w[1].text == "none"    ? Installed::None
+                    : w[1].text == "first" ? Installed::First
+                                           : Installed::Second;
+        return true;
+      }
+    }
+    *error = "expected: switch none|first|second";
+  } else if (what == "switch-text") {
+    if (w.size() == 2 && w[1].quoted) {
+      switchText = SimUtf8ToAnsi(w[1].text);
+      return true;
+    }
+    *error = "expected: switch-text \"<text>\"";
+  } else if (what == "switch-ref") {
+    if (w.size() == 2 && ParseNumber(w[1], &value)) {
+      reference = static_cast<DWORD>(value);
+      return true;
+    }
+    *error = "expected: switch-ref <n>";
+  } else {
+    std::set<DWORD> codes;
+    for (size_t i = 1; i < w.size(); ++i) {
+      if (!ParseNumber(w[i], &value)) {
+        *error = "expected: switch-fail <code>...";
+        return false;
+      }
+      codes.insert(static_cast<DWORD>(value));
+    }
+    if (codes.empty()) {
+      *error = "expected: switch-fail <code>...";
+      return false;
+    }
+    failingCodes.insert(codes.begin(), codes.end());
+    return true;
+  }
+  return false;
+}
+
+int DeviceOpenCount() { return static_cast<int>(handles.size()); }
+
+} // namespace sim
+
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share,
+                          LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                          DWORD flags, HANDLE templateFile) {
+  (void)access, (void)share, (void)security, (void)disposition, (void)flags,
+      (void)templateFile;
+  if (sim::Enter("CreateFileA"))
+    return INVALID_HANDLE_VALUE;
+  std::string path = sim::Str(name);
+  bool ok = name && Opens(path);
+  sim::Emit("device open " + sim::QuoteAnsi(path) +
+            (ok ? " -> ok" : " -> fail"));
+  if (!ok)
+    return INVALID_HANDLE_VALUE;
+  HANDLE handle = reinterpret_cast<HANDLE>(nextHandle);
+  nextHandle += 0x10;
+  handles[handle] = path;
+  return handle;
+}
+
+BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize,
+                            LPVOID out, DWORD outSize, LPDWORD returned,
+                            LPOVERLAPPED overlapped) {
+  (void)overlapped;
+  if (sim::Enter("DeviceIoControl"))
+    return FALSE;
+  bool ok =
+      handles.count(device) != 0 && Control(code, in, inSize, out, outSize);
+  sim::Emit(sim::Format("device ioctl %u", code) + WordsText(in, inSize) +
+            (ok ? " -> ok" : " -> fail"));
+  if (ok && returned)
+    *returned = outSize;
+  return ok ? TRUE : FALSE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE handle) {
+  if (sim::Enter("CloseHandle"))
+    return FALSE;
+  if (!handles.erase(handle))
+    return FALSE;
+  sim::Emit("device close");
+  return TRUE;
+}

@@ -1,0 +1,402 @@
+// USER32's windows and messages: window classes, windows and their
+// procedures, the thread's message queue with its idle hook, registered
+// messages, the cursor and the other copy's window.
+#include <algorithm>
+#include <deque>
+#include <map>
+
+#include "sim/internal.h"
+
+namespace {
+
+// The class and title of the window another copy of the program shows.
+const char kOtherCopyName[] = "Norvex Velkor Resolution Icon Task";
+
+struct WindowClass {
+  std::string name; // matched case-insensitively
+  ATOM atom;        // what RegisterClassA returned
+  WNDPROC proc;     // the class's window procedure
+};
+
+struct Window {
+  std::string className; // as registered
+  std::string title;     // as created
+  WNDPROC proc;          // NULL for the other copy's window
+  bool foreign;          // belongs to another process
+  bool destroying;       // inside DestroyWindow, WM_DESTROY under way
+  bool visible;          // ShowWindow state
+  HMENU menu;            // SetMenu's menu, destroyed with the window
+};
+
+// The CREATESTRUCTA that WM_CREATE's lParam points to, as <winuser.h>
+// lays it out.
+struct CreateStruct {
+  LPVOID lpCreateParams;
+  HINSTANCE hInstance;
+  HMENU hMenu;
+  HWND hwndParent;
+  int cy, cx, y, x;
+  LONG style;
+  LPCSTR lpszName;
+  LPCSTR lpszClass;
+  DWORD dwExStyle;
+};
+
+// Registered window classes.
+std::vector<WindowClass> classes;
+// Names in the atom table that classes and registered messages share.
+std::vector<std::string> atoms;
+// Windows existing now, by handle.
+std::map<HWND, Window> windows;
+// Windows in creation order, for FindWindowA's top-down search.
+std::vector<HWND> zOrder;
+// Next window handle value to give out.
+uintptr_t nextWindow;
+// Posted messages not yet taken, oldest first.
+std::deque<MSG> queue;
+// PostQuitMessage was called and its WM_QUIT not yet taken.
+bool quitPending;
+// PostQuitMessage's exit code.
+int quitCode;
+// Called by GetMessageA when the queue is empty.
+std::function<bool()> idleHook;
+// Where GetCursorPos says the mouse is.
+POINT cursor;
+// Message time stamps, in milliseconds.
+DWORD tick;
+
+ATOM AddAtom(const std::string &name) {
+  for (size_t i = 0; i < atoms.size(); ++i)
+    if (sim::SameName(atoms[i], name))
+      return static_cast<ATOM>(0xC000 + i);
+  atoms.push_back(name);
+  return static_cast<ATOM>(0xC000 + atoms.size() - 1);
+}
+
+bool IsAtomName(LPCSTR name) {
+  return reinterpret_cast<ULONG_PTR>(name) < 0x10000;
+}
+
+const WindowClass *FindClass(LPCSTR name) {
+  for (const auto &wc : classes) {
+    if (IsAtomName(name) ? wc.atom == LOWORD(name)
+                         : sim::SameName(wc.name, name))
+      return &wc;
+  }
+  return nullptr;
+}
+
+Window *Own(HWND window) {
+  auto found = windows.find(window);
+  if (found == windows.end() || found->second.foreign)
+    return nullptr;
+  return &found->second;
+}
+
+HWND NewWindow(const Window &w) {
+  HWND handle = reinterpret_cast<HWND>(nextWindow);
+  nextWindow += 0x10;
+  windows[handle] = w;
+  zOrder.push_back(handle);
+  return handle;
+}
+
+LRESULT Call(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Window *w = Own(window);
+  if (!w || !w->proc)
+    return 0;
+  return w->proc(window, message, wParam, lParam);
+}
+
+// WM_DESTROY while the window still exists, then it is gone along with
+// the menu SetMenu gave it.
+bool Destroy(HWND window) {
+  Window *w = Own(window);
+  if (!w || w->destroying)
+    return false;
+  w->destroying = true;
+  Call(window, WM_DESTROY, 0, 0);
+  HMENU menu = windows[window].menu;
+  windows.erase(window);
+  zOrder.erase(std::find(zOrder.begin(), zOrder.end(), window));
+  if (menu)
+    sim::DestroyMenuInternal(menu);
+  return true;
+}
+
+bool Matches(const MSG &msg, HWND window, UINT first, UINT last) {
+  if (window && msg.hwnd != window)
+    return false;
+  return (first == 0 && last == 0) ||
+         (msg.message >= first && msg.message <= last);
+}
+
+bool TakeQueued(LPMSG msg, HWND window, UINT first, UINT last) {
+  for (auto it = queue.begin(); it != queue.end(); ++it) {
+    if (Matches(*it, window, first, last)) {
+      *msg = *it;
+      queue.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+void FillQuit(LPMSG msg, int code) {
+  *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(code), 0, tick, cursor};
+}
+
+bool NameMatches(const std::string &have, LPCSTR wanted) {
+  return !wanted || sim::SameName(have, wanted);
+}
+
+} // namespace
+
+namespace sim {
+
+void ResetUser() {
+  classes.clear();
+  atoms.clear();
+  windows.clear();
+  zOrder.clear();
+  nextWindow = 0x50000;
+  queue.clear();
+  quitPending = false;
+  quitCode = 0;
+  idleHook = nullptr;
+  cursor = {1000, 750};
+  tick = 0;
+}
+
+bool SetUser(const Words &w, std::string *error) {
+  long long x, y;
+  if (w[0].text == "running") {
+    if (w.size() == 1) {
+      NewWindow({kOtherCopyName, kOtherCopyName, nullptr, true, false, false,
+                 nullptr});
+      return true;
+    }
+    *error = "expected: running";
+    return false;
+  }
+  if (w.size() == 3 && ParseNumber(w[1], &x) && ParseNumber(w[2], &y)) {
+    cursor = {static_cast<LONG>(x), static_cast<LONG>(y)};
+    return true;
+  }
+  *error = "expected: cursor <x> <y>";
+  return false;
+}
+
+bool WindowExists(HWND window) { return windows.count(window) != 0; }
+
+bool PostInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (window && !WindowExists(window))
+    return false;
+  if (window && windows[window].foreign)
+    return true;
+  queue.push_back(MSG{window, message, wParam, lParam, ++tick, cursor});
+  return true;
+}
+
+LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Call(window, message, wParam, lParam);
+}
+
+UINT RegisterMessageInternal(const std::string &name) { return AddAtom(name); }
+
+bool SetWindowMenu(HWND window, HMENU menu) {
+  Window *w = Own(window);
+  if (!w)
+    return false;
+  w->menu = menu;
+  return true;
+}
+
+} // namespace sim
+
+void SimSetIdleHook(std::function<bool()> hook) { idleHook = std::move(hook); }
+
+bool SimPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return sim::PostInternal(window, message, wParam, lParam);
+}
+
+void SimBroadcastTaskbarCreated() {
+  UINT message = sim::RegisterMessageInternal("TaskbarCreated");
+  for (HWND window : zOrder)
+    if (Own(window))
+      sim::PostInternal(window, message, 0, 0);
+}
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA *wc) {
+  if (sim::Enter("RegisterClassA"))
+    return 0;
+  if (!wc || !wc->lpszClassName || IsAtomName(wc->lpszClassName) ||
+      !wc->lpfnWndProc || FindClass(wc->lpszClassName))
+    return 0;
+  ATOM atom = AddAtom(wc->lpszClassName);
+  classes.push_back({wc->lpszClassName, atom, wc->lpfnWndProc});
+  return atom;
+}
+
+// WM_CREATE arrives inside the call; answering -1 makes the creation fail
+// and the window is destroyed again, WM_DESTROY included.
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title,
+                            DWORD style, int x, int y, int width, int height,
+                            HWND parent, HMENU menu, HINSTANCE instance,
+                            LPVOID param) {
+  if (sim::Enter("CreateWindowExA"))
+    return nullptr;
+  const WindowClass *wc = className ? FindClass(className) : nullptr;
+  if (!wc || (parent && !sim::WindowExists(parent)))
+    return nullptr;
+  HWND window = NewWindow(
+      {wc->name, sim::Str(title), wc->proc, false, false, false, menu});
+  CreateStruct cs = {param, instance, menu,        parent, height,    width,
+                     y,     x,        LONG(style), title,  className, exStyle};
+  LRESULT created = Call(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
+  if (created == -1) {
+    Destroy(window);
+    return nullptr;
+  }
+  return sim::WindowExists(window) ? window : nullptr;
+}
+
+BOOL WINAPI DestroyWindow(HWND window) {
+  if (sim::Enter("DestroyWindow"))
+    return FALSE;
+  return Destroy(window) ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsWindow(HWND window) {
+  if (sim::Enter("IsWindow"))
+    return FALSE;
+  return sim::WindowExists(window) ? TRUE : FALSE;
+}
+
+BOOL WINAPI ShowWindow(HWND window, int show) {
+  if (sim::Enter("ShowWindow"))
+    return FALSE;
+  Window *w = Own(window);
+  if (!w)
+    return FALSE;
+  bool was = w->visible;
+  w->visible = show != SW_HIDE;
+  return was ? TRUE : FALSE;
+}
+
+BOOL WINAPI UpdateWindow(HWND window) {
+  if (sim::Enter("UpdateWindow"))
+    return FALSE;
+  return sim::WindowExists(window) ? TRUE : FALSE;
+}
+
+// Top-level windows are searched from the top of the z-order down, which
+// puts the newest first.
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR title) {
+  if (sim::Enter("FindWindowA"))
+    return nullptr;
+  for (auto it = zOrder.rbegin(); it != zOrder.rend(); ++it) {
+    const Window &w = windows[*it];
+    bool classOk =
+        IsAtomName(className) && className
+            ? FindClass(className) &&
+                  sim::SameName(FindClass(className)->name, w.className)
+            : NameMatches(w.className, className);
+    if (classOk && NameMatches(w.title, title))
+      return *it;
+  }
+  return nullptr;
+}
+
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam,
+                              LPARAM lParam) {
+  (void)wParam;
+  (void)lParam;
+  if (sim::Enter("DefWindowProcA"))
+    return 0;
+  if (message == WM_CLOSE)
+    Destroy(window);
+  return 0;
+}
+
+// A WM_QUIT from PostQuitMessage is not a posted message: it is produced
+// only once no posted message is waiting.
+BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
+  if (sim::Enter("GetMessageA"))
+    return -1;
+  if (!msg || (window && !Own(window)))
+    return -1;
+  for (;;) {
+    if (TakeQueued(msg, window, first, last))
+      return msg->message == WM_QUIT ? FALSE : TRUE;
+    if (quitPending) {
+      quitPending = false;
+      FillQuit(msg, quitCode);
+      return FALSE;
+    }
+    if (!idleHook || !idleHook()) {
+      FillQuit(msg, 0);
+      return FALSE;
+    }
+  }
+}
+
+BOOL WINAPI TranslateMessage(const MSG *msg) {
+  (void)msg;
+  if (sim::Enter("TranslateMessage"))
+    return FALSE;
+  return FALSE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG *msg) {
+  if (sim::Enter("DispatchMessageA"))
+    return 0;
+  if (!msg || !msg->hwnd)
+    return 0;
+  return Call(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam,
+                         LPARAM lParam) {
+  if (sim::Enter("PostMessageA"))
+    return FALSE;
+  return sim::PostInternal(window, message, wParam, lParam) ? TRUE : FALSE;
+}
+
+void WINAPI PostQuitMessage(int exitCode) {
+  if (sim::Enter("PostQuitMessage"))
+    return;
+  quitPending = true;
+  quitCode = exitCode;
+}
+
+UINT WINAPI RegisterWindowMessageA(LPCSTR name) {
+  if (sim::Enter("RegisterWindowMessageA"))
+    return 0;
+  if (!name || !*name)
+    return 0;
+  return AddAtom(name);
+}
+
+BOOL WINAPI SetForegroundWindow(HWND window) {
+  if (sim::Enter("SetForegroundWindow"))
+    return FALSE;
+  return sim::WindowExists(window) ? TRUE : FALSE;
+}
+
+BOOL WINAPI GetCursorPos(LPPOINT point) {
+  if (sim::Enter("GetCursorPos"))
+    return FALSE;
+  if (!point)
+    return FALSE;
+  *point = cursor;
+  return TRUE;
+}
+
+BOOL WINAPI SetMenu(HWND window, HMENU menu) {
+  if (sim::Enter("SetMenu"))
+    return FALSE;
+  if (menu && !sim::MenuExists(menu))
+    return FALSE;
+  return sim::SetWindowMenu(window, menu) ? TRUE : FALSE;
+}

@@ -1,6 +1,8 @@
 // Applying a menu choice on each platform and driver generation.
 #include "tests/test_support.h"
 
+#include <cstring>
+
 using Lines = std::vector<std::string>;
 
 namespace {
@@ -227,8 +229,9 @@ TEST_F(Apply, IdleCrtIsSwitchedOnFirstOnEveryPlatform) {
           << "platform " << platform << " switch " << switchDriver;
       EXPECT_EQ(SimDriver().active, 3u);
       if (platform == PlatformWin95First ||
-          (platform == PlatformWin9x && !switchDriver))
+          (platform == PlatformWin9x && !switchDriver)) {
         EXPECT_FALSE(applied) << platform << " " << switchDriver;
+      }
     }
   }
 }

@@ -154,7 +154,7 @@ TEST_F(DriverRequests, DisplayStateFromAttachedAndActiveMasks) {
 }
 
 struct ProbeCase {
-  const char *given;
+  std::string given;
   DWORD switchPresent;
   std::string keyName;
   int ioctls;

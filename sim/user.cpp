@@ -220,7 +220,10 @@ bool SimPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return sim::PostInternal(window, message, wParam, lParam);
 }
 
+// A restarted Explorer starts with an empty notification area: the icons
+// must be added again, and adding them succeeds.
 void SimBroadcastTaskbarCreated() {
+  sim::ResetShell();
   UINT message = sim::RegisterMessageInternal("TaskbarCreated");
   for (HWND window : zOrder)
     if (Own(window))

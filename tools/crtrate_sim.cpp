@@ -212,9 +212,11 @@ void ShowMenu(const std::vector<std::string> &w) {
 }
 
 void Apply(const std::vector<std::string> &w) {
-  BOOL result = ApplyRefreshChoice(static_cast<LONG>(Number(w[1])),
-                                   static_cast<LONG>(Number(w[2])));
-  SimEmit("apply " + w[1] + " " + w[2] + " -> " + std::to_string(result));
+  LONG modeCode = static_cast<LONG>(Number(w[1]));
+  LONG refreshHz = static_cast<LONG>(Number(w[2]));
+  BOOL result = ApplyRefreshChoice(modeCode, refreshHz);
+  SimEmit("apply " + std::to_string(modeCode) + " " +
+          std::to_string(refreshHz) + " -> " + std::to_string(result));
 }
 
 // Delivers one action; false for those that only prepare the next menu or

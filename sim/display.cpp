@@ -77,8 +77,6 @@ bool SetDisplay(const Words &w, std::string *error) {
   return true;
 }
 
-SimDesktop Desktop() { return desktop; }
-
 } // namespace sim
 
 SimDesktop SimCurrentDesktop() { return desktop; }

@@ -8,6 +8,7 @@
 
 namespace {
 
+// USER32 writes at most this many bytes, the terminating NUL included.
 const size_t kLimit = 1024;
 
 // One conversion's flags, width, precision and size prefix.

@@ -20,11 +20,13 @@ struct SubFunction {
   int replySize;
 };
 
+// The sub-functions the driver knows, with the only sizes it accepts.
 const SubFunction kSubFunctions[] = {
     {0, 4, 6},  {1, 4, 8},  {2, 12, 0},   {7, 4, 4},   {9, 4, 4},
     {10, 8, 0}, {28, 4, 4}, {65, 28, 80}, {66, 24, 0},
 };
 
+// Words in the refresh-rate reply.
 const int kRateCount = 20;
 
 // Device contexts open now, by handle.

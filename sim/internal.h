@@ -65,9 +65,8 @@ int IconIdOf(HICON icon);
 bool ValidDc(HDC dc);
 // A window of this process or the other copy's, existing now.
 bool WindowExists(HWND window);
-// Display-driver and desktop state, for the inspection functions.
+// The display driver's state, for SimDriver.
 SimDriverState DriverState();
-SimDesktop Desktop();
 int DcOpenCount();
 int KeyOpenCount();
 int DeviceOpenCount();

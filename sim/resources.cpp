@@ -16,6 +16,7 @@ struct StringEntry {
 };
 
 #define CRTRATE_STRING(id, text) {id, text},
+// The resource string table, as the resource compiler gets it.
 const StringEntry kStringTable[] = {
 #include "resources/strings.def"
 };

@@ -11,11 +11,14 @@ namespace {
 // Which device name opens.
 enum class Installed { None, First, Second };
 
+// The names the two generations of the device open by.
 const char kFirstName[] = "\\\\.\\KqSWITCH.VXD";
 const char kSecondName[] = "\\\\.\\Kq_M1.VXD";
+// Control code 4's text.
 const char kVendorText[] = "Kq Switch 1.0";
 // The version word control code 1 answers.
 const DWORD kVersion = 0x0100;
+// The size of the text replies (codes 3 and 4).
 const int kTextSize = 255;
 
 // The device generation installed.

@@ -83,8 +83,8 @@ void WinMainCRTStartup(void) {
 
   HINSTANCE instance = GetModuleHandleA(NULL);
   char *commandLine = SkipProgramName(GetCommandLineA());
-  ExitProcess(static_cast<UINT>(
-      WinMain(instance, NULL, commandLine, SW_SHOWDEFAULT)));
+  ExitProcess(
+      static_cast<UINT>(WinMain(instance, NULL, commandLine, SW_SHOWDEFAULT)));
 }
 
 } // extern "C"

@@ -150,6 +150,14 @@ bool NameMatches(const std::string &have, LPCSTR wanted) {
   return !wanted || sim::SameName(have, wanted);
 }
 
+// FindWindowA's class may be a name or an atom from RegisterClassA.
+bool ClassMatches(const Window &w, LPCSTR className) {
+  if (!className || !IsAtomName(className))
+    return NameMatches(w.className, className);
+  const WindowClass *wc = FindClass(className);
+  return wc && sim::SameName(wc->name, w.className);
+}
+
 } // namespace
 
 namespace sim {
@@ -300,12 +308,7 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR title) {
     return nullptr;
   for (auto it = zOrder.rbegin(); it != zOrder.rend(); ++it) {
     const Window &w = windows[*it];
-    bool classOk =
-        IsAtomName(className) && className
-            ? FindClass(className) &&
-                  sim::SameName(FindClass(className)->name, w.className)
-            : NameMatches(w.className, className);
-    if (classOk && NameMatches(w.title, title))
+    if (ClassMatches(w, className) && NameMatches(w.title, title))
       return *it;
   }
   return nullptr;

@@ -12,7 +12,7 @@ namespace {
 const size_t kLimit = 1024;
 
 // One conversion's flags, width, precision and size prefix.
-struct Spec {
+struct Field {
   bool left = false;      // '-': pad on the right
   bool alternate = false; // '#': "0x" before hexadecimal
   bool zero = false;      // '0': pad numbers with zeros
@@ -21,21 +21,21 @@ struct Spec {
   char size = 0;          // 'h', 'l' or 0
 };
 
-void Pad(std::string *out, const Spec &spec, std::string body,
+void Pad(std::string *out, const Field &field, std::string body,
          const std::string &sign) {
   size_t used = body.size() + sign.size();
-  size_t fill = spec.width > 0 && size_t(spec.width) > used
-                    ? size_t(spec.width) - used
+  size_t fill = field.width > 0 && size_t(field.width) > used
+                    ? size_t(field.width) - used
                     : 0;
-  if (spec.left)
+  if (field.left)
     *out += sign + body + std::string(fill, ' ');
-  else if (spec.zero)
+  else if (field.zero)
     *out += sign + std::string(fill, '0') + body;
   else
     *out += std::string(fill, ' ') + sign + body;
 }
 
-void Number(std::string *out, Spec spec, unsigned long value, bool negative,
+void Number(std::string *out, Field field, unsigned long value, bool negative,
             char type) {
   const char *digits = type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
   unsigned base = (type == 'x' || type == 'X') ? 16 : 10;
@@ -44,15 +44,15 @@ void Number(std::string *out, Spec spec, unsigned long value, bool negative,
     body.insert(body.begin(), digits[value % base]);
     value /= base;
   } while (value);
-  if (spec.precision >= 0) {
-    if (size_t(spec.precision) > body.size())
-      body.insert(0, spec.precision - body.size(), '0');
-    spec.zero = false;
+  if (field.precision >= 0) {
+    if (size_t(field.precision) > body.size())
+      body.insert(0, field.precision - body.size(), '0');
+    field.zero = false;
   }
   std::string sign = negative ? "-" : "";
-  if (spec.alternate && base == 16)
+  if (field.alternate && base == 16)
     sign += type == 'X' ? "0X" : "0x";
-  Pad(out, spec, body, sign);
+  Pad(out, field, body, sign);
 }
 
 // A 16-bit string for %ls / %S; characters beyond ASCII become '?'.
@@ -67,44 +67,45 @@ std::string Narrow(const WORD *wide) {
 
 std::string NarrowOrNull(const char *text) { return text ? text : "(null)"; }
 
-void Convert(std::string *out, const Spec &spec, char type, va_list *args) {
+void Convert(std::string *out, const Field &field, char type, va_list *args) {
   switch (type) {
   case 'd':
   case 'i': {
     int value = va_arg(*args, int);
-    if (spec.size == 'h')
+    if (field.size == 'h')
       value = static_cast<short>(value);
     unsigned long magnitude =
         value < 0 ? 0ul - static_cast<unsigned long>(static_cast<long>(value))
                   : static_cast<unsigned long>(value);
-    Number(out, spec, magnitude, value < 0, 'd');
+    Number(out, field, magnitude, value < 0, 'd');
     return;
   }
   case 'u':
   case 'x':
   case 'X': {
     unsigned int value = va_arg(*args, unsigned int);
-    if (spec.size == 'h')
+    if (field.size == 'h')
       value = static_cast<unsigned short>(value);
-    Number(out, spec, value, false, type);
+    Number(out, field, value, false, type);
     return;
   }
   case 'c':
   case 'C': {
     char c = static_cast<char>(va_arg(*args, int));
-    Pad(out, spec, std::string(1, c), "");
+    Pad(out, field, std::string(1, c), "");
     return;
   }
   case 's':
   case 'S': {
     std::string text;
-    if ((type == 's' && spec.size == 'l') || (type == 'S' && spec.size != 'h'))
+    if ((type == 's' && field.size == 'l') ||
+        (type == 'S' && field.size != 'h'))
       text = Narrow(va_arg(*args, const WORD *));
     else
       text = NarrowOrNull(va_arg(*args, const char *));
-    if (spec.precision >= 0 && text.size() > size_t(spec.precision))
-      text.resize(spec.precision);
-    Pad(out, spec, text, "");
+    if (field.precision >= 0 && text.size() > size_t(field.precision))
+      text.resize(field.precision);
+    Pad(out, field, text, "");
     return;
   }
   }
@@ -124,27 +125,27 @@ std::string FormatAll(const char *format, va_list *args) {
       out += '%';
       continue;
     }
-    Spec spec;
+    Field field;
     for (;; ++p) {
       if (*p == '-')
-        spec.left = true;
+        field.left = true;
       else if (*p == '#')
-        spec.alternate = true;
+        field.alternate = true;
       else if (*p == '0')
-        spec.zero = true;
+        field.zero = true;
       else
         break;
     }
     for (; *p >= '0' && *p <= '9'; ++p)
-      spec.width = spec.width * 10 + (*p - '0');
+      field.width = field.width * 10 + (*p - '0');
     if (*p == '.')
-      for (spec.precision = 0, ++p; *p >= '0' && *p <= '9'; ++p)
-        spec.precision = spec.precision * 10 + (*p - '0');
+      for (field.precision = 0, ++p; *p >= '0' && *p <= '9'; ++p)
+        field.precision = field.precision * 10 + (*p - '0');
     if (*p == 'l' || *p == 'h')
-      spec.size = *p++;
+      field.size = *p++;
     if (!*p)
       break;
-    Convert(&out, spec, *p, args);
+    Convert(&out, field, *p, args);
   }
   return out;
 }

@@ -124,7 +124,16 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
     return DISP_CHANGE_FAILED;
   sim::Emit(sim::Format("cds 0x%08x %s -> %d", flags, ModeText(mode).c_str(),
                         cdsResult));
-  if (cdsResult == DISP_CHANGE_SUCCESSFUL && mode && !(flags & kCdsTest))
+  if (cdsResult == DISP_CHANGE_SUCCESSFUL && mode && !(flags & kCdsTest)) {
     TakeMode(mode);
+    // Windows 9x keeps the rate it was last given in the hardware
+    // profile's display settings, where the older drivers' tools read it.
+    if ((flags & CDS_UPDATEREGISTRY) &&
+        sim::OsPlatform() == VER_PLATFORM_WIN32_WINDOWS &&
+        (mode->dmFields & DM_DISPLAYFREQUENCY))
+      sim::SystemSetValue("HKCC", "Display\\Settings", "RefreshRate", REG_SZ,
+                          std::to_string(mode->dmDisplayFrequency) +
+                              std::string(1, '\0'));
+  }
   return cdsResult;
 }

@@ -62,6 +62,13 @@ LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 bool SetWindowMenu(HWND window, HMENU menu);
 bool MenuExists(HMENU menu);
 int IconIdOf(HICON icon);
+// A write the system makes on its own (no transcript line, no fault, never
+// creates the key): false when the key does not exist.
+bool SystemSetValue(const std::string &root, const std::string &path,
+                    const std::string &name, DWORD type,
+                    const std::string &data);
+// dwPlatformId of the simulated system.
+DWORD OsPlatform();
 bool ValidDc(HDC dc);
 // A window of this process or the other copy's, existing now.
 bool WindowExists(HWND window);

@@ -43,6 +43,9 @@ DWORD ReportedBuild(const OsVersion &v) {
 
 namespace sim {
 
+DWORD OsPlatform() { return os.platform; }
+
+
 void ResetKernel() { os = kReleases[4].second; }
 
 bool SetOs(const Words &w, std::string *error) {

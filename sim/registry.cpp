@@ -178,6 +178,18 @@ bool ParseData(const sim::Words &w, size_t i, DWORD *type, std::string *data) {
 
 namespace sim {
 
+bool SystemSetValue(const std::string &root, const std::string &path,
+                    const std::string &name, DWORD type,
+                    const std::string &data) {
+  Key *key = RootByName(root);
+  key = key ? Walk(key, path, false) : nullptr;
+  if (!key)
+    return false;
+  Store(key, name, type, data);
+  return true;
+}
+
+
 void ResetRegistry() {
   machine = Key();
   currentConfig = Key();

@@ -50,7 +50,11 @@ allowed_file="$(dirname "$0")/allowed_imports.txt"
 failures=()
 fail() { failures+=("$1"); }
 
-headers=$("$objdump" -p "$exe")
+if ! headers=$("$objdump" -p "$exe" 2>&1); then
+  echo "check_exe: $exe: $objdump cannot read it (not a $format file?):" >&2
+  echo "  $headers" >&2
+  exit 1
+fi
 
 # --- file format -------------------------------------------------------
 grep -q "file format $format\$" <<<"$headers" ||

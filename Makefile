@@ -33,6 +33,13 @@ FORMAT_DIRS := app driver menu modes platform sim tools tests
 
 .PHONY: all deps build configure test run bless format clean
 
+# Further test steps and the program's run under Wine live in mk/*.mk; each
+# appends the make targets of its checks to TEST_STEPS (each counts as one
+# check in the summary) and may set RUN_STEPS.
+TEST_STEPS :=
+RUN_STEPS :=
+-include mk/*.mk
+
 all: build
 
 deps:
@@ -88,6 +95,11 @@ test: build
 	else failed=$$((failed + 1)); fi; \
 	if tools/check_exe.sh $(EXE64) --arch x86_64; then passed=$$((passed + 1)); \
 	else failed=$$((failed + 1)); fi; \
+	for step in $(TEST_STEPS); do \
+	  echo "== $$step"; \
+	  if $(MAKE) --no-print-directory $$step; then passed=$$((passed + 1)); \
+	  else echo "$$step FAILED"; failed=$$((failed + 1)); fi; \
+	done; \
 	echo "$$passed passed, $$failed failed"; \
 	[ "$$failed" -eq 0 ]
 
@@ -96,6 +108,7 @@ run: build
 	@$(SIM) scenarios/demo.scn
 	@echo "== release exe: $(EXE32), $$(stat -c %s $(EXE32)) bytes (i686);" \
 	  "$(EXE64), $$(stat -c %s $(EXE64)) bytes (x86_64)"
+	@for step in $(RUN_STEPS); do $(MAKE) --no-print-directory $$step; done
 
 bless: build
 	@tests/golden.sh --bless $(SIM) scenarios/*.scn

@@ -68,10 +68,7 @@ void ProbeDisplayDriver(void) {
 } // namespace
 
 DWORD ClassifyPlatform(void) {
-  OSVERSIONINFOA info;
-  BYTE *raw = reinterpret_cast<BYTE *>(&info);
-  for (DWORD i = 0; i < sizeof info; ++i)
-    raw[i] = 0;
+  OSVERSIONINFOA info = {};
   info.dwOSVersionInfoSize = sizeof info;
   GetVersionExA(&info); // on failure every field stays 0: unsupported
 

@@ -118,10 +118,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 } // namespace
 
 void SetTrayIcon(HWND window, DWORD operation) {
-  NOTIFYICONDATAA nid;
-  BYTE *raw = reinterpret_cast<BYTE *>(&nid);
-  for (DWORD i = 0; i < sizeof nid; ++i)
-    raw[i] = 0;
+  NOTIFYICONDATAA nid = {};
   // The original shell of Windows 95 and NT 4.0 accepts only the first,
   // 88-byte form of the record (on a 32-bit build); a larger cbSize makes
   // it refuse the icon.

@@ -34,9 +34,7 @@ BOOL SwitchRequest(HANDLE device, DWORD code, DWORD *input, DWORD inputSize,
 void ProbeSwitchDriver(void) {
   // One byte more than the device may write, so a reply that fills all 255
   // bytes without a terminator still ends inside the buffer.
-  char text[SwitchTextSize + 1];
-  for (DWORD i = 0; i <= SwitchTextSize; ++i)
-    text[i] = 0;
+  char text[SwitchTextSize + 1] = {};
 
   HANDLE device = OpenSwitchDevice("\\\\.\\KqSWITCH.VXD");
   if (device != INVALID_HANDLE_VALUE)

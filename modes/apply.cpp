@@ -52,9 +52,7 @@ BOOL ApplySwitchPath(const ModeRequest &request, BOOL nt) {
 } // namespace
 
 BOOL DescribeDesktop(DEVMODEA *desktop) {
-  BYTE *raw = reinterpret_cast<BYTE *>(desktop);
-  for (DWORD i = 0; i < sizeof *desktop; ++i)
-    raw[i] = 0;
+  *desktop = DEVMODEA();
   desktop->dmSize = DevModeWin95Size;
   desktop->dmDriverExtra = 0;
   desktop->dmFields =
@@ -151,10 +149,7 @@ BOOL ApplyNt4Legacy(ModeRequest request) {
   // Enumerating from index 0 makes NT ask the driver for its mode list
   // afresh instead of using the list cached before the CRT mode changed.
   for (DWORD i = 0; i < MaxEnumeratedModes; ++i) {
-    DEVMODEA scratch;
-    BYTE *raw = reinterpret_cast<BYTE *>(&scratch);
-    for (DWORD j = 0; j < sizeof scratch; ++j)
-      raw[j] = 0;
+    DEVMODEA scratch = {};
     scratch.dmSize = DevModeWin95Size;
     if (!EnumDisplaySettingsA(NULL, i, &scratch))
       break;

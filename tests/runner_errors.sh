@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# A scenario the runner cannot read must stop it before anything runs, with
+# exit status 2 and a message naming the file and line.
+set -u
+runner=$1
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+failed=0
+
+expect_refused() {
+  local name=$1 text=$2 line=$3
+  printf '%b' "$text" >"$dir/$name.scn"
+  out=$("$runner" "$dir/$name.scn" 2>"$dir/err")
+  status=$?
+  if [ "$status" -ne 2 ]; then
+    echo "$name: exit status $status, expected 2"; failed=1
+  fi
+  if [ -n "$out" ]; then
+    echo "$name: printed a transcript although refused: $out"; failed=1
+  fi
+  if ! grep -q "$dir/$name.scn:$line:" "$dir/err"; then
+    echo "$name: message does not name line $line: $(cat "$dir/err")"; failed=1
+  fi
+}
+
+expect_refused unknown 'os win98\nbogus 1 2\n' 2
+expect_refused after-actions 'os win98\n---\nclick left\nattached 3\n' 4
+expect_refused unterminated 'value HKCC "a" "b" sz "open\n' 1
+expect_refused bad-number 'attached three\n' 1
+expect_refused bad-action 'os nt4\n---\nclick middle\n' 3
+exit $failed

@@ -20,16 +20,20 @@ void LoadText(UINT id, char *buffer, int size) {
 
 // Converts like the C library's atol: leading white space, one optional
 // sign, then digits up to the first other character; no digits gives 0.
-// Wraps instead of overflowing: an absurd stored rate just matches no entry.
+// A number too large for 32 bits stops at the largest one instead of
+// wrapping round to something that might name a real rate.
 DWORD ParseDecimal(const char *text) {
   while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
     ++text;
   BOOL negative = *text == '-';
   if (*text == '-' || *text == '+')
     ++text;
+  const DWORD largest = 0x7FFFFFFF;
   DWORD value = 0;
-  for (; *text >= '0' && *text <= '9'; ++text)
-    value = value * 10 + static_cast<DWORD>(*text - '0');
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    DWORD digit = static_cast<DWORD>(*text - '0');
+    value = value > (largest - digit) / 10 ? largest : value * 10 + digit;
+  }
   return negative ? 0 - value : value;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/driver_model.h"
 #include "sim/sim.h"
 
 namespace sim {
@@ -40,10 +41,9 @@ void ResetShell();
 
 // Scenario setters, one per statement family; each validates its words
 // and returns false with `error` set when they are wrong.
-struct Word {
-  std::string text; // the word, or a quoted text without its quotes
-  bool quoted;      // written in double quotes
-};
+// The words of a statement: the word, or a quoted text without its quotes,
+// as the display driver model splits them (one syntax for every area).
+typedef DisplayDriverModel::Word Word;
 typedef std::vector<Word> Words;
 bool ParseNumber(const Word &word, long long *value);
 bool SetOs(const Words &w, std::string *error);

@@ -1,6 +1,6 @@
-// Scenario statements: splitting a line into words and quoted texts, and
-// handing each statement to the area of the notebook it configures.
-#include <cstdlib>
+// Scenario statements: handing each statement, split into words and quoted
+// texts as the display driver model splits them, to the area of the
+// notebook it configures.
 #include <map>
 
 #include "sim/internal.h"
@@ -36,77 +36,6 @@ const std::map<std::string, Setter> kSetters = {
     {"string", sim::SetResources},
 };
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
-// Reads the quoted text starting after the opening quote at `*pos`.
-bool ReadQuoted(const std::string &line, size_t *pos, std::string *text,
-                std::string *error) {
-  for (size_t i = *pos; i < line.size(); ++i) {
-    char c = line[i];
-    if (c == '"') {
-      *pos = i + 1;
-      return true;
-    }
-    if (c != '\\') {
-      *text += c;
-      continue;
-    }
-    if (++i == line.size())
-      break;
-    char e = line[i];
-    if (e == 'n') {
-      *text += '\n';
-    } else if (e == '"' || e == '\\') {
-      *text += e;
-    } else if (e == 'x' && i + 2 < line.size() && HexDigit(line[i + 1]) >= 0 &&
-               HexDigit(line[i + 2]) >= 0) {
-      *text +=
-          static_cast<char>(HexDigit(line[i + 1]) * 16 + HexDigit(line[i + 2]));
-      i += 2;
-    } else {
-      *error = "bad escape in quoted text";
-      return false;
-    }
-  }
-  *error = "unterminated quoted text";
-  return false;
-}
-
-// Splits a statement into words; a '#' word starts a comment.
-bool Split(const std::string &line, sim::Words *words, std::string *error) {
-  size_t pos = 0;
-  while (pos < line.size()) {
-    char c = line[pos];
-    if (isspace(static_cast<unsigned char>(c))) {
-      ++pos;
-    } else if (c == '#') {
-      break;
-    } else if (c == '"') {
-      sim::Word word{"", true};
-      ++pos;
-      if (!ReadQuoted(line, &pos, &word.text, error))
-        return false;
-      words->push_back(word);
-    } else {
-      size_t end = pos;
-      while (end < line.size() &&
-             !isspace(static_cast<unsigned char>(line[end])))
-        ++end;
-      words->push_back({line.substr(pos, end - pos), false});
-      pos = end;
-    }
-  }
-  return true;
-}
-
 bool SetFault(const sim::Words &w, std::string *error) {
   long long nth = 0;
   if (w.size() < 2 || w.size() > 3 || w[1].quoted) {
@@ -129,26 +58,7 @@ bool SetFault(const sim::Words &w, std::string *error) {
 namespace sim {
 
 bool ParseNumber(const Word &word, long long *value) {
-  if (word.quoted || word.text.empty())
-    return false;
-  const char *text = word.text.c_str();
-  bool negative = *text == '-';
-  if (negative)
-    ++text;
-  int base = 10;
-  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    text += 2;
-  }
-  if (*text == '\0' || *text == '-' || *text == '+')
-    return false;
-  char *end = nullptr;
-  unsigned long long magnitude = strtoull(text, &end, base);
-  if (*end != '\0' || magnitude > 0xFFFFFFFFull)
-    return false;
-  *value = negative ? -static_cast<long long>(magnitude)
-                    : static_cast<long long>(magnitude);
-  return true;
+  return DisplayDriverModel::ParseNumber(word, value);
 }
 
 } // namespace sim
@@ -158,7 +68,7 @@ bool SimApplyStatement(const std::string &line, std::string *error) {
   if (!error)
     error = &scratch;
   sim::Words words;
-  if (!Split(line, &words, error))
+  if (!DisplayDriverModel::SplitLine(line, &words, error))
     return false;
   if (words.empty())
     return true;

@@ -1,0 +1,37 @@
+# Test rigs of the Windows builds, for the end-to-end runs under Wine
+# (e2e/).  Only the x86_64 tree builds them: the Wine here runs 64-bit
+# programs only.  Nothing below reaches crtrate.exe.
+#
+#   crtrate-simhw.exe  the product with its display-control channel
+#                      (driver/channel.cpp) replaced by e2e/rig/, which
+#                      answers from the simulated display driver of the
+#                      scenario named by CRTRATE_SIM and logs each request
+#                      and each menu as it opens to CRTRATE_SIM_LOG
+#   crtrate-e2e.exe    the harness's console helper inside the Wine prefix
+#
+# Both use the ordinary MinGW start-up code and link the C++ runtime
+# statically, so the prefix needs no MinGW DLLs.
+if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  return()
+endif()
+
+set(CRTRATE_RIG_LINK_FLAGS -static -static-libgcc -static-libstdc++)
+
+set(CRTRATE_RIG_PRODUCT_SOURCES ${CRTRATE_PRODUCT_SOURCES})
+list(REMOVE_ITEM CRTRATE_RIG_PRODUCT_SOURCES driver/channel.cpp)
+
+add_executable(crtrate-simhw WIN32
+  ${CRTRATE_RIG_PRODUCT_SOURCES}
+  sim/driver_model.cpp
+  e2e/rig/rig_channel.cpp
+  ${CRTRATE_RES})
+target_include_directories(crtrate-simhw PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_options(crtrate-simhw PRIVATE ${CRTRATE_WARNINGS} -O2)
+target_link_options(crtrate-simhw PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
+target_link_libraries(crtrate-simhw PRIVATE
+  user32 gdi32 advapi32 shell32 kernel32)
+
+add_executable(crtrate-e2e e2e/helper/crtrate_e2e.cpp)
+target_compile_options(crtrate-e2e PRIVATE ${CRTRATE_WARNINGS} -O2)
+target_link_options(crtrate-e2e PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
+target_link_libraries(crtrate-e2e PRIVATE user32 gdi32 advapi32 shell32 kernel32)

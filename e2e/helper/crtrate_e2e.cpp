@@ -1,0 +1,252 @@
+// crtrate-e2e.exe: the end-to-end harness's hands and eyes inside the Wine
+// prefix.  Runs as a console program next to crtrate.exe and prints UTF-8
+// on standard output, one fact per line.
+//
+//   version                  what GetVersionExA reports
+//   desktop                  the screen as GetDeviceCaps reports it
+//   modes                    the modes EnumDisplaySettingsA lists
+//   cds W H BPP HZ FLAGS     ChangeDisplaySettingsA with the program's own
+//                            148-byte DEVMODEA and the four display fields;
+//                            prints its result
+//   windows                  every top-level window, with its child controls
+//                            (a message box's text is its static control)
+//   tray                     the icons in Wine's notification area window
+//   post CLASS MSG [W [L]]   PostMessageA to the top-level window of CLASS
+//   close CLASS              WM_CLOSE to it, as a window manager would send
+//   quit CLASS               WM_QUIT to it, as a session ending from outside
+//   untray CLASS ID          deletes the tray icon ID of the window of CLASS
+//   broadcast NAME           posts the registered message NAME to every
+//                            top-level window, as Explorer announces
+//                            "TaskbarCreated" when it starts
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+void Out(const std::string &line) {
+  std::string text = line + "\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(),
+            static_cast<DWORD>(text.size()), &written, NULL);
+}
+
+std::string Utf8(const wchar_t *text) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, NULL, 0, NULL, NULL);
+  if (n <= 1)
+    return std::string();
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, NULL, NULL);
+  out.resize(static_cast<size_t>(n - 1));
+  return out;
+}
+
+// A text quoted like the transcripts: "..." with \" \\ \n escapes and
+// other control bytes as \xNN.
+std::string Quote(const std::string &text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c < 0x20) {
+      char hex[8];
+      snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string ClassOf(HWND window) {
+  wchar_t name[256] = {0};
+  GetClassNameW(window, name, 256);
+  return Utf8(name);
+}
+
+std::string TextOf(HWND window) {
+  // WM_GETTEXT rather than GetWindowTextW: the latter does not ask windows
+  // of other processes for a control's text.
+  wchar_t text[4096] = {0};
+  SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 2000, NULL);
+  return Utf8(text);
+}
+
+std::string Hex(const void *handle) {
+  char text[32];
+  snprintf(
+      text, sizeof text, "0x%llx",
+      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handle)));
+  return text;
+}
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+  Out("  child " + Hex(child) + " id=" + std::to_string(GetDlgCtrlID(child)) +
+      " class=" + Quote(ClassOf(child)) + " text=" + Quote(TextOf(child)) +
+      " visible=" + (IsWindowVisible(child) ? "1" : "0"));
+  return TRUE;
+}
+
+BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  Out("window " + Hex(window) + " pid=" + std::to_string(pid) +
+      " class=" + Quote(ClassOf(window)) + " title=" + Quote(TextOf(window)) +
+      " visible=" + (IsWindowVisible(window) ? "1" : "0"));
+  EnumChildWindows(window, PrintChild, 0);
+  return TRUE;
+}
+
+// Wine shows the notification area that no X11 tray docks in a window of
+// its own, one child window per icon: "__winex11_tray_icon" (Wine 8's X11
+// driver) or "__wine_tray_icon" (later explorers).  Visible ones count.
+int trayIcons;
+
+BOOL CALLBACK CountIcon(HWND child, LPARAM) {
+  std::string name = ClassOf(child);
+  if ((name == "__winex11_tray_icon" || name == "__wine_tray_icon") &&
+      IsWindowVisible(child)) {
+    ++trayIcons;
+    Out("icon " + Hex(child) + " in " + Hex(GetParent(child)));
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CountIcons(HWND window, LPARAM) {
+  EnumChildWindows(window, CountIcon, 0);
+  return TRUE;
+}
+
+int Tray() {
+  trayIcons = 0;
+  EnumWindows(CountIcons, 0);
+  Out("tray icons=" + std::to_string(trayIcons));
+  return 0;
+}
+
+int Post(const char *className, UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND window = FindWindowA(className, NULL);
+  if (window == NULL) {
+    Out("post none");
+    return 1;
+  }
+  BOOL ok = PostMessageA(window, message, wParam, lParam);
+  Out(std::string("post ") + (ok ? "ok" : "fail") + " " + Hex(window));
+  return ok ? 0 : 1;
+}
+
+DEVMODEA ProgramDevMode(DWORD width, DWORD height, DWORD bpp, DWORD hz) {
+  DEVMODEA mode;
+  memset(&mode, 0, sizeof mode);
+  mode.dmSize = 148; // the Windows 95 / NT 4.0 size the program passes
+  mode.dmFields =
+      DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+  mode.dmPelsWidth = width;
+  mode.dmPelsHeight = height;
+  mode.dmBitsPerPel = bpp;
+  mode.dmDisplayFrequency = hz;
+  return mode;
+}
+
+unsigned long Number(const char *text) { return strtoul(text, NULL, 0); }
+
+int Usage() {
+  Out("usage: crtrate-e2e version|desktop|modes|windows|tray|"
+      "cds W H BPP HZ FLAGS|post CLASS MSG [W [L]]|close CLASS|quit CLASS|"
+      "untray CLASS ID|broadcast NAME");
+  return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 2)
+    return Usage();
+  std::string what = argv[1];
+  if (what == "version" && argc == 2) {
+    OSVERSIONINFOA info;
+    memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    GetVersionExA(&info);
+    Out("version platform=" + std::to_string(info.dwPlatformId) + " " +
+        std::to_string(info.dwMajorVersion) + "." +
+        std::to_string(info.dwMinorVersion) +
+        " build=" + std::to_string(info.dwBuildNumber) + " csd=" +
+        Quote(info.szCSDVersion) + " acp=" + std::to_string(GetACP()));
+    return 0;
+  }
+  if (what == "desktop" && argc == 2) {
+    HDC screen = GetDC(NULL);
+    Out("desktop " + std::to_string(GetDeviceCaps(screen, HORZRES)) + " " +
+        std::to_string(GetDeviceCaps(screen, VERTRES)) + " " +
+        std::to_string(GetDeviceCaps(screen, BITSPIXEL)) + " " +
+        std::to_string(GetDeviceCaps(screen, VREFRESH)));
+    ReleaseDC(NULL, screen);
+    return 0;
+  }
+  if (what == "modes" && argc == 2) {
+    for (DWORD i = 0;; ++i) {
+      DEVMODEA mode;
+      memset(&mode, 0, sizeof mode);
+      mode.dmSize = 148;
+      if (!EnumDisplaySettingsA(NULL, i, &mode))
+        break;
+      Out("mode " + std::to_string(i) + " " + std::to_string(mode.dmPelsWidth) +
+          " " + std::to_string(mode.dmPelsHeight) + " " +
+          std::to_string(mode.dmBitsPerPel) + " " +
+          std::to_string(mode.dmDisplayFrequency));
+    }
+    return 0;
+  }
+  if (what == "cds" && argc == 7) {
+    DEVMODEA mode = ProgramDevMode(Number(argv[2]), Number(argv[3]),
+                                   Number(argv[4]), Number(argv[5]));
+    LONG result = ChangeDisplaySettingsA(&mode, Number(argv[6]));
+    Out("cds " + std::to_string(result));
+    return 0;
+  }
+  if (what == "windows" && argc == 2) {
+    EnumWindows(PrintWindow, 0);
+    return 0;
+  }
+  if (what == "tray" && argc == 2)
+    return Tray();
+  if (what == "post" && argc >= 4 && argc <= 6)
+    return Post(argv[2], Number(argv[3]), argc > 4 ? Number(argv[4]) : 0,
+                argc > 5 ? static_cast<LPARAM>(Number(argv[5])) : 0);
+  if (what == "close" && argc == 3)
+    return Post(argv[2], WM_CLOSE, 0, 0);
+  if (what == "quit" && argc == 3)
+    return Post(argv[2], WM_QUIT, 0, 0);
+  if (what == "untray" && argc == 4) {
+    // What a restarted shell's empty notification area amounts to for one
+    // program: its icon is gone without the program being told.
+    HWND window = FindWindowA(argv[2], NULL);
+    NOTIFYICONDATAA data;
+    memset(&data, 0, sizeof data);
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = static_cast<UINT>(Number(argv[3]));
+    BOOL ok = window != NULL && Shell_NotifyIconA(NIM_DELETE, &data);
+    Out(std::string("untray ") + (ok ? "ok" : "fail"));
+    return ok ? 0 : 1;
+  }
+  if (what == "broadcast" && argc == 3) {
+    UINT message = RegisterWindowMessageA(argv[2]);
+    BOOL ok = message != 0 && PostMessageA(HWND_BROADCAST, message, 0, 0);
+    Out(std::string("broadcast ") + (ok ? "ok" : "fail") + " " +
+        std::to_string(message));
+    return ok ? 0 : 1;
+  }
+  return Usage();
+}

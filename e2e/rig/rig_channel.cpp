@@ -1,0 +1,169 @@
+// The display-control channel of crtrate-simhw.exe: the real program with
+// its driver requests answered by the simulated display driver instead of
+// a display DC, so it can run under Wine (whose display driver knows no
+// escape 0x3000) on the notebook a scenario file describes.
+//
+//   CRTRATE_SIM      scenario file (*.scn); its driver statements (attached,
+//                    active, level, panel, mode, rates, result, reply,
+//                    driver) set up the driver, every other statement is
+//                    left to the system the program runs on
+//   CRTRATE_SIM_LOG  file the rig appends its lines to:
+//                      escape <words> -> <result>   every request
+//                      menu <command> enabled|grayed[ checked]
+//                                                   each entry of a popup
+//                                                   menu as USER32 holds it
+//                                                   when it opens
+//                      error <text>                 a scenario it could not
+//                                                   read
+//
+// Paths may be given the Unix way (/tmp/x.scn): under Wine they are found
+// on drive Z:, which maps the Unix root.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "sim/driver_model.h"
+
+namespace {
+
+std::string Environment(const char *name) {
+  char buffer[4096];
+  DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer)
+    return std::string();
+  return std::string(buffer, n);
+}
+
+std::string WindowsPath(const std::string &path) {
+  if (!path.empty() && path[0] == '/')
+    return "Z:" + path;
+  return path;
+}
+
+class Rig {
+public:
+  Rig() : logPath_(WindowsPath(Environment("CRTRATE_SIM_LOG"))) {
+    std::string scenario = WindowsPath(Environment("CRTRATE_SIM"));
+    if (!scenario.empty())
+      Load(scenario);
+    // Thread hook: WM_INITMENUPOPUP reaches the owner window before the
+    // popup shows, with every entry's state already set.
+    hook_ = SetWindowsHookExA(WH_CALLWNDPROC, CallWndProc, NULL,
+                              GetCurrentThreadId());
+    if (hook_ == NULL)
+      Log("error cannot hook the window procedure calls");
+  }
+
+  int Send(int inputSize, const void *input, int replySize, void *reply) {
+    std::string line;
+    int result = driver_.Escape(input, inputSize, replySize, reply, &line);
+    if (!line.empty())
+      Log(line);
+    return result;
+  }
+
+  void Log(const std::string &line) {
+    if (logPath_.empty())
+      return;
+    // Opened and closed per line: the harness reads the file while the
+    // program runs, and a program ended from outside loses nothing.
+    HANDLE file = CreateFileA(logPath_.c_str(), FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+      return;
+    std::string text = line + "\n";
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
+              NULL);
+    CloseHandle(file);
+  }
+
+private:
+  static LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam);
+  void LogMenu(HMENU menu);
+
+  void Load(const std::string &path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+      Log("error cannot read " + path);
+      return;
+    }
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, NULL) && got > 0)
+      text.append(buffer, got);
+    CloseHandle(file);
+
+    size_t start = 0;
+    for (int number = 1; start < text.size(); ++number) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos)
+        end = text.size();
+      std::string line = text.substr(start, end - start);
+      start = end + 1;
+      if (!line.empty() && line[line.size() - 1] == '\r')
+        line.erase(line.size() - 1);
+      // The session's actions follow; they are played by the harness.
+      if (line == "---")
+        break;
+      bool mine = false;
+      std::string why;
+      if (!driver_.ApplyLine(line, &mine, &why))
+        Log("error " + path + ":" + std::to_string(number) + ": " + why + ": " +
+            line);
+    }
+  }
+
+  std::string logPath_;
+  DisplayDriverModel driver_;
+  HHOOK hook_ = NULL;
+};
+
+Rig &TheRig() {
+  static Rig rig;
+  return rig;
+}
+
+// Printed like the simulated notebook's menu lines: separators left out,
+// "grayed" for MF_GRAYED or MF_DISABLED.
+void Rig::LogMenu(HMENU menu) {
+  int count = GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+    if (state == 0xFFFFFFFF || (state & MF_SEPARATOR))
+      continue;
+    UINT id = GetMenuItemID(menu, i);
+    std::string line = "menu " + std::to_string(id);
+    line += state & (MF_GRAYED | MF_DISABLED) ? " grayed" : " enabled";
+    if (state & MF_CHECKED)
+      line += " checked";
+    Log(line);
+  }
+}
+
+LRESULT CALLBACK Rig::CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION) {
+    const CWPSTRUCT *call = reinterpret_cast<const CWPSTRUCT *>(lParam);
+    if (call->message == WM_INITMENUPOPUP)
+      TheRig().LogMenu(reinterpret_cast<HMENU>(call->wParam));
+  }
+  return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+// Loads the scenario and hooks the thread before WinMain runs, so the
+// start-up requests are answered and the first menu is seen.
+struct RigStart {
+  RigStart() { TheRig(); }
+} rigStart;
+
+} // namespace
+
+int SendDisplayControl(int inputSize, const void *input, int replySize,
+                       void *reply) {
+  return TheRig().Send(inputSize, input, replySize, reply);
+}

@@ -1,0 +1,346 @@
+// The display driver model: state, statements, request sizes, results and
+// replies, and the transcript line of each request.
+#include "sim/driver_model.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// One driver request: its input and reply sizes in bytes.
+struct SubFunction {
+  uint32_t code;
+  int inSize;
+  int replySize;
+};
+
+// The sub-functions the driver knows, with the only sizes it accepts.
+const SubFunction kSubFunctions[] = {
+    {0, 4, 6},  {1, 4, 8},  {2, 12, 0},   {7, 4, 4},   {9, 4, 4},
+    {10, 8, 0}, {28, 4, 4}, {65, 28, 80}, {66, 24, 0},
+};
+
+const char *const kKeywords[] = {"driver",   "result", "reply",
+                                 "attached", "active", "level",
+                                 "panel",    "mode",   "rates"};
+
+const SubFunction *FindSubFunction(uint32_t code) {
+  for (const auto &sub : kSubFunctions)
+    if (sub.code == code)
+      return &sub;
+  return nullptr;
+}
+
+void PutWord(std::vector<uint8_t> *bytes, size_t offset, uint32_t value) {
+  for (size_t i = 0; i < 4 && offset + i < bytes->size(); ++i)
+    (*bytes)[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// The whole little-endian words of a request's input.
+std::vector<uint32_t> InputWords(const void *input, int inputSize) {
+  std::vector<uint32_t> words;
+  const uint8_t *in = static_cast<const uint8_t *>(input);
+  for (int i = 0; in && i + 4 <= inputSize; i += 4)
+    words.push_back(static_cast<uint32_t>(in[i]) |
+                    static_cast<uint32_t>(in[i + 1]) << 8 |
+                    static_cast<uint32_t>(in[i + 2]) << 16 |
+                    static_cast<uint32_t>(in[i + 3]) << 24);
+  return words;
+}
+
+bool NumberList(const std::vector<DisplayDriverModel::Word> &w, size_t first,
+                std::vector<uint32_t> *out) {
+  for (size_t i = first; i < w.size(); ++i) {
+    long long value;
+    if (!DisplayDriverModel::ParseNumber(w[i], &value))
+      return false;
+    out->push_back(static_cast<uint32_t>(value));
+  }
+  return true;
+}
+
+bool Space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' ||
+         c == '\r';
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+// Reads the quoted text starting after the opening quote at `*pos`.
+bool ReadQuoted(const std::string &line, size_t *pos, std::string *text,
+                std::string *error) {
+  for (size_t i = *pos; i < line.size(); ++i) {
+    char c = line[i];
+    if (c == '"') {
+      *pos = i + 1;
+      return true;
+    }
+    if (c != '\\') {
+      *text += c;
+      continue;
+    }
+    if (++i == line.size())
+      break;
+    char e = line[i];
+    if (e == 'n') {
+      *text += '\n';
+    } else if (e == '"' || e == '\\') {
+      *text += e;
+    } else if (e == 'x' && i + 2 < line.size() && HexDigit(line[i + 1]) >= 0 &&
+               HexDigit(line[i + 2]) >= 0) {
+      *text +=
+          static_cast<char>(HexDigit(line[i + 1]) * 16 + HexDigit(line[i + 2]));
+      i += 2;
+    } else {
+      *error = "bad escape in quoted text";
+      return false;
+    }
+  }
+  *error = "unterminated quoted text";
+  return false;
+}
+
+} // namespace
+
+DisplayDriverModel::DisplayDriverModel() { Reset(); }
+
+void DisplayDriverModel::Reset() {
+  present_ = true;
+  attached_ = active_ = level_ = panelWidth_ = modeNumber_ = 0;
+  memset(rates_, 0, sizeof rates_);
+  results_.clear();
+  replies_.clear();
+}
+
+bool DisplayDriverModel::IsStatement(const std::string &keyword) {
+  for (const char *known : kKeywords)
+    if (keyword == known)
+      return true;
+  return false;
+}
+
+bool DisplayDriverModel::ParseNumber(const Word &word, long long *value) {
+  if (word.quoted || word.text.empty())
+    return false;
+  const char *text = word.text.c_str();
+  bool negative = *text == '-';
+  if (negative)
+    ++text;
+  int base = 10;
+  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text += 2;
+  }
+  if (*text == '\0' || *text == '-' || *text == '+')
+    return false;
+  char *end = nullptr;
+  unsigned long long magnitude = strtoull(text, &end, base);
+  if (*end != '\0' || magnitude > 0xFFFFFFFFull)
+    return false;
+  *value = negative ? -static_cast<long long>(magnitude)
+                    : static_cast<long long>(magnitude);
+  return true;
+}
+
+bool DisplayDriverModel::SplitLine(const std::string &line,
+                                   std::vector<Word> *words,
+                                   std::string *error) {
+  size_t pos = 0;
+  while (pos < line.size()) {
+    char c = line[pos];
+    if (Space(c)) {
+      ++pos;
+    } else if (c == '#') {
+      break;
+    } else if (c == '"') {
+      Word word{"", true};
+      ++pos;
+      if (!ReadQuoted(line, &pos, &word.text, error))
+        return false;
+      words->push_back(word);
+    } else {
+      size_t end = pos;
+      while (end < line.size() && !Space(line[end]))
+        ++end;
+      words->push_back({line.substr(pos, end - pos), false});
+      pos = end;
+    }
+  }
+  return true;
+}
+
+bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w,
+                                        std::string *error) {
+  std::string scratch;
+  if (!error)
+    error = &scratch;
+  if (w.empty() || w[0].quoted || !IsStatement(w[0].text)) {
+    *error = "unknown statement";
+    return false;
+  }
+  const std::string &what = w[0].text;
+  std::vector<uint32_t> values;
+  if (what == "driver") {
+    if (w.size() == 2 && (w[1].text == "missing" || w[1].text == "present")) {
+      present_ = w[1].text == "present";
+      return true;
+    }
+    *error = "expected: driver missing|present";
+  } else if (what == "result") {
+    if (w.size() == 3 && NumberList(w, 1, &values)) {
+      for (Forced &forced : results_)
+        if (forced.code == values[0]) {
+          forced.result = static_cast<int>(values[1]);
+          return true;
+        }
+      results_.push_back({values[0], static_cast<int>(values[1])});
+      return true;
+    }
+    *error = "expected: result <subfunction> <int>";
+  } else if (what == "reply") {
+    if (w.size() >= 2 && NumberList(w, 1, &values)) {
+      std::vector<uint32_t> words(values.begin() + 1, values.end());
+      for (ForcedReply &forced : replies_)
+        if (forced.code == values[0]) {
+          forced.words = words;
+          return true;
+        }
+      replies_.push_back({values[0], words});
+      return true;
+    }
+    *error = "expected: reply <subfunction> <word>...";
+  } else if (what == "rates") {
+    if (w.size() >= 2 && w.size() <= 1 + kRateCount &&
+        NumberList(w, 1, &values)) {
+      memset(rates_, 0, sizeof rates_);
+      for (size_t i = 0; i < values.size(); ++i)
+        rates_[i] = values[i];
+      return true;
+    }
+    *error = "expected: rates <w0> ... (at most 20)";
+  } else {
+    uint32_t *field = what == "attached" ? &attached_
+                      : what == "active" ? &active_
+                      : what == "level"  ? &level_
+                      : what == "panel"  ? &panelWidth_
+                                         : &modeNumber_;
+    if (w.size() == 2 && NumberList(w, 1, &values)) {
+      *field = values[0];
+      return true;
+    }
+    *error = "expected: " + what + " <n>";
+  }
+  return false;
+}
+
+bool DisplayDriverModel::ApplyLine(const std::string &line, bool *mine,
+                                   std::string *error) {
+  std::string scratch;
+  if (!error)
+    error = &scratch;
+  *mine = false;
+  std::vector<Word> words;
+  if (!SplitLine(line, &words, error))
+    return false;
+  if (words.empty() || words[0].quoted || !IsStatement(words[0].text))
+    return true;
+  *mine = true;
+  return ApplyStatement(words, error);
+}
+
+std::vector<uint8_t> DisplayDriverModel::StateReply(uint32_t code,
+                                                    int size) const {
+  std::vector<uint8_t> bytes(static_cast<size_t>(size), 0);
+  switch (code) {
+  case 0:
+    bytes[0] = static_cast<uint8_t>(panelWidth_);
+    bytes[1] = static_cast<uint8_t>(panelWidth_ >> 8);
+    break;
+  case 1:
+    PutWord(&bytes, 0, active_);
+    break;
+  case 7:
+    PutWord(&bytes, 0, attached_);
+    break;
+  case 9:
+    PutWord(&bytes, 0, modeNumber_);
+    break;
+  case 28:
+    PutWord(&bytes, 0, level_);
+    break;
+  case 65:
+    for (int i = 0; i < kRateCount; ++i)
+      PutWord(&bytes, 4 * static_cast<size_t>(i), rates_[i]);
+    break;
+  }
+  return bytes;
+}
+
+std::vector<uint8_t> DisplayDriverModel::Reply(uint32_t code, int size) const {
+  for (const ForcedReply &forced : replies_) {
+    if (forced.code != code)
+      continue;
+    std::vector<uint8_t> bytes(static_cast<size_t>(size), 0);
+    for (size_t i = 0; i < forced.words.size(); ++i)
+      PutWord(&bytes, 4 * i, forced.words[i]);
+    return bytes;
+  }
+  return StateReply(code, size);
+}
+
+// Requests that change the driver's state do so only when they succeed.
+void DisplayDriverModel::ChangeState(const std::vector<uint32_t> &words) {
+  if (words[0] == 2)
+    active_ = words[1];
+  else if (words[0] == 10)
+    modeNumber_ = words[1];
+  else if (words[0] == 66)
+    rates_[0] = words[5];
+}
+
+int DisplayDriverModel::Request(const void *input, int inputSize, int replySize,
+                                void *reply) {
+  std::vector<uint32_t> words = InputWords(input, inputSize);
+  if (!present_ || words.empty())
+    return 0;
+  const SubFunction *sub = FindSubFunction(words[0]);
+  if (!sub || inputSize != sub->inSize || replySize != sub->replySize ||
+      (replySize > 0 && !reply))
+    return 0;
+  int result = 1;
+  for (const Forced &forced : results_)
+    if (forced.code == sub->code)
+      result = forced.result;
+  std::vector<uint8_t> bytes = Reply(sub->code, sub->replySize);
+  if (!bytes.empty())
+    memcpy(reply, bytes.data(), bytes.size());
+  if (result == 1)
+    ChangeState(words);
+  return result;
+}
+
+int DisplayDriverModel::Escape(const void *input, int inputSize, int replySize,
+                               void *reply, std::string *line) {
+  line->clear();
+  if (inputSize < 0 || replySize < 0)
+    return 0;
+  int result = Request(input, inputSize, replySize, reply);
+  *line = EscapeLine(input, inputSize, result);
+  return result;
+}
+
+std::string DisplayDriverModel::EscapeLine(const void *input, int inputSize,
+                                           int result) {
+  std::string line = "escape";
+  for (uint32_t word : InputWords(input, inputSize))
+    line += " " + std::to_string(word);
+  return line + " -> " + std::to_string(result);
+}

@@ -3,6 +3,16 @@
 // choices, box answers, direct calls), which are delivered one at a time
 // whenever the program waits for a message with an empty queue.  The
 // transcript goes to standard output.
+//
+// crtrate-sim --counts FILE: the same, then "calls <Function> <n>" on
+// standard error for every simulated function the run called, so that a
+// fault sweep knows how many calls of each there are to fail.
+//
+// The run itself is RunScenarioText (tools/crtrate_sim.h), which the fuzzer
+// and the long-run test call in-process; they compile this file with
+// CRTRATE_SIM_NO_MAIN.
+#include "tools/crtrate_sim.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -128,13 +138,10 @@ int Fail(const std::string &file, int line, const std::string &message,
   return 2;
 }
 
-// Reads FILE into statement lines and actions; returns 0 or the exit code.
-int Load(const std::string &file, std::vector<std::string> *statements) {
-  std::ifstream in(file);
-  if (!in) {
-    fprintf(stderr, "%s: cannot read\n", file.c_str());
-    return 2;
-  }
+// Reads a scenario into statement lines and actions; returns 0 or the exit
+// code.  `file` names it in messages.
+int Load(const std::string &file, std::istream &in,
+         std::vector<std::string> *statements) {
   SimReset();
   bool inActions = false;
   std::string line;
@@ -263,22 +270,39 @@ bool Idle() {
   return false;
 }
 
+// The program's globals as the loader leaves them in a new process: all
+// zero.  Matters only when one process plays several scenarios.
+void ResetProgram() {
+  AppInstance = NULL;
+  PlatformClass = PlatformUnsupported;
+  DriverReady = SwitchDriverPresent = 0;
+  DriverKeyName[0] = 0;
+  PanelWidth = 0;
+  PanelIsVga = PanelIsSvga = PanelIsXga = PanelIsSxga = 0;
+  MainWindow = NULL;
+  CrtActive = CrtIdle = LcdActive = 0;
+  ShowAllModesOn = ShowAllModesWanted = 0;
+  MenuHandle = NULL;
+}
+
 } // namespace
 
-int main(int argc, char **argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: crtrate-sim FILE\n");
-    return 2;
-  }
+int RunScenarioText(const std::string &name, const std::string &text,
+                    FILE *echo) {
+  actions.clear();
+  nextAction = 0;
+  started = false;
+  std::istringstream in(text);
   std::vector<std::string> statements;
-  int status = Load(argv[1], &statements);
+  int status = Load(name, in, &statements);
   if (status != 0)
     return status;
   SimReset();
+  ResetProgram();
   for (const std::string &line : statements)
     SimApplyStatement(line, nullptr);
   SimSetIdleHook(Idle);
-  SimSetEcho(stdout);
+  SimSetEcho(echo);
   char commandLine[] = "";
   int result = WinMain(SimInstance(), nullptr, commandLine, SW_SHOWNORMAL);
   if (!started)
@@ -286,5 +310,29 @@ int main(int argc, char **argv) {
   SimEmit("exit " + std::to_string(result));
   SimEmit(SimOpenLine());
   SimSetEcho(nullptr);
+  SimSetIdleHook(nullptr);
   return 0;
 }
+
+#ifndef CRTRATE_SIM_NO_MAIN
+int main(int argc, char **argv) {
+  bool counts = argc == 3 && strcmp(argv[1], "--counts") == 0;
+  if (argc != 2 && !counts) {
+    fprintf(stderr, "usage: crtrate-sim [--counts] FILE\n");
+    return 2;
+  }
+  std::string file = argv[argc - 1];
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    fprintf(stderr, "%s: cannot read\n", file.c_str());
+    return 2;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  int status = RunScenarioText(file, text.str(), stdout);
+  if (status == 0 && counts)
+    for (const auto &call : SimCallCounts())
+      fprintf(stderr, "calls %s %d\n", call.first.c_str(), call.second);
+  return status;
+}
+#endif

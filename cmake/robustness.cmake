@@ -1,0 +1,19 @@
+# Robustness builds of the native tree (presets asan, fuzz and coverage in
+# CMakePresets.json; make targets in mk/robustness.mk).  The release trees
+# get nothing from here.
+if(WIN32)
+  return()
+endif()
+
+# The fuzz preset compiles everything with -fsanitize=fuzzer-no-link; only
+# the fuzz target links libFuzzer itself (with its main), so the runner and
+# the tests of that tree still link and run as usual.
+option(CRTRATE_FUZZ "Build the libFuzzer target fuzz/crtrate_fuzz.cpp" OFF)
+if(CRTRATE_FUZZ AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/crtrate_fuzz.cpp)
+  # The runner's file brings the scenario player; its main stays out.
+  add_executable(crtrate_fuzz fuzz/crtrate_fuzz.cpp tools/crtrate_sim.cpp)
+  target_link_libraries(crtrate_fuzz PRIVATE crtrate_core)
+  target_compile_definitions(crtrate_fuzz PRIVATE CRTRATE_SIM_NO_MAIN)
+  target_compile_options(crtrate_fuzz PRIVATE ${CRTRATE_WARNINGS})
+  target_link_options(crtrate_fuzz PRIVATE -fsanitize=fuzzer)
+endif()

@@ -1,0 +1,153 @@
+// A working day in the tray: ten thousand openings of the menu and a
+// thousand choices applied, played through the scenario runner in-process.
+// Nothing may pile up (handles, icons, tray entries), every choice must be
+// applied and then checked, and the last menu must be the first one again.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// The runner's scenario player, without its main.
+#define CRTRATE_SIM_NO_MAIN
+#include "tools/crtrate_sim.cpp"
+
+namespace {
+
+const int kOpenings = 10000;
+const int kChoices = 1000;
+
+struct Notebook {
+  const char *name;
+  const char *statements;
+  // Commands the menu enables there, to choose from in turn; the first is
+  // the mode in force at the start, and the day ends by choosing it again.
+  std::vector<UINT> commands;
+};
+
+const Notebook kNotebooks[] = {
+    {"Win98Legacy",
+     // The demo notebook: older driver, 1024-pixel panel, projector beside
+     // the panel at 1024x768 60 Hz, registry as the Display control panel
+     // leaves it.
+     "os win98\n"
+     "switch second\n"
+     "switch-text \"DISPLAY\\\\0000\"\n"
+     "attached 3\nactive 3\npanel 1024\ndesktop 1024 768 8 60\n"
+     "value HKCC \"Display\\\\Settings\" \"CRTResolution\" binary 08\n"
+     "value HKCC \"Display\\\\Settings\" \"RefreshRate\" sz \"60\"\n"
+     "value HKLM \"System\\\\CurrentControlSet\\\\Services\\\\Class\\\\"
+     "DISPLAY\\\\0000\\\\Default\" \"RefreshRate\" sz \"60\"\n"
+     "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\Class\\\\"
+     "Display\\\\0000\\\\MODES\\\\8\\\\1024,768\"\n",
+     {9008, 9000, 9001, 9002, 9004, 9005, 9006, 9009, 9010}},
+    {"Win98Switch",
+     // The switch driver, 800-pixel panel, CRT alone at 800x600 60 Hz.
+     "os win98\nswitch first\nswitch-text \"DISPLAY\\\\0001\"\nlevel 3\n"
+     "attached 3\nactive 1\npanel 800\ndesktop 800 600 16 60\nmode 10\n"
+     "rates 60 60 72 75 85\nkey HKLM \"SOFTWARE\\\\Kq\\\\Switch\"\n",
+     {9004, 9005, 9006, 9007}},
+    {"Nt4Legacy",
+     // NT 4.0, older driver, CRT alone at 640x480 on a 640x480 desktop.
+     "os nt4\nattached 3\nactive 1\npanel 1024\ndesktop 640 480 8 60\n"
+     "mode 5\n",
+     {9000, 9001, 9002, 9003, 9012}},
+    {"Nt4Switch",
+     // NT 4.0 with the switch driver, 1280-pixel panel, CRT beside it.
+     "os nt4\nlevel 3\nattached 3\nactive 3\npanel 1280\n"
+     "desktop 1024 768 16 60\nmode 3\nrates 70 60 70 75 85\n"
+     "key HKLM \"SOFTWARE\\\\Kq\\\\Switch\"\n",
+     {9009, 9000, 9001, 9002, 9003, 9012, 9004, 9005, 9006, 9007, 9008, 9010,
+      9011}},
+};
+
+std::vector<std::string> Lines(const std::string &text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool StartsWith(const std::string &line, const char *prefix) {
+  return line.compare(0, strlen(prefix), prefix) == 0;
+}
+
+class LongRun : public ::testing::TestWithParam<Notebook> {};
+
+} // namespace
+
+TEST_P(LongRun, TenThousandOpeningsAThousandChoices) {
+  const Notebook &notebook = GetParam();
+  // Every tenth opening chooses the next command in turn; the last choice
+  // is the mode in force at the start.
+  std::string scenario = std::string(notebook.statements) + "---\n";
+  std::vector<UINT> chosen;
+  for (int i = 0; i < kOpenings; ++i) {
+    if (i % (kOpenings / kChoices) == 0) {
+      size_t k = chosen.size() + 1;
+      UINT command = chosen.size() + 1 == kChoices
+                         ? notebook.commands[0]
+                         : notebook.commands[k % notebook.commands.size()];
+      chosen.push_back(command);
+      scenario += "choose " + std::to_string(command) + "\nanswer ok\n";
+    }
+    scenario += "click left\n";
+  }
+  ASSERT_EQ(chosen.size(), static_cast<size_t>(kChoices));
+
+  ASSERT_EQ(RunScenarioText(notebook.name, scenario, nullptr), 0);
+  std::vector<std::string> lines = Lines(SimTakeTranscript());
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "exit 0");
+  EXPECT_EQ(lines.back(), "open dc=0 key=0 device=0 menu=0");
+
+  // The listings, and what was applied between them.
+  std::vector<std::string> listings;
+  int boxes = 0, errors = 0, changes = 0;
+  for (const std::string &line : lines) {
+    if (StartsWith(line, "track ")) {
+      listings.emplace_back();
+    } else if (StartsWith(line, "menu ")) {
+      ASSERT_FALSE(listings.empty());
+      listings.back() += line + "\n";
+    } else if (StartsWith(line, "box 49 ")) {
+      ++boxes;
+    } else if (StartsWith(line, "box 16 ")) {
+      ++errors;
+    } else if (StartsWith(line, "cds ")) {
+      ++changes;
+    }
+  }
+  ASSERT_EQ(listings.size(), static_cast<size_t>(kOpenings));
+  EXPECT_EQ(boxes, kChoices);
+  EXPECT_EQ(errors, 0);
+  EXPECT_EQ(changes, kChoices);
+
+  // Each choice is checked from the next opening on, and only it.
+  size_t per = kOpenings / kChoices;
+  for (size_t i = per; i < listings.size(); i += per) {
+    UINT applied = chosen[i / per - 1];
+    std::string mark = "menu " + std::to_string(applied) + " enabled checked\n";
+    EXPECT_NE(listings[i].find(mark), std::string::npos)
+        << "opening " << i << " after choosing " << applied << ":\n"
+        << listings[i];
+    EXPECT_EQ(listings[i].find(" checked"), listings[i].rfind(" checked"))
+        << "opening " << i;
+  }
+  EXPECT_EQ(listings.back(), listings.front());
+
+  // Nothing piled up on the way.
+  EXPECT_EQ(SimCallCount("LoadImageA"), SimCallCount("DestroyIcon"));
+  EXPECT_EQ(SimCallCount("CreateDCA"), SimCallCount("DeleteDC"));
+  EXPECT_EQ(SimCallCount("GetDC"), SimCallCount("ReleaseDC"));
+  EXPECT_EQ(SimCallCount("RegOpenKeyExA"), SimCallCount("RegCloseKey"));
+  EXPECT_EQ(SimCallCount("CreatePopupMenu"), 1);
+  EXPECT_EQ(SimTrayIconCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Day, LongRun, ::testing::ValuesIn(kNotebooks),
+                         [](const ::testing::TestParamInfo<Notebook> &param) {
+                           return std::string(param.param.name);
+                         });

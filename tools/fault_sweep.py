@@ -1,0 +1,490 @@
+#!/usr/bin/env python3
+"""Fault sweep: every scenario played again with one simulated call failing.
+
+For each scenario the runner first plays it as written and reports how many
+calls each simulated function received (crtrate-sim --counts).  Then the
+scenario is played once per call with that one call failing ("fail F n"),
+and once per function with every call of it failing ("fail F").  Each run
+is judged on its own transcript and against the fault-free one:
+
+  run      the runner ends normally (status 0, no sanitizer report, within
+           the time limit) and prints its "exit" and "open" lines;
+  open     nothing is left open, except the handle a failed release call
+           itself could not release;
+  menu     no menu listing has more than one entry checked;
+  mark     while the run's story is the fault-free one's (same start-up
+           state, the same choices applied the same way), a listing checks
+           what the fault-free run's listings between the same two choices
+           check, or nothing: a reading that failed must not turn into a
+           wrong mark (a failed menu call itself may leave a listing off by
+           the entry it was about);
+  apply    a choice counts as applied (no "Error" box after the warning was
+           answered OK, or "apply ... -> 1") only when its path's required
+           steps visibly succeeded:
+             Windows 9x, older driver: the three registry writes
+               (CRTResolution, Pairlux_SameImage, the desktop mode's
+               RefreshRate) each "-> 0", in that order;
+             NT 4.0, older driver: the display-settings reset "-> 0";
+             first Windows 95 release: never;
+             switch driver paths: the driver's and the display settings'
+               answers are deliberately not examined;
+           and on every path only after the desktop went to the display
+           settings (unless that very call failed where its answer is not
+           examined); a confirmed choice never ends in silence unless the
+           fault-free run's does too (9013) or the box itself failed;
+  switch   the displays are switched (request 2) only after both the
+           attached and the active mask were read;
+  cds      on the Windows 9x older-driver path no display-settings call
+           follows a required registry write that failed or never happened;
+  desktop  no display-settings call asks for a desktop of zero width,
+           height or depth.
+
+Findings already reported and awaiting a fix of the program are listed in
+tools/fault_sweep.known; they are printed but do not fail the sweep.
+
+usage: tools/fault_sweep.py [--runner build/asan/crtrate-sim] [--jobs N]
+                            [--known FILE] [--verbose] [SCENARIO.scn...]
+"""
+
+import argparse
+import concurrent.futures
+import fnmatch
+import glob
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+# Release calls: when one fails, the one handle it was given stays open.
+RELEASES = {
+    "RegCloseKey": "key",
+    "CloseHandle": "device",
+    "DeleteDC": "dc",
+    "ReleaseDC": "dc",
+    "DestroyMenu": "menu",
+}
+
+# Calls whose failure leaves the window, and with it the menu the window
+# owns, in place: the program cannot free what lives with a window that
+# would not go (DestroyWindow), or that the system says is gone already
+# (IsWindow, which has no failure of its own in Win32: a FALSE there is
+# the system's word that the window no longer exists).
+WINDOW_KEEPERS = ("DestroyWindow", "IsWindow")
+
+# Menu calls: their failure is ignored, and a listing may then be off by
+# the entry the call was about (a mark not taken away, an entry not greyed).
+MENU_CALLS = ("AppendMenuA", "CheckMenuItem", "EnableMenuItem", "GetMenuState")
+
+SANITIZER_MARKS = (
+    "ERROR: AddressSanitizer",
+    "ERROR: LeakSanitizer",
+    "runtime error:",
+    "SUMMARY: AddressSanitizer",
+    "SUMMARY: UndefinedBehaviorSanitizer",
+)
+
+DEFAULT_SCENARIOS = (
+    "scenarios/story-*.scn",
+    "scenarios/demo.scn",
+    "scenarios/apply-*.scn",
+    "scenarios/startup-driver-missing-*.scn",
+    "scenarios/startup-win95-first-release.scn",
+)
+
+TIMEOUT = 30  # seconds per run; a run takes well under one
+
+
+def run(runner, text, workdir, tag):
+    """Plays `text`; returns (status, stdout lines, stderr, counts, seconds)."""
+    path = os.path.join(workdir, tag + ".scn")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+    started = time.monotonic()
+    try:
+        done = subprocess.run([runner, "--counts", path], capture_output=True,
+                              timeout=TIMEOUT)
+        status, out, err = done.returncode, done.stdout, done.stderr
+    except subprocess.TimeoutExpired as e:
+        status, out, err = "timeout", e.stdout or b"", e.stderr or b""
+    finally:
+        os.unlink(path)
+    out = out.decode("utf-8", "replace").splitlines()
+    err = err.decode("utf-8", "replace")
+    counts = {}
+    for line in err.splitlines():
+        m = re.match(r"calls (\S+) (\d+)$", line)
+        if m:
+            counts[m.group(1)] = int(m.group(2))
+    return status, out, err, counts, time.monotonic() - started
+
+
+# ---------------------------------------------------------------------------
+# Reading a transcript.
+
+def state_of(lines):
+    """(platform, switch) from the "platform" and "state" lines, or None."""
+    platform = switch = None
+    for line in lines:
+        m = re.match(r"platform (\d+)$", line)
+        if m:
+            platform = int(m.group(1))
+        m = re.match(r"state driver=\d+ switch=(\d+) ", line)
+        if m:
+            switch = int(m.group(1))
+    return platform, switch
+
+
+def menu_blocks(lines):
+    """Each listing as (index of its first line, [menu lines])."""
+    blocks, current, start = [], [], 0
+    for i, line in enumerate(lines + [""]):
+        if line.startswith("menu "):
+            if not current:
+                start = i
+            current.append(line)
+        elif current:
+            blocks.append((start, current))
+            current = []
+    return blocks
+
+
+def checked(block):
+    marks = [line.split()[1] for line in block if line.endswith(" checked")]
+    return marks
+
+
+BOUNDARY = re.compile(r"(box |track |apply |tray |exit |platform |state |menu )")
+
+
+def attempts(lines):
+    """Every attempt to apply a choice, in order, as a dict:
+    start, end (line indexes of its segment), kind ("warning" or "apply"),
+    ok (the program's verdict), segment (its lines)."""
+    found = []
+    for i, line in enumerate(lines):
+        if line.startswith("box 49 ") and line.endswith(" -> 1"):
+            end = i + 1
+            while end < len(lines) and not BOUNDARY.match(lines[end]):
+                end += 1
+            error = end < len(lines) and lines[end].startswith("box 16 ")
+            # A command that names no mode (9013) is confirmed and then
+            # does nothing at all: no attempt, no box.
+            kind = "warning" if error or end > i + 1 else "nothing"
+            found.append({"start": i + 1, "end": end, "kind": kind,
+                          "ok": not error, "segment": lines[i + 1:end],
+                          "boxed": error})
+        m = re.match(r"apply (-?\d+) (-?\d+) -> (-?\d+)$", line)
+        if m:
+            start = i
+            while start > 0 and not BOUNDARY.match(lines[start - 1]):
+                start -= 1
+            found.append({"start": start, "end": i, "kind": "apply",
+                          "ok": m.group(3) != "0", "segment": lines[start:i],
+                          "boxed": False})
+    found.sort(key=lambda a: a["start"])
+    return found
+
+
+REGSET = re.compile(r'regset (HKCC|HKLM) "(.*)" "(.*)" .* -> (-?\d+)$')
+CDS = re.compile(r"cds 0x[0-9a-f]+ (\d+)x(\d+)x(\d+)@(\d+) -> (-?\d+)$")
+
+
+def legacy_writes(segment):
+    """The Windows 9x older-driver path's three required writes in the
+    segment: for each, (line index, status) or None, and the index of the
+    first display-settings call."""
+    want = [None, None, None]
+    cds = None
+    for i, line in enumerate(segment):
+        m = REGSET.match(line)
+        if m:
+            root, path, name, status = m.groups()
+            slot = None
+            if root == "HKCC" and name == "CRTResolution":
+                slot = 0
+            elif root == "HKCC" and name == "Pairlux_SameImage":
+                slot = 1
+            elif root == "HKLM" and "\\\\MODES\\\\" in path and \
+                    name == "RefreshRate":
+                slot = 2
+            if slot is not None and want[slot] is None:
+                want[slot] = (i, int(status))
+        if cds is None and line.startswith("cds "):
+            cds = i
+    return want, cds
+
+
+# ---------------------------------------------------------------------------
+# The rules.
+
+def judge(fault, status, lines, err, counts, base):
+    """Violations of the rules by one run, as (rule, detail) pairs."""
+    function, nth = fault
+    bad = []
+    if status == "timeout":
+        return [("run", "no end within %d s" % TIMEOUT)]
+    for mark in SANITIZER_MARKS:
+        if mark in err:
+            first = next(l for l in err.splitlines() if mark in l)
+            bad.append(("run", "sanitizer: " + first.strip()))
+            break
+    if status != 0:
+        bad.append(("run", "runner status %s" % status))
+    if len(lines) < 2 or not lines[-2].startswith("exit ") or \
+            not lines[-1].startswith("open "):
+        bad.append(("run", "transcript does not end with exit and open"))
+        return bad
+
+    # open
+    m = re.match(r"open dc=(\d+) key=(\d+) device=(\d+) menu=(\d+)$",
+                 lines[-1])
+    left = dict(zip(("dc", "key", "device", "menu"), map(int, m.groups())))
+    allowed = dict.fromkeys(left, 0)
+    if function in RELEASES:
+        allowed[RELEASES[function]] = counts.get(function, 0) if nth == 0 \
+            else 1
+    if function in WINDOW_KEEPERS:
+        allowed["menu"] = 1
+    for kind, n in left.items():
+        if n > allowed[kind]:
+            bad.append(("open", "%s=%d left open" % (kind, n)))
+
+    # menu
+    blocks = menu_blocks(lines)
+    for start, block in blocks:
+        if function in MENU_CALLS:
+            break
+        if len(checked(block)) > 1:
+            bad.append(("menu", "line %d: %s checked" %
+                        (start + 1, " ".join(checked(block)))))
+
+    # apply, cds, desktop
+    platform, switch = state_of(lines)
+    tried = attempts(lines)
+    quiet = sum(a["kind"] == "nothing" for a in tried)
+    base_quiet = sum(a["kind"] == "nothing" for a in attempts(base["lines"]))
+    if quiet > base_quiet and function != "MessageBoxA":
+        bad.append(("apply", "a confirmed choice did nothing and said "
+                    "nothing"))
+    for a in tried:
+        seg = a["segment"]
+        where = "attempt at line %d" % (a["start"] + 1)
+        if a["kind"] == "nothing":
+            continue
+        # The "Error" box that did not show may be the failed call itself.
+        if function == "MessageBoxA" and a["kind"] == "warning" and \
+                not a["boxed"]:
+            continue
+        for k, line in enumerate(seg):
+            if line.startswith("escape 2 ") and not (
+                    "escape 7 -> 1" in seg[:k] and "escape 1 -> 1" in seg[:k]):
+                bad.append(("switch", "%s: displays switched without both "
+                            "masks read: %s" % (where, line)))
+        for line in seg:
+            c = CDS.match(line)
+            if c and "0" in (c.group(1), c.group(2), c.group(3)):
+                bad.append(("desktop", "%s: %s" % (where, line)))
+        # Every path ends by handing the desktop to the display settings; a
+        # choice reported applied without that is no choice applied.  Only
+        # where the call's own answer is not examined (all but the NT 4.0
+        # older-driver path) may its failure go unreported.
+        cds_ignored = platform in (2, 3) and not (platform == 3 and
+                                                  switch == 0)
+        if a["ok"] and platform in (2, 3) and \
+                not any(l.startswith("cds ") for l in seg) and \
+                not (cds_ignored and function == "ChangeDisplaySettingsA"):
+            bad.append(("apply", where + ": reported applied without "
+                        "re-applying the desktop"))
+        if platform == 1 and a["ok"]:
+            bad.append(("apply", where + ": applied on the first Windows 95"))
+        if platform == 2 and switch == 0:
+            want, cds = legacy_writes(seg)
+            done = all(w is not None and w[1] == 0 for w in want)
+            ordered = done and want[0][0] < want[1][0] < want[2][0]
+            if a["ok"] and not ordered:
+                bad.append(("apply", where + ": reported applied, writes " +
+                            str([w and w[1] for w in want])))
+            if cds is not None:
+                before = [w for w in want if w is not None and w[0] < cds]
+                if len(before) < 3 or any(w[1] != 0 for w in before):
+                    bad.append(("cds", where + ": display settings changed "
+                                "after a required write failed"))
+        if platform == 3 and switch == 0 and a["ok"]:
+            if not any(CDS.match(l) and CDS.match(l).group(5) == "0"
+                       for l in seg):
+                bad.append(("apply", where + ": reported applied without "
+                            "a successful reset"))
+
+    # mark: between two attempts to apply a choice the mode in force stays
+    # what it is, so while the run's attempts did what the fault-free run's
+    # did, each listing may check only what the fault-free run's listings
+    # of the same stretch check, or nothing.
+    base_lines = base["lines"]
+    if state_line(lines) == state_line(base_lines) and \
+            function not in MENU_CALLS:
+        base_tried = attempts(base_lines)
+        same = departure(tried, base_tried, lines, base_lines)
+        base_marks = {}
+        for start, block in menu_blocks(base_lines):
+            stretch = sum(a["start"] < start for a in base_tried)
+            base_marks.setdefault(stretch, set()).update(checked(block))
+        for start, block in blocks:
+            stretch = sum(a["start"] < start for a in tried)
+            if stretch > same or stretch not in base_marks:
+                continue
+            mine = checked(block)
+            if mine and mine[0] not in base_marks[stretch]:
+                bad.append(("mark", "listing at line %d checks %s, the "
+                            "fault-free run %s" %
+                            (start + 1, mine[0],
+                             " ".join(sorted(base_marks[stretch]))
+                             or "nothing")))
+    return bad
+
+
+def state_line(lines):
+    return next((l for l in lines if l.startswith("state ")), None)
+
+
+def effect(lines, a):
+    """What an attempt did to the notebook: its writes and driver requests."""
+    return [l for l in lines[a["start"]:a["end"]]
+            if l.startswith(("regset ", "cds ", "escape 2 ", "escape 10 ",
+                             "escape 66 "))] + [a["ok"]]
+
+
+def departure(tried, base_tried, lines, base_lines):
+    """How many attempts the run and the fault-free run have in common
+    before one of them does something else (or is missing)."""
+    k = 0
+    while k < len(tried) and k < len(base_tried) and \
+            effect(lines, tried[k]) == effect(base_lines, base_tried[k]):
+        k += 1
+    return k
+
+
+# ---------------------------------------------------------------------------
+
+def load_known(path):
+    known = []
+    if not path or not os.path.exists(path):
+        return known
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.split("#", 1)[0].split()
+            if line:
+                if len(line) != 4:
+                    sys.exit("%s: expected: SCENARIO-GLOB FUNCTION N|every|* "
+                             "RULE" % path)
+                known.append(tuple(line))
+    return known
+
+
+def is_known(known, scenario, function, nth, rule):
+    name = os.path.basename(scenario)
+    for glob_, fn, n, r in known:
+        if fnmatch.fnmatch(name, glob_) and fn in (function, "*") and \
+                r in (rule, "*") and \
+                (n == "*" or n == ("every" if nth == 0 else str(nth))):
+            return True
+    return False
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--runner", default="build/asan/crtrate-sim")
+    parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
+    parser.add_argument("--known", default="tools/fault_sweep.known")
+    parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("scenarios", nargs="*")
+    args = parser.parse_args()
+
+    scenarios = args.scenarios or sorted(
+        {p for g in DEFAULT_SCENARIOS for p in glob.glob(g)})
+    known = load_known(args.known)
+    if not os.access(args.runner, os.X_OK):
+        sys.exit("fault_sweep: %s is not built" % args.runner)
+
+    started = time.monotonic()
+    workdir = tempfile.mkdtemp(prefix="fault_sweep.")
+    texts, bases, jobs = {}, {}, []
+    failures = []  # (scenario, fault, rule, detail, known)
+    for scn in scenarios:
+        with open(scn, encoding="utf-8") as f:
+            texts[scn] = f.read()
+        status, lines, err, counts, _ = run(args.runner, texts[scn], workdir,
+                                            "base")
+        base = {"lines": lines, "counts": counts}
+        bases[scn] = base
+        for rule, detail in judge(("", -1), status, lines, err, counts, base):
+            failures.append((scn, ("(none)", -1), rule, detail, False))
+        for function, n in counts.items():
+            for k in range(1, n + 1):
+                jobs.append((scn, (function, k)))
+            jobs.append((scn, (function, 0)))
+
+    def one(job):
+        scn, (function, nth) = job
+        statement = "fail %s%s\n" % (function, " %d" % nth if nth else "")
+        tag = "%d.%s.%d" % (os.getpid(), function, nth) + \
+            os.path.basename(scn)
+        status, lines, err, counts, seconds = run(
+            args.runner, statement + texts[scn], workdir,
+            tag + ".%x" % id(job))
+        verdict = judge((function, nth), status, lines, err, counts,
+                        bases[scn])
+        same = lines == bases[scn]["lines"]
+        return job, verdict, same, seconds
+
+    same_count = 0
+    slowest = 0.0
+    with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+        for job, verdict, same, seconds in pool.map(one, jobs):
+            scn, fault = job
+            slowest = max(slowest, seconds)
+            same_count += same
+            for rule, detail in verdict:
+                failures.append((scn, fault, rule, detail,
+                                 is_known(known, scn, fault[0], fault[1],
+                                          rule)))
+    os.rmdir(workdir)
+
+    def fault_text(fault):
+        return "fail %s%s" % (fault[0], " %d" % fault[1] if fault[1] > 0
+                              else "")
+
+    new = [f for f in failures if not f[4]]
+    old = [f for f in failures if f[4]]
+    if args.verbose or new:
+        for scn, fault, rule, detail, _ in new:
+            print("FAIL %s [%s] %s: %s" % (os.path.basename(scn),
+                                           fault_text(fault), rule, detail))
+    seen_known = {}
+    for scn, fault, rule, detail, _ in old:
+        seen_known.setdefault((fault[0], rule), []).append(
+            (os.path.basename(scn), fault_text(fault), detail))
+    for (function, rule), where in sorted(seen_known.items()):
+        print("known %s %s: %d run(s), e.g. %s [%s] %s" %
+              (function, rule, len(where), where[0][0], where[0][1],
+               where[0][2]))
+        if args.verbose:
+            for w in where[1:]:
+                print("      %s [%s] %s" % w)
+
+    single = sum(sum(b["counts"].values()) for b in bases.values())
+    every = sum(len(b["counts"]) for b in bases.values())
+    runs_failed = len({(f[0], f[1]) for f in new})
+    print("fault sweep: %d scenarios, %d calls each failed alone + %d "
+          "functions failed throughout = %d runs (%d unchanged), "
+          "%d failures found (%d new in %d runs, %d known), %.0f s, "
+          "slowest run %.2f s" %
+          (len(scenarios), single, every, len(jobs), same_count,
+           len(failures), len(new), runs_failed, len(old),
+           time.monotonic() - started, slowest))
+    return 1 if new else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -8,8 +8,10 @@
 #                      scenario named by CRTRATE_SIM and logs each request
 #                      and each menu as it opens to CRTRATE_SIM_LOG
 #   crtrate-e2e.exe    the harness's console helper inside the Wine prefix
+#   crtrate-e2e-desk.cpl  a stand-in Display applet that records how it was
+#                      started (this Wine has no desk.cpl)
 #
-# Both use the ordinary MinGW start-up code and link the C++ runtime
+# All use the ordinary MinGW start-up code and link the C++ runtime
 # statically, so the prefix needs no MinGW DLLs.
 if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   return()
@@ -35,3 +37,10 @@ add_executable(crtrate-e2e e2e/helper/crtrate_e2e.cpp)
 target_compile_options(crtrate-e2e PRIVATE ${CRTRATE_WARNINGS} -O2)
 target_link_options(crtrate-e2e PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
 target_link_libraries(crtrate-e2e PRIVATE user32 gdi32 advapi32 shell32 kernel32)
+
+# The Display applet's stand-in for the right double-click check.
+add_library(crtrate-e2e-desk SHARED e2e/helper/desk_cpl.cpp)
+set_target_properties(crtrate-e2e-desk PROPERTIES PREFIX "" SUFFIX ".cpl")
+target_compile_options(crtrate-e2e-desk PRIVATE ${CRTRATE_WARNINGS} -O2)
+target_link_options(crtrate-e2e-desk PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
+target_link_libraries(crtrate-e2e-desk PRIVATE kernel32)

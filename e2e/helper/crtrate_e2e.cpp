@@ -2,6 +2,9 @@
 // prefix.  Runs as a console program next to crtrate.exe and prints UTF-8
 // on standard output, one fact per line.
 //
+//   idle                     waits until ended from outside: keeps Wine's
+//                            server and shell up between the commands of a
+//                            test, so each does not start them afresh
 //   version                  what GetVersionExA reports
 //   desktop                  the screen as GetDeviceCaps reports it
 //   modes                    the modes EnumDisplaySettingsA lists
@@ -14,6 +17,9 @@
 //   post CLASS MSG [W [L]]   PostMessageA to the top-level window of CLASS
 //   close CLASS              WM_CLOSE to it, as a window manager would send
 //   quit CLASS               WM_QUIT to it, as a session ending from outside
+//   regget ROOT PATH NAME... each value's type, size and bytes as a program
+//                            reads them (ROOT: HKLM, HKCC or HKCU)
+//   sync CLASS               waits until the window of CLASS takes a message
 //   untray CLASS ID          deletes the tray icon ID of the window of CLASS
 //   broadcast NAME           posts the registered message NAME to every
 //                            top-level window, as Explorer announces
@@ -160,10 +166,66 @@ DEVMODEA ProgramDevMode(DWORD width, DWORD height, DWORD bpp, DWORD hz) {
 
 unsigned long Number(const char *text) { return strtoul(text, NULL, 0); }
 
+HKEY RootKey(const std::string &name) {
+  if (name == "HKLM")
+    return HKEY_LOCAL_MACHINE;
+  if (name == "HKCC")
+    return HKEY_CURRENT_CONFIG;
+  if (name == "HKCU")
+    return HKEY_CURRENT_USER;
+  return NULL;
+}
+
+// One value exactly as RegQueryValueExA returns it to a program: type, size
+// and bytes, so a text stored without its terminating NUL shows as such.
+void PrintValue(const std::string &root, const std::string &path,
+                const std::string &name) {
+  std::string where = "value " + root + " " + Quote(path) + " " + Quote(name);
+  HKEY base = RootKey(root);
+  HKEY key = NULL;
+  if (base == NULL || RegOpenKeyExA(base, path.c_str(), 0, KEY_QUERY_VALUE,
+                                    &key) != ERROR_SUCCESS) {
+    Out(where + " nokey");
+    return;
+  }
+  BYTE data[4096];
+  DWORD size = sizeof data;
+  DWORD type = 0;
+  LONG status = RegQueryValueExA(key, name.c_str(), NULL, &type, data, &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) {
+    Out(where + " missing");
+    return;
+  }
+  std::string hex;
+  for (DWORD i = 0; i < size; ++i) {
+    char byte[4];
+    snprintf(byte, sizeof byte, "%02x", data[i]);
+    hex += (i ? " " : "") + std::string(byte);
+  }
+  Out(where + " type=" + std::to_string(type) +
+      " size=" + std::to_string(size) + " hex=" + hex);
+}
+
+// Returns once the window's thread has taken a sent message: the program
+// is back in a message loop (its own or a box's), done with what it was
+// doing.
+int Sync(const char *className) {
+  HWND window = FindWindowA(className, NULL);
+  DWORD_PTR answer = 0;
+  if (window == NULL || !SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL,
+                                             20000, &answer)) {
+    Out("sync fail");
+    return 1;
+  }
+  Out("sync ok");
+  return 0;
+}
+
 int Usage() {
-  Out("usage: crtrate-e2e version|desktop|modes|windows|tray|"
+  Out("usage: crtrate-e2e idle|version|desktop|modes|windows|tray|"
       "cds W H BPP HZ FLAGS|post CLASS MSG [W [L]]|close CLASS|quit CLASS|"
-      "untray CLASS ID|broadcast NAME");
+      "regget ROOT PATH NAME...|sync CLASS|untray CLASS ID|broadcast NAME");
   return 2;
 }
 
@@ -228,6 +290,17 @@ int main(int argc, char **argv) {
     return Post(argv[2], WM_CLOSE, 0, 0);
   if (what == "quit" && argc == 3)
     return Post(argv[2], WM_QUIT, 0, 0);
+  if (what == "idle" && argc == 2) {
+    Sleep(INFINITE);
+    return 0;
+  }
+  if (what == "regget" && argc >= 5 && (argc - 2) % 3 == 0) {
+    for (int i = 2; i + 2 < argc; i += 3)
+      PrintValue(argv[i], argv[i + 1], argv[i + 2]);
+    return 0;
+  }
+  if (what == "sync" && argc == 3)
+    return Sync(argv[2]);
   if (what == "untray" && argc == 4) {
     // What a restarted shell's empty notification area amounts to for one
     // program: its icon is gone without the program being told.

@@ -1,0 +1,1084 @@
+#!/usr/bin/env python3
+"""End-to-end runs of crtrate under Wine, on a virtual X screen.
+
+Usage:
+    wine_e2e.py [--keep] TEST...      run the named tests (see --list)
+    wine_e2e.py --list                name every test and what it proves
+    wine_e2e.py demo [--interactive]  the demo story for `make run`
+
+Each test gets its own Xvfb screen and its own Wine prefix, copied from a
+template made once by wineboot (build/e2e/template), with the Windows
+version, the Chinese (Taiwan) locale and the registry keys it needs set
+beforehand.  The program is driven the way a person would: clicks on its
+icon in Wine's tray window and keys in its menu and boxes, through xdotool.
+What it shows is read back as text by build/win64/crtrate-e2e.exe, run in
+the same prefix; what it stored is read back with `wine64 reg query` and,
+byte for byte, with the helper.
+
+Tests on crtrate-simhw.exe play a scenario file: its hardware statements
+set up the simulated display driver (the rig reads them), its registry
+statements are imported into the prefix, and its actions (click, choose,
+answer, close, quit) are played on the real screen.  The same file run by
+build/native/crtrate-sim is the oracle: every `escape` and `menu` line,
+every box and every value the simulated program wrote must come out the
+same under Wine.
+
+Every process a test starts (Xvfb, Wine's server and programs, helpers) is
+ended by its id when the test ends, whatever happened, and every wait is
+bounded.  Exit status 0 when every named test passed, 1 otherwise.
+"""
+import argparse
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.join(ROOT, "build")
+WIN64 = os.path.join(BUILD, "win64")
+EXE = os.path.join(WIN64, "crtrate.exe")
+SIMHW = os.path.join(WIN64, "crtrate-simhw.exe")
+HELPER = os.path.join(WIN64, "crtrate-e2e.exe")
+DESK_CPL = os.path.join(WIN64, "crtrate-e2e-desk.cpl")
+SIM = os.path.join(BUILD, "native", "crtrate-sim")
+WORK = os.path.join(BUILD, "e2e")
+TEMPLATE = os.path.join(WORK, "template")
+SCENARIOS = os.path.join(ROOT, "e2e", "scenarios")
+
+LOCALE = "zh_TW.UTF-8"
+MAIN_CLASS = "Norvex Velkor Resolution Icon Task"
+TRAY_CALLBACK = 1225
+APP_TITLE = "CRT/懸掛式投影機"
+WARNING_CAPTION = "警告"
+DAMAGE_TEXT = ("若您的外部 CRT/懸掛式投影機不支援此更新率，則您的裝置可能會損毀。"
+               "若您不能確定，請查閱您的硬體手冊。")
+MISSING_FORMAT = "未能載入: %s。選擇此項以查看檔案是否存在。"
+UNSUPPORTED_TEXT = ("Invalid Operating System or \nOperating System Build \n"
+                    "Cannot Continue To Load!")
+
+# Wine's names for the releases the scenarios' "os" statement knows, and
+# what GetVersionExA then reports (platform, major, minor).
+WINE_VERSIONS = {
+    "win95": ("win95", (1, 4, 0)),
+    "win98": ("win98", (1, 4, 10)),
+    "nt4": ("nt40", (2, 4, 0)),
+    "winme": ("winme", (1, 4, 90)),
+    "win2k": ("win2k", (2, 5, 0)),
+}
+ROOT_KEYS = {
+    "HKLM": "HKEY_LOCAL_MACHINE",
+    "HKCC": "HKEY_CURRENT_CONFIG",
+    "HKCU": "HKEY_CURRENT_USER",
+}
+REG_TYPES = {"sz": 1, "binary": 3, "dword": 4}
+
+
+class Failure(Exception):
+    """A check that did not hold; the message says what was expected."""
+
+
+def log(message):
+    print(message, flush=True)
+
+
+def find_tool(name, *fallbacks):
+    found = shutil.which(name)
+    if found:
+        return found
+    for path in fallbacks:
+        if os.access(path, os.X_OK):
+            return path
+    raise Failure(f"{name} not found (make e2e-deps installs it)")
+
+
+def wait_until(what, timeout, probe, interval=0.15):
+    """Calls probe() until it returns something true; fails after timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise Failure(f"timed out after {timeout:g} s waiting for {what}")
+        time.sleep(interval)
+
+
+# ---------------------------------------------------------------- scenarios
+
+def unquote_word(line, pos):
+    """Reads a quoted text starting after its opening quote."""
+    text = bytearray()
+    while pos < len(line):
+        c = line[pos]
+        if c == '"':
+            return text.decode("utf-8"), pos + 1
+        if c != "\\":
+            text += c.encode("utf-8")
+            pos += 1
+            continue
+        e = line[pos + 1] if pos + 1 < len(line) else ""
+        if e == "n":
+            text += b"\n"
+            pos += 2
+        elif e in '"\\':
+            text += e.encode()
+            pos += 2
+        elif e == "x" and re.match(r"[0-9a-fA-F]{2}", line[pos + 2:pos + 4]):
+            text.append(int(line[pos + 2:pos + 4], 16))
+            pos += 4
+        else:
+            raise Failure(f"bad escape in quoted text: {line}")
+    raise Failure(f"unterminated quoted text: {line}")
+
+
+def split_statement(line):
+    """Splits a scenario line as the simulated notebook does: blanks
+    separate words, a quoted text is one word, '#' starts a comment.
+    Returns (text, quoted) pairs."""
+    words = []
+    pos = 0
+    while pos < len(line):
+        c = line[pos]
+        if c.isspace():
+            pos += 1
+        elif c == "#":
+            break
+        elif c == '"':
+            text, pos = unquote_word(line, pos + 1)
+            words.append((text, True))
+        else:
+            end = pos
+            while end < len(line) and not line[end].isspace():
+                end += 1
+            words.append((line[pos:end], False))
+            pos = end
+    return words
+
+
+ACTIONS = {"click", "callback", "command", "destroy", "close", "quit",
+           "taskbar-created", "choose", "answer", "apply", "menu"}
+
+
+def read_scenario(path):
+    """Returns (statements, actions), each a list of word lists."""
+    statements, actions = [], []
+    in_actions = False
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\r\n")
+            if line.strip() == "---":
+                in_actions = True
+                continue
+            words = split_statement(line)
+            if not words:
+                continue
+            if words[0][0] in ACTIONS:
+                in_actions = True
+            (actions if in_actions else statements).append(words)
+    return statements, actions
+
+
+def statement(statements, keyword):
+    for words in statements:
+        if words[0][0] == keyword:
+            return [w for w, _ in words[1:]]
+    return None
+
+
+def reg_string(text):
+    return text.replace("\\", "\\\\").replace('"', '\\"')
+
+
+def utf16_hex(text, terminated):
+    data = text.encode("utf-16-le") + (b"\0\0" if terminated else b"")
+    return ",".join(f"{b:02x}" for b in data)
+
+
+def registry_file(statements, wine_version):
+    """The scenario's keys and values as a .reg file for `wine64 reg
+    import`, with the Windows version Wine is to report."""
+    lines = ["Windows Registry Editor Version 5.00", "",
+             "[HKEY_CURRENT_USER\\Software\\Wine]",
+             f'"Version"="{wine_version}"', "",
+             # A crash in a test should fail it, not wait for a click.
+             "[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]",
+             '"ShowCrashDialog"=dword:00000000', ""]
+    for words in statements:
+        kind = words[0][0]
+        if kind not in ("key", "value", "locked"):
+            continue
+        if kind == "locked":
+            raise Failure("a locked key cannot be set up under Wine")
+        root, path = words[1][0], words[2][0]
+        lines.append(f"[{ROOT_KEYS[root]}\\{path}]")
+        if kind == "value":
+            name, data_kind = words[3][0], words[4][0]
+            args = [w for w, _ in words[5:]]
+            if data_kind == "sz":
+                value = f'"{reg_string(args[0])}"'
+            elif data_kind == "sz-bare":
+                value = "hex(1):" + utf16_hex(args[0], False)
+            elif data_kind == "binary":
+                value = "hex:" + ",".join(f"{int(b, 16):02x}" for b in args)
+            elif data_kind == "dword":
+                value = f"dword:{int(args[0], 0) & 0xFFFFFFFF:08x}"
+            else:
+                raise Failure(f"unknown value kind {data_kind}")
+            lines.append(f'"{reg_string(name)}"={value}')
+        lines.append("")
+    return "\r\n".join(lines) + "\r\n"
+
+
+def sim_transcript(path):
+    """Plays the scenario on the simulated notebook."""
+    result = subprocess.run([SIM, path], capture_output=True, timeout=60)
+    if result.returncode != 0:
+        raise Failure(f"crtrate-sim {path} failed: "
+                      f"{result.stderr.decode(errors='replace')}")
+    return result.stdout.decode("utf-8").splitlines()
+
+
+def parse_quoted_fields(text):
+    """The quoted texts and bare words of a transcript line."""
+    return [w for w, _ in split_statement(text)]
+
+
+# ------------------------------------------------------------------ session
+
+class Session:
+    """One virtual screen and one fresh Wine prefix, and everything started
+    in them; stop() ends all of it."""
+
+    def __init__(self, name, os_name, screen=(1024, 768, 16), keep=False):
+        self.name = name
+        self.os_name = os_name
+        self.screen = screen
+        self.keep = keep
+        self.dir = os.path.join(WORK, "runs", name)
+        self.prefix = os.path.join(self.dir, "prefix")
+        self.wine = find_tool("wine64", "/usr/lib/wine/wine64")
+        self.wineserver = find_tool("wineserver", "/usr/lib/wine/wineserver")
+        self.xvfb = None
+        self.display = None
+        self.programs = []
+        self.shots = 0
+
+    # -- set-up and tear-down
+
+    def start(self, statements=()):
+        if os.path.exists(self.dir):
+            shutil.rmtree(self.dir)
+        os.makedirs(self.dir)
+        ensure_template(self.wine, self.wineserver)
+        subprocess.run(["cp", "-a", TEMPLATE, self.prefix], check=True,
+                       timeout=120)
+        self.start_xvfb()
+        # Wine's server and shell stay up as long as a program of the prefix
+        # runs; without one each command would start them anew, and one
+        # started while the last are going away can hang.
+        self.keeper = self.start_program(HELPER, name="keeper", args=["idle"])
+        version, expected = WINE_VERSIONS[self.os_name]
+        reg = os.path.join(self.dir, "setup.reg")
+        with open(reg, "w", encoding="utf-16") as f:
+            f.write(registry_file(statements, version))
+        self.run_wine(["reg", "import", self.unix_to_wine(reg)], timeout=60)
+        got = self.helper("version")[0]
+        m = re.match(r"version platform=(\d+) (\d+)\.(\d+) .* acp=(\d+)", got)
+        if not m:
+            raise Failure(f"helper answered {got!r}")
+        if tuple(int(x) for x in m.groups()[:3]) != expected:
+            raise Failure(f"Wine reports {got}, expected {expected}")
+        if m.group(4) != "950":
+            raise Failure(f"ANSI code page {m.group(4)}, not 950: is the "
+                          f"{LOCALE} locale generated?")
+        return got
+
+    def start_xvfb(self):
+        width, height, depth = self.screen
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+             f"{width}x{height}x{depth}", "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+            stderr=open(os.path.join(self.dir, "xvfb.log"), "w"))
+        os.close(write_end)
+        # Xvfb writes the number, then a newline, and gives up if the pipe
+        # is gone before the newline: read up to it.
+        text = b""
+        deadline = time.monotonic() + 20
+        while not text.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([read_end], [], [], 1)
+            if ready:
+                chunk = os.read(read_end, 64)
+                if not chunk:
+                    break
+                text += chunk
+        os.close(read_end)
+        if not text.endswith(b"\n"):
+            raise Failure("Xvfb did not start")
+        self.display = ":" + text.decode().strip()
+
+    def env(self, extra=None):
+        env = dict(os.environ)
+        for name in ("WAYLAND_DISPLAY", "XAUTHORITY"):
+            env.pop(name, None)
+        env.update({
+            "WINEPREFIX": self.prefix,
+            "DISPLAY": self.display,
+            "WINEDEBUG": "-all",
+            # No Mono or Gecko install prompt when the prefix is made.
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "LANG": LOCALE,
+            "LC_ALL": LOCALE,
+        })
+        env.update(extra or {})
+        return env
+
+    def stop(self):
+        for proc in self.programs:
+            if proc.poll() is None:
+                proc.kill()
+        if self.display:
+            subprocess.run([self.wineserver, "-k"], env=self.env(),
+                           timeout=30, stderr=subprocess.DEVNULL)
+        # Whatever is left in this prefix (started by Wine on our behalf):
+        # by id, found through the prefix named in its environment.
+        for pid in self.prefix_pids():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        for proc in self.programs:
+            try:
+                proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        if self.xvfb and self.xvfb.poll() is None:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait(timeout=10)
+        if not self.keep and os.path.isdir(self.prefix):
+            shutil.rmtree(self.prefix, ignore_errors=True)
+
+    def prefix_pids(self):
+        marker = ("WINEPREFIX=" + self.prefix).encode()
+        pids = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit() or int(entry) == os.getpid():
+                continue
+            try:
+                with open(f"/proc/{entry}/environ", "rb") as f:
+                    if marker in f.read().split(b"\0"):
+                        pids.append(int(entry))
+            except OSError:
+                pass
+        return pids
+
+    # -- running things in the prefix
+
+    @staticmethod
+    def unix_to_wine(path):
+        return "Z:" + path.replace("/", "\\")
+
+    def run_wine(self, args, timeout=30, check=True):
+        # Output through files, not pipes: Wine's own processes started on
+        # the way (services, the shell) inherit the handles and live on,
+        # and a pipe would not end before they do.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            proc = subprocess.Popen([self.wine] + args, env=self.env(),
+                                    stdout=out, stderr=err)
+            try:
+                code = proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait(timeout=10)
+                raise Failure(f"wine64 {' '.join(args)} did not finish "
+                              f"within {timeout} s")
+            out.seek(0)
+            err.seek(0)
+            text = out.read().decode("utf-8", errors="replace")
+            if check and code != 0:
+                raise Failure(f"wine64 {' '.join(args)} exited {code}: "
+                              f"{err.read().decode(errors='replace')}")
+            return text
+
+    def helper(self, *args, timeout=30):
+        out = self.run_wine([HELPER] + list(args), timeout=timeout)
+        return out.splitlines()
+
+    def start_program(self, exe, extra_env=None, name="program", args=()):
+        out = open(os.path.join(self.dir, f"{name}.out"), "w")
+        proc = subprocess.Popen([self.wine, exe] + list(args),
+                                env=self.env(extra_env), stdout=out,
+                                stderr=subprocess.STDOUT)
+        self.programs.append(proc)
+        return proc
+
+    def reg_query(self, root, path):
+        return self.run_wine(["reg", "query", f"{ROOT_KEYS[root]}\\{path}"],
+                             check=False)
+
+    def values(self, triples):
+        """{(root, path, name): (type, bytes) or None} read by the helper."""
+        if not triples:
+            return {}
+        args = []
+        for root, path, name in triples:
+            args += [root, path, name]
+        found = {}
+        for line in self.helper("regget", *args):
+            words = parse_quoted_fields(line)
+            key = (words[1], words[2], words[3])
+            m = re.search(r"type=(\d+) size=(\d+) hex=(.*)$", line)
+            found[key] = ((int(m.group(1)), bytes.fromhex(m.group(3)))
+                          if m else None)
+        return found
+
+    # -- what is on the screen
+
+    def windows(self):
+        """Top-level windows as the helper sees them, children included:
+        dicts of the helper's fields (class, title or text, id, visible)."""
+        result = []
+        for line in self.helper("windows"):
+            m = re.match(r"\s*(window|child) (\S+) (.*)$", line)
+            if not m:
+                continue
+            info = {"hwnd": m.group(2)}
+            for key, value in re.findall(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)',
+                                         m.group(3)):
+                info[key] = (split_statement(value)[0][0]
+                             if value.startswith('"') else value)
+            if m.group(1) == "window":
+                info["children"] = []
+                result.append(info)
+            elif result:
+                result[-1]["children"].append(info)
+        return result
+
+    def boxes(self):
+        """Visible message boxes: (caption, text, buttons)."""
+        found = []
+        for w in self.windows():
+            if w.get("class") == "#32770" and w.get("visible") == "1":
+                text = [c["text"] for c in w["children"]
+                        if c.get("class") == "Static" and c["id"] == "65535"]
+                buttons = [c["text"] for c in w["children"]
+                           if c.get("class") == "Button"]
+                found.append((w["title"], text[0] if text else "", buttons))
+        return found
+
+    def menu_open(self):
+        return any(w.get("class") == "#32768" and w.get("visible") == "1"
+                   for w in self.windows())
+
+    def tray_icons(self):
+        last = self.helper("tray")[-1]
+        m = re.match(r"tray icons=(\d+)", last)
+        if not m:
+            raise Failure(f"helper tray answered {last!r}")
+        return int(m.group(1))
+
+    def xdotool(self, *args, timeout=20):
+        result = subprocess.run(["xdotool"] + list(args), env=self.env(),
+                                capture_output=True, timeout=timeout)
+        return result.stdout.decode("utf-8", errors="replace").split()
+
+    def click_icon(self, button=1, repeat=1):
+        tray = wait_until("Wine's tray window", 20, lambda: self.xdotool(
+            "search", "--onlyvisible", "--name", "^Wine System Tray$"))
+        args = ["mousemove", "--window", tray[0], "10", "10", "click"]
+        if repeat > 1:
+            args += ["--repeat", str(repeat), "--delay", "60"]
+        self.xdotool(*(args + [str(button)]))
+
+    def focus_box(self, caption):
+        ids = wait_until(f"the X window of box {caption!r}", 20,
+                         lambda: self.xdotool("search", "--onlyvisible",
+                                              "--name",
+                                              "^" + re.escape(caption) + "$"))
+        self.xdotool("windowfocus", "--sync", ids[-1])
+
+    def keys(self, *keys):
+        self.xdotool("key", "--delay", "40", *keys)
+
+    def screenshot(self, label):
+        self.shots += 1
+        path = os.path.join(self.dir, f"{self.shots:02d}-{label}.png")
+        subprocess.run(["import", "-display", self.display, "-window", "root",
+                        path], env=self.env(), timeout=30,
+                       stderr=subprocess.DEVNULL)
+        return path
+
+    def wait_box(self, caption, timeout=20):
+        def probe():
+            return [b for b in self.boxes() if b[0] == caption]
+        return wait_until(f"a box titled {caption!r}", timeout, probe)[0]
+
+    def wait_no_box(self, caption, timeout=20):
+        wait_until(f"box {caption!r} to close", timeout,
+                   lambda: not [b for b in self.boxes() if b[0] == caption])
+
+
+def ensure_template(wine, wineserver):
+    """A prefix made by wineboot once, reused while Wine is the same."""
+    version = subprocess.run([wine, "--version"], capture_output=True,
+                             timeout=30).stdout.decode().strip()
+    stamp = os.path.join(TEMPLATE, ".crtrate-e2e-wine-version")
+    if os.path.isfile(stamp) and open(stamp).read() == version:
+        return
+    log(f"   making the Wine prefix template ({version}), once")
+    shutil.rmtree(TEMPLATE, ignore_errors=True)
+    os.makedirs(os.path.dirname(TEMPLATE), exist_ok=True)
+    env = dict(os.environ, WINEPREFIX=TEMPLATE, WINEDEBUG="-all",
+               WINEDLLOVERRIDES="mscoree,mshtml=")
+    env.pop("DISPLAY", None)
+    subprocess.run([wine, "wineboot", "--init"], env=env, timeout=300,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Waits for the server to save the registry and go.
+    subprocess.run([wineserver, "-w"], env=env, timeout=120)
+    if not os.path.isfile(os.path.join(TEMPLATE, "system.reg")):
+        raise Failure("wineboot made no prefix")
+    with open(stamp, "w") as f:
+        f.write(version)
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def check_equal(got, expected, what):
+    if got != expected:
+        raise Failure(f"{what}: expected {expected!r}, got {got!r}")
+
+
+# ------------------------------------------------------- scenario playback
+
+def screen_for(desktop):
+    """The Xvfb screen on which Wine reports the scenario's desktop: Wine
+    takes the depth from the X screen (24 bits show as 32) and reports a
+    refresh rate of 1 Hz, which the scenarios say as well."""
+    width, height, bpp, hz = (int(x) for x in desktop)
+    depths = {8: 8, 16: 16, 32: 24}
+    if bpp not in depths or hz != 1:
+        raise Failure(f"desktop {width}x{height}x{bpp}@{hz} cannot be shown "
+                      f"under Wine (depth 8, 16 or 32, rate 1)")
+    return width, height, depths[bpp]
+
+
+def expected_value(kind, words):
+    """(type, bytes) of a transcript's value text (binary 08, sz "ON")."""
+    if kind == "binary":
+        return 3, bytes(int(b, 16) for b in words)
+    if kind == "sz":
+        return 1, words[0].encode("cp950")
+    if kind == "dword":
+        return 4, int(words[0]).to_bytes(4, "little")
+    raise Failure(f"cannot compare a value of kind {kind}")
+
+
+def parse_sim(lines):
+    """What the oracle's transcript says the Wine run must show."""
+    compared = [l for l in lines if l.startswith(("escape ", "menu "))]
+    boxes, writes = [], {}
+    for line in lines:
+        words = parse_quoted_fields(line)
+        if words[0] == "box":
+            boxes.append((words[2], words[3]))
+        elif words[0] == "regset" and words[-1] == "0":
+            key = (words[1], words[2], words[3])
+            writes[key] = expected_value(words[4], words[5:-2])
+    return compared, boxes, writes
+
+
+REG_TYPE_NAMES = {1: "REG_SZ", 3: "REG_BINARY", 4: "REG_DWORD"}
+
+
+def reg_query_form(value):
+    """How `reg query` shows a value: REG_BINARY as hex digits, texts as
+    they are, DWORDs in 0x form."""
+    vtype, data = value
+    if vtype == 3:
+        return data.hex().upper()
+    if vtype == 1:
+        return data.decode("cp950").rstrip("\0")
+    return f"0x{int.from_bytes(data, 'little'):x}"
+
+
+class Player:
+    """Plays a scenario's actions on crtrate-simhw.exe under Wine."""
+
+    def __init__(self, session, scenario, actions, sim_lines, extra_env=None):
+        self.s = session
+        self.scenario = scenario
+        self.actions = actions
+        self.compared, self.sim_boxes, self.sim_writes = parse_sim(sim_lines)
+        self.rig_log = os.path.join(session.dir, "rig.log")
+        self.boxes = []
+        self.extra_env = extra_env or {}
+        self.proc = None
+        self.watched = []
+
+    def rig_lines(self):
+        if not os.path.exists(self.rig_log):
+            return []
+        with open(self.rig_log, encoding="utf-8") as f:
+            lines = f.read().splitlines()
+        errors = [l for l in lines if l.startswith("error ")]
+        if errors:
+            raise Failure("the rig says: " + "; ".join(errors))
+        return lines
+
+    def menus_logged(self):
+        return [l for l in self.rig_lines() if l.startswith("menu ")]
+
+    def snapshot(self):
+        return self.s.values(self.watched)
+
+    def start(self, statements):
+        self.watched = sorted(set(
+            [(w[1][0], w[2][0], w[3][0]) for w in statements
+             if w[0][0] == "value"] + list(self.sim_writes)))
+        env = {"CRTRATE_SIM": self.scenario, "CRTRATE_SIM_LOG": self.rig_log}
+        env.update(self.extra_env)
+        self.proc = self.s.start_program(SIMHW, env, name="crtrate-simhw")
+        wait_until("the program's tray icon", 30,
+                   lambda: self.s.tray_icons() == 1)
+        self.s.screenshot("icon")
+
+    def open_menu(self, button, repeat, choice):
+        before = len(self.menus_logged())
+        self.s.click_icon(button, repeat)
+        menu = wait_until("the menu's entries in the rig log", 20, lambda: (
+            self.menus_logged()[before:] if len(self.menus_logged()) - before
+            >= 14 else None))
+        wait_until("the popup menu on the screen", 20, self.s.menu_open)
+        self.s.screenshot("menu")
+        entries = [l.split() for l in menu[-14:]]
+        if choice is None:
+            self.s.keys("Escape")
+            wait_until("the menu to close", 20,
+                       lambda: not self.s.menu_open())
+            return None
+        ids = [int(e[1]) for e in entries]
+        if choice not in ids:
+            raise Failure(f"command {choice} is not in the menu")
+        index = ids.index(choice)
+        enabled = entries[index][2] == "enabled"
+        # Wine's menus step over separators but not over greyed entries.
+        self.s.keys(*(["Down"] * (index + 1)))
+        self.s.screenshot(f"menu-at-{choice}")
+        self.s.keys("Return")
+        if not enabled:
+            self.s.keys("Escape")
+        wait_until("the menu to close", 20, lambda: not self.s.menu_open())
+        return choice if enabled else None
+
+    def answer_warning(self, answer):
+        caption, text, buttons = self.s.wait_box(WARNING_CAPTION)
+        self.boxes.append((caption, text))
+        log(f"   box {caption!r}: {text!r} {buttons}")
+        check_equal(text, DAMAGE_TEXT, "warning text")
+        self.s.screenshot("warning")
+        before = self.snapshot()
+        self.s.focus_box(WARNING_CAPTION)
+        if answer is None:
+            raise Failure("the scenario chose an entry but gave no answer")
+        self.s.keys("Return" if answer == "ok" else "Escape")
+        self.s.wait_no_box(WARNING_CAPTION)
+        self.sync()
+        if answer == "cancel":
+            check_equal(self.snapshot(), before,
+                        "registry after Cancel (nothing may change)")
+            log("   Cancel: registry unchanged")
+        else:
+            self.take_error_box()
+
+    def sync(self):
+        # The program is done once it takes a sent message again, in its
+        # own loop or in a box's.
+        for _ in range(2):
+            self.s.helper("sync", MAIN_CLASS)
+            time.sleep(0.3)
+
+    def take_error_box(self):
+        errors = [b for b in self.s.boxes() if b[0] == "Error"]
+        if errors:
+            caption, text, _ = errors[0]
+            self.boxes.append((caption, text))
+            log(f"   box {caption!r}: {text!r}")
+            self.s.screenshot("error")
+            self.s.focus_box("Error")
+            self.s.keys("Return")
+            self.s.wait_no_box("Error")
+
+    def close(self, how):
+        if how == "taskbar-created":
+            self.s.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
+            wait_until("the icon to go", 20, lambda: self.s.tray_icons() == 0)
+            self.s.helper("broadcast", "TaskbarCreated")
+            wait_until("the icon to come back", 20,
+                       lambda: self.s.tray_icons() == 1)
+            return
+        self.s.helper("close" if how == "close" else "quit", MAIN_CLASS)
+        self.proc.wait(timeout=30)
+
+    def play(self):
+        choice = answer = None
+        for words in self.actions:
+            what = [w for w, _ in words]
+            log(f"   action: {' '.join(what)}")
+            if what[0] == "choose":
+                choice = int(what[1], 0)
+            elif what[0] == "answer":
+                answer = what[1]
+            elif what[0] == "click":
+                button, repeat = {"left": (1, 1), "right": (3, 1),
+                                  "double": (1, 2)}.get(what[1], (0, 0))
+                if not button:
+                    raise Failure(f"click {what[1]} is not played under Wine")
+                chosen = self.open_menu(button, repeat, choice)
+                choice = None
+                if chosen is not None:
+                    self.answer_warning(answer)
+                    answer = None
+            elif what[0] in ("close", "quit", "taskbar-created"):
+                self.close(what[0])
+            else:
+                raise Failure(f"action {what[0]} is not played under Wine")
+        if self.proc.poll() is None:
+            # The simulated session ends with the quit of an empty queue.
+            self.s.helper("quit", MAIN_CLASS)
+            self.proc.wait(timeout=30)
+        check_equal(self.proc.returncode, 0, "exit code")
+
+    def verify(self):
+        got = [l for l in self.rig_lines()
+               if l.startswith(("escape ", "menu "))]
+        if got != self.compared:
+            diff = [f"  line {i + 1}: sim {a!r} / wine {b!r}"
+                    for i, (a, b) in enumerate(zip(self.compared, got))
+                    if a != b][:5]
+            raise Failure("escape and menu lines differ from crtrate-sim "
+                          f"({len(self.compared)} sim, {len(got)} wine):\n"
+                          + "\n".join(diff))
+        log(f"   {len(got)} escape and menu lines equal crtrate-sim's")
+        check_equal(self.boxes, self.sim_boxes, "boxes (caption, text)")
+        if self.sim_boxes:
+            log(f"   {len(self.boxes)} boxes equal crtrate-sim's")
+        final = self.snapshot()
+        for key, value in sorted(self.sim_writes.items()):
+            check_equal(final.get(key), value,
+                        f"value {key} (type, bytes)")
+            root, path, name = key
+            shown = self.s.reg_query(root, path)
+            line = re.compile(r"^\s+" + re.escape(name) + r"\s+" +
+                              REG_TYPE_NAMES[value[0]] + r"\s+" +
+                              re.escape(reg_query_form(value)) + r"\s*$",
+                              re.M)
+            check(line.search(shown), f"reg query {root}\\{path} shows no "
+                  f"{name} {REG_TYPE_NAMES[value[0]]} "
+                  f"{reg_query_form(value)}:\n{shown}")
+            log(f"   {root}\\{path} {name}: {REG_TYPE_NAMES[value[0]]} "
+                f"{len(value[1])} bytes {value[1].hex(' ')}, as crtrate-sim "
+                f"wrote it")
+
+
+def play_scenario(name, scenario, keep=False, derive=None, extra_env=None):
+    statements, actions = read_scenario(scenario)
+    os_name = (statement(statements, "os") or ["win98"])[0]
+    desktop = statement(statements, "desktop") or ["1024", "768", "16", "1"]
+    session = Session(name, os_name, screen_for(desktop), keep)
+    try:
+        session.start(statements)
+        shown = session.helper("desktop")[0].split()[1:]
+        check_equal(shown, desktop, "the desktop Wine reports")
+        oracle = scenario
+        if derive:
+            # Facts only the real system can tell, added to the scenario
+            # the simulated notebook plays.
+            extra = derive(session)
+            oracle = os.path.join(session.dir, os.path.basename(scenario))
+            text = open(scenario, encoding="utf-8").read()
+            head, sep, tail = text.partition("\n---\n")
+            with open(oracle, "w", encoding="utf-8") as f:
+                f.write(head + "\n" + "\n".join(extra) + "\n" + sep + tail)
+        player = Player(session, scenario, actions, sim_transcript(oracle),
+                        extra_env)
+        player.start(statements)
+        player.play()
+        player.verify()
+        return session, player
+    finally:
+        session.stop()
+
+
+# -------------------------------------------------------------------- tests
+
+def test_unsupported(os_name, keep):
+    """The unsupported-system box, in English under the Chinese caption; no
+    icon, no window, exit code 0."""
+    s = Session(f"unsupported-{os_name}", os_name, keep=keep)
+    try:
+        log("   " + s.start())
+        proc = s.start_program(EXE)
+        caption, text, buttons = s.wait_box(APP_TITLE, timeout=30)
+        log(f"   box {caption!r}: {text!r} {buttons}")
+        check_equal(text, UNSUPPORTED_TEXT, "box text")
+        check_equal(s.tray_icons(), 0, "tray icons")
+        check(not [w for w in s.windows() if w.get("class") == MAIN_CLASS],
+              "the program's window exists")
+        s.screenshot("unsupported")
+        s.focus_box(APP_TITLE)
+        s.keys("Return")
+        check_equal(proc.wait(timeout=30), 0, "exit code")
+        log("   OK closes it; exit code 0, no icon")
+    finally:
+        s.stop()
+
+
+def test_driver_missing(os_name, driver_file, keep):
+    """Wine's display driver does not answer: the icon is there and a click
+    names the missing driver file."""
+    s = Session(f"driver-missing-{os_name}", os_name, keep=keep)
+    try:
+        log("   " + s.start())
+        proc = s.start_program(EXE)
+        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
+        s.screenshot("icon")
+        s.click_icon(1)
+        caption, text, buttons = s.wait_box(APP_TITLE)
+        log(f"   box {caption!r}: {text!r} {buttons}")
+        check_equal(text, MISSING_FORMAT % driver_file, "box text")
+        s.screenshot("driver-missing")
+        s.focus_box(APP_TITLE)
+        s.keys("Return")
+        s.wait_no_box(APP_TITLE)
+        check_equal(s.tray_icons(), 1, "tray icons after the box")
+        s.helper("close", MAIN_CLASS)
+        check_equal(proc.wait(timeout=30), 0, "exit code")
+        check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
+    finally:
+        s.stop()
+
+
+def test_simhw(scenario, keep):
+    play_scenario(os.path.splitext(os.path.basename(scenario))[0],
+                  os.path.join(SCENARIOS, scenario), keep)
+
+
+def test_nt4_cds(keep):
+    """NT 4.0's older driver: the choice stands or falls with what
+    ChangeDisplaySettingsA answers, which only Wine can tell.  The helper
+    makes the program's very request first; the simulated notebook is then
+    told that answer, and the Wine run must show "Error" exactly when the
+    simulated one does, that is when the answer is not 0."""
+    scenario = os.path.join(SCENARIOS, "nt4-legacy.scn")
+    statements, actions = read_scenario(scenario)
+    width, height, bpp, _ = statement(statements, "desktop")
+    rate = None
+    for words in actions:
+        if words[0][0] == "choose":
+            rate = {9004: 60, 9005: 72, 9006: 75, 9007: 85}[int(words[1][0])]
+    answers = {}
+
+    def probe(session):
+        # CDS_UPDATEREGISTRY | CDS_RESET, as the program asks.
+        line = session.helper("cds", width, height, bpp, str(rate),
+                              "0x40000001")[0]
+        answers["cds"] = int(line.split()[1])
+        log(f"   Wine answers ChangeDisplaySettingsA({width}x{height}x{bpp}"
+            f"@{rate}, CDS_UPDATEREGISTRY|CDS_RESET) with {answers['cds']}")
+        return [f"cds-result {answers['cds']}"]
+
+    _, player = play_scenario("nt4-legacy", scenario, keep, derive=probe)
+    shown_error = ("Error", "Error") in player.boxes
+    check_equal(shown_error, answers["cds"] != 0,
+                "\"Error\" shown exactly when the answer is not 0")
+    log("   " + ("\"Error\" shown" if shown_error else "no \"Error\" box")
+        + f" for answer {answers['cds']}")
+
+
+def test_single_copy(keep):
+    """One icon however many copies start; WM_CLOSE and a quit posted from
+    outside both take it away; exit code 0 each time."""
+    s = Session("single-copy", "win98", keep=keep)
+    try:
+        log("   " + s.start())
+        first = s.start_program(EXE, name="first")
+        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
+        second = s.start_program(EXE, name="second")
+        check_equal(second.wait(timeout=30), 0, "second copy's exit code")
+        check_equal(s.tray_icons(), 1, "tray icons with two copies started")
+        check_equal(len([w for w in s.windows()
+                         if w.get("class") == MAIN_CLASS]), 1,
+                    "main windows")
+        log("   the second copy left at once (0); one icon")
+        s.helper("close", MAIN_CLASS)
+        check_equal(first.wait(timeout=30), 0, "exit code after WM_CLOSE")
+        check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
+        log("   WM_CLOSE: exit code 0, icon gone")
+        third = s.start_program(EXE, name="third")
+        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
+        s.helper("quit", MAIN_CLASS)
+        check_equal(third.wait(timeout=30), 0, "exit code after WM_QUIT")
+        check_equal(s.tray_icons(), 0, "tray icons after WM_QUIT")
+        check(not [w for w in s.windows() if w.get("class") == MAIN_CLASS],
+              "the window outlived the quit")
+        log("   WM_QUIT from outside: exit code 0, icon and window gone")
+    finally:
+        s.stop()
+
+
+def test_taskbar_created(keep):
+    """A shell that starts afresh has an empty notification area and says
+    "TaskbarCreated"; the program puts its icon back."""
+    s = Session("taskbar-created", "win98", keep=keep)
+    try:
+        log("   " + s.start())
+        proc = s.start_program(EXE)
+        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
+        s.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
+        wait_until("the icon to go", 20, lambda: s.tray_icons() == 0)
+        s.helper("broadcast", "TaskbarCreated")
+        wait_until("the icon to come back", 20, lambda: s.tray_icons() == 1)
+        log("   icon taken away, TaskbarCreated broadcast: icon back")
+        s.screenshot("icon-back")
+        s.helper("close", MAIN_CLASS)
+        check_equal(proc.wait(timeout=30), 0, "exit code")
+        check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
+    finally:
+        s.stop()
+
+
+def test_desk_applet(keep):
+    """A right double-click on the icon starts RUNDLL32.EXE with
+    "shell32.dll,Control_RunDLL desk.cpl"; the stand-in applet records the
+    command line it was started with."""
+    s = Session("desk-applet", "win98", keep=keep)
+    try:
+        log("   " + s.start())
+        system32 = os.path.join(s.prefix, "drive_c", "windows", "system32")
+        shutil.copyfile(DESK_CPL, os.path.join(system32, "desk.cpl"))
+        desk_log = os.path.join(s.dir, "desk.log")
+        proc = s.start_program(EXE, {"CRTRATE_E2E_DESK_LOG": desk_log})
+        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
+        s.click_icon(3, repeat=2)
+        lines = wait_until("the Display applet to be started", 30, lambda: (
+            open(desk_log).read().splitlines()
+            if os.path.exists(desk_log) else None))
+        log(f"   applet: {lines[0]}")
+        check(re.match(r"desk\.cpl init .*rundll32(\.exe)?\"?\s+"
+                       r"shell32\.dll,Control_RunDLL desk\.cpl\s*$",
+                       lines[0], re.I),
+              f"the applet was started by {lines[0]!r}")
+        # The first press of the double-click opens what a single press
+        # opens: with no driver, the box naming the driver file.
+        for caption, _, _ in s.boxes():
+            if caption == APP_TITLE:
+                s.focus_box(APP_TITLE)
+                s.keys("Return")
+                s.wait_no_box(APP_TITLE)
+        s.helper("close", MAIN_CLASS)
+        check_equal(proc.wait(timeout=30), 0, "exit code")
+    finally:
+        s.stop()
+
+
+TESTS = {
+    "unsupported-winme": (
+        "Windows ME: the unsupported-system box, English text under the "
+        "Chinese caption, no icon, exit code 0",
+        lambda keep: test_unsupported("winme", keep)),
+    "unsupported-win2k": (
+        "Windows 2000: the same box, no icon, exit code 0",
+        lambda keep: test_unsupported("win2k", keep)),
+    "driver-missing-win98": (
+        "Windows 98, crtrate.exe: icon shown; a click names Kq_M1.VXD",
+        lambda keep: test_driver_missing("win98", "Kq_M1.VXD", keep)),
+    "driver-missing-nt40": (
+        "NT 4.0, crtrate.exe: icon shown; a click names KqMINI.SYS",
+        lambda keep: test_driver_missing("nt4", "KqMINI.SYS", keep)),
+    "simhw-legacy-lcd": (
+        "Windows 98, older driver, CRT beside the panel: menus and requests "
+        "as simulated, warning in Chinese, Cancel changes nothing, OK writes "
+        "the registry values byte for byte",
+        lambda keep: test_simhw("win98-legacy-lcd.scn", keep)),
+    "simhw-legacy-crt-alone": (
+        "Windows 98, older driver, CRT alone: the same checks",
+        lambda keep: test_simhw("win98-legacy-crt-alone.scn", keep)),
+    "simhw-switch": (
+        "Windows 98, switch driver generation (level 3): menus, mode and rate "
+        "requests and ShowAllModes as simulated",
+        lambda keep: test_simhw("win98-switch.scn", keep)),
+    "nt4-legacy-cds": (
+        "NT 4.0, older driver: \"Error\" exactly when Wine's "
+        "ChangeDisplaySettingsA does not answer 0",
+        test_nt4_cds),
+    "single-copy": (
+        "a second copy adds no icon; WM_CLOSE and an outside WM_QUIT remove "
+        "it",
+        test_single_copy),
+    "taskbar-created": (
+        "\"TaskbarCreated\" brings the icon back",
+        test_taskbar_created),
+    "desk-applet": (
+        "a right double-click starts RUNDLL32.EXE shell32.dll,Control_RunDLL "
+        "desk.cpl",
+        test_desk_applet),
+}
+
+
+def run_tests(names, keep):
+    failed = []
+    for name in names:
+        title, test = TESTS[name]
+        log(f"-- e2e {name}: {title}")
+        started = time.monotonic()
+        try:
+            test(keep)
+        except (Failure, subprocess.TimeoutExpired, OSError) as error:
+            failed.append(name)
+            log(f"FAIL e2e {name} ({time.monotonic() - started:.1f} s): "
+                f"{error}")
+            log(f"     screenshots and logs: {os.path.join(WORK, 'runs', name)}")
+            continue
+        log(f"ok   e2e {name} ({time.monotonic() - started:.1f} s)")
+    return failed
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("tests", nargs="*", help="tests to run (default all)")
+    parser.add_argument("--list", action="store_true")
+    parser.add_argument("--keep", action="store_true",
+                        help="keep each test's Wine prefix")
+    args = parser.parse_args()
+    if args.list:
+        for name, (title, _) in TESTS.items():
+            print(f"{name:24} {title}")
+        return 0
+    unknown = [t for t in args.tests if t not in TESTS]
+    if unknown:
+        print(f"unknown test: {' '.join(unknown)}", file=sys.stderr)
+        return 2
+    for path in (EXE, SIMHW, HELPER, DESK_CPL, SIM):
+        if not os.path.exists(path):
+            print(f"{path} is missing: build first (make build)",
+                  file=sys.stderr)
+            return 2
+    failed = run_tests(args.tests or list(TESTS), args.keep)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,59 @@
+# End-to-end tests under Wine (e2e/wine_e2e.py), one make target per test,
+# each counted as one check by `make test`; and the demo under Wine for
+# `make run`.
+#
+#   make e2e              every end-to-end test at once
+#   make test-e2e-NAME    one of them (python3 e2e/wine_e2e.py --list)
+#   make run-wine         the demo notebook under Wine
+#
+# Missing tools are installed through apt, as `make deps` does.
+
+E2E := python3 e2e/wine_e2e.py
+E2E_TESTS := unsupported-winme unsupported-win2k \
+	driver-missing-win98 driver-missing-nt40
+
+TEST_STEPS += $(addprefix test-e2e-,$(E2E_TESTS))
+
+# command-or-file:package pairs.
+E2E_DEPS := /usr/lib/wine/wine64:wine64 Xvfb:xvfb xdotool:xdotool \
+	import:imagemagick /usr/share/i18n/locales/zh_TW:locales \
+	/usr/share/fonts/truetype/wqy/wqy-microhei.ttc:fonts-wqy-microhei
+E2E_LOCALE := zh_TW.UTF-8
+
+.PHONY: e2e e2e-deps e2e-build
+
+e2e-deps:
+	@missing=""; \
+	for pair in $(E2E_DEPS); do \
+	  what="$${pair%%:*}"; \
+	  case "$$what" in \
+	    /*) [ -e "$$what" ] || missing="$$missing $${pair#*:}" ;; \
+	    *) command -v "$$what" >/dev/null 2>&1 || missing="$$missing $${pair#*:}" ;; \
+	  esac; \
+	done; \
+	sudo=""; [ "$$(id -u)" -eq 0 ] || sudo=sudo; \
+	if [ -n "$$missing" ]; then \
+	  echo "e2e-deps: installing$$missing"; \
+	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q; \
+	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+	    --no-install-recommends $$missing; \
+	fi; \
+	if ! locale -a 2>/dev/null | grep -qix 'zh_TW\.utf-\?8'; then \
+	  echo "e2e-deps: generating the $(E2E_LOCALE) locale"; \
+	  $$sudo localedef -i zh_TW -f UTF-8 $(E2E_LOCALE); \
+	fi
+
+# The rigs come from cmake/windows-rigs.cmake; a tree configured before it
+# existed is configured again.
+e2e-build: e2e-deps
+	@if [ ! -f build/win64/crtrate-simhw.exe ] || \
+	    [ ! -f build/win64/crtrate-e2e.exe ] || \
+	    [ ! -f build/win64/crtrate-e2e-desk.cpl ]; then \
+	  cmake --preset win64 >/dev/null && cmake --build --preset win64; \
+	fi
+
+test-e2e-%: e2e-build
+	@$(E2E) $*
+
+e2e: e2e-build
+	@$(E2E) $(E2E_TESTS)

@@ -510,6 +510,29 @@ class Session:
     def keys(self, *keys):
         self.xdotool("key", "--delay", "40", *keys)
 
+    def tray_picture(self):
+        """Wine's tray window as rows of (r, g, b)."""
+        tray = wait_until("Wine's tray window", 20, lambda: self.xdotool(
+            "search", "--onlyvisible", "--name", "^Wine System Tray$"))
+        result = subprocess.run(["import", "-display", self.display,
+                                 "-window", tray[0], "-depth", "8", "ppm:-"],
+                                env=self.env(), capture_output=True,
+                                timeout=30)
+        return read_ppm(result.stdout)
+
+    def check_icon(self, expected):
+        """The first icon in the tray shows the 16x16 image of `expected`
+        (driver_ready or driver_missing), not the other one."""
+        picture = self.tray_picture()
+        scores = {name: icon_score(picture, icon_art(name))
+                  for name in ("driver_ready", "driver_missing")}
+        other = [n for n in scores if n != expected][0]
+        log(f"   tray icon: {scores[expected]:.0%} of the pixels of "
+            f"{expected}, {scores[other]:.0%} of {other}")
+        check(scores[expected] >= 0.9 and
+              scores[expected] >= scores[other] + 0.1,
+              f"the tray icon is not {expected}: {scores}")
+
     def screenshot(self, label):
         self.shots += 1
         path = os.path.join(self.dir, f"{self.shots:02d}-{label}.png")
@@ -549,6 +572,55 @@ def ensure_template(wine, wineserver):
         raise Failure("wineboot made no prefix")
     with open(stamp, "w") as f:
         f.write(version)
+
+
+def read_ppm(data):
+    """Rows of (r, g, b) from a binary PPM (P6, maximum 255)."""
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos)
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise Failure("the tray picture is not an 8-bit PPM")
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[pos + 1:]
+    return [[tuple(pixels[3 * (y * width + x):3 * (y * width + x) + 3])
+             for x in range(width)] for y in range(height)]
+
+
+def icon_art(name):
+    """The 16x16 image of resources/icons/NAME.txt as rows of (r, g, b),
+    None for transparent, by the palette tools/make_icons.py draws with."""
+    sys.path.insert(0, os.path.join(ROOT, "tools"))
+    import make_icons
+    path = os.path.join(ROOT, "resources", "icons", name + ".txt")
+    with open(path, encoding="utf-8") as f:
+        images = dict(make_icons.parse_art(f.read(), path))
+    return [[None if c is None else make_icons.PALETTE[c] for c in row]
+            for row in images[16]]
+
+
+def icon_score(picture, art, tolerance=40):
+    """The best share of the art's opaque pixels found in the picture, at
+    any place near the top left corner (where the first icon sits)."""
+    opaque = [(x, y, rgb) for y, row in enumerate(art)
+              for x, rgb in enumerate(row) if rgb is not None]
+    best = 0.0
+    for dy in range(0, min(8, len(picture) - 15)):
+        for dx in range(0, min(8, len(picture[0]) - 15)):
+            hits = sum(1 for x, y, rgb in opaque
+                       if all(abs(a - b) <= tolerance for a, b in
+                              zip(picture[y + dy][x + dx], rgb)))
+            best = max(best, hits / len(opaque))
+    return best
 
 
 def check(condition, message):
@@ -603,6 +675,18 @@ def parse_sim(lines):
 REG_TYPE_NAMES = {1: "REG_SZ", 3: "REG_BINARY", 4: "REG_DWORD"}
 
 
+def stored_by_wine(written):
+    """What Wine's registry holds after the program's RegSetValueExA.  The
+    program writes its texts without their terminating NUL; Wine, like
+    Windows NT, counts the NUL in when the byte after the given length is
+    one, as it always is after the program's texts.  Other types are
+    stored as given."""
+    vtype, data = written
+    if vtype == 1 and data and data[-1] != 0:
+        return vtype, data + b"\0"
+    return written
+
+
 def reg_query_form(value):
     """How `reg query` shows a value: REG_BINARY as hex digits, texts as
     they are, DWORDs in 0x form."""
@@ -654,6 +738,7 @@ class Player:
         wait_until("the program's tray icon", 30,
                    lambda: self.s.tray_icons() == 1)
         self.s.screenshot("icon")
+        self.s.check_icon("driver_ready")
 
     def open_menu(self, button, repeat, choice):
         before = len(self.menus_logged())
@@ -776,7 +861,8 @@ class Player:
         if self.sim_boxes:
             log(f"   {len(self.boxes)} boxes equal crtrate-sim's")
         final = self.snapshot()
-        for key, value in sorted(self.sim_writes.items()):
+        for key, written in sorted(self.sim_writes.items()):
+            value = stored_by_wine(written)
             check_equal(final.get(key), value,
                         f"value {key} (type, bytes)")
             root, path, name = key
@@ -788,9 +874,35 @@ class Player:
             check(line.search(shown), f"reg query {root}\\{path} shows no "
                   f"{name} {REG_TYPE_NAMES[value[0]]} "
                   f"{reg_query_form(value)}:\n{shown}")
+            note = ("" if value == written else
+                    f" (written as {len(written[1])} bytes; the NUL after "
+                    f"the text is stored too)")
             log(f"   {root}\\{path} {name}: {REG_TYPE_NAMES[value[0]]} "
-                f"{len(value[1])} bytes {value[1].hex(' ')}, as crtrate-sim "
-                f"wrote it")
+                f"{len(value[1])} bytes {value[1].hex(' ')}{note}")
+
+
+def check_empty_key_names(session, statements):
+    """The older driver's key paths hold an empty adapter name between two
+    backslashes.  Wine's registry skips repeated backslashes, so it has no
+    key with an empty name: "DISPLAY\\\\Default" is "DISPLAY\\Default".
+    Shown here on the keys the scenario set up, and relied on by the checks
+    that read the program's values back."""
+    for words in statements:
+        if words[0][0] not in ("key", "value") or "\\\\" not in words[2][0]:
+            continue
+        root, path = words[1][0], words[2][0]
+        parent, _, rest = path.partition("\\\\")
+        listing = session.reg_query(root, parent)
+        full = f"{ROOT_KEYS[root]}\\{parent}"
+        subkeys = [l.strip() for l in listing.splitlines()
+                   if l.strip().lower().startswith(full.lower() + "\\")]
+        check(not [k for k in subkeys if k.endswith("\\")],
+              f"Wine listed a key with an empty name under {full}")
+        single = f"{full}\\{rest.split(chr(92))[0]}"
+        check(single.lower() in (k.lower() for k in subkeys),
+              f"{path} did not become {single}: {subkeys}")
+        log(f"   no empty key name in Wine: {root}\\{path} is "
+            f"{root}\\{parent}\\{rest}")
 
 
 def play_scenario(name, scenario, keep=False, derive=None, extra_env=None):
@@ -802,6 +914,7 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None):
         session.start(statements)
         shown = session.helper("desktop")[0].split()[1:]
         check_equal(shown, desktop, "the desktop Wine reports")
+        check_empty_key_names(session, statements)
         oracle = scenario
         if derive:
             # Facts only the real system can tell, added to the scenario
@@ -855,6 +968,7 @@ def test_driver_missing(os_name, driver_file, keep):
         proc = s.start_program(EXE)
         wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
         s.screenshot("icon")
+        s.check_icon("driver_missing")
         s.click_icon(1)
         caption, text, buttons = s.wait_box(APP_TITLE)
         log(f"   box {caption!r}: {text!r} {buttons}")

@@ -10,7 +10,8 @@
 
 E2E := python3 e2e/wine_e2e.py
 E2E_TESTS := unsupported-winme unsupported-win2k \
-	driver-missing-win98 driver-missing-nt40
+	driver-missing-win98 driver-missing-nt40 \
+	simhw-legacy-lcd simhw-legacy-crt-alone simhw-switch
 
 TEST_STEPS += $(addprefix test-e2e-,$(E2E_TESTS))
 

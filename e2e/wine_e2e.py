@@ -339,6 +339,25 @@ class Session:
         env.update(extra or {})
         return env
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, error, trace):
+        if kind is not None and self.display:
+            self.record_failure()
+        self.stop()
+        return False
+
+    def record_failure(self):
+        """What was on the screen when a test failed, for the person who
+        reads the failure."""
+        try:
+            self.screenshot("failure")
+            with open(os.path.join(self.dir, "windows.txt"), "w") as f:
+                f.write("\n".join(self.helper("windows")) + "\n")
+        except (Failure, OSError, subprocess.SubprocessError):
+            pass
+
     def stop(self):
         for proc in self.programs:
             if proc.poll() is None:
@@ -505,7 +524,20 @@ class Session:
                          lambda: self.xdotool("search", "--onlyvisible",
                                               "--name",
                                               "^" + re.escape(caption) + "$"))
-        self.xdotool("windowfocus", "--sync", ids[-1])
+
+        # The icon's tooltip carries the program's title too: the box is
+        # the larger window.
+        def area(window):
+            out = " ".join(self.xdotool("getwindowgeometry", window))
+            m = re.search(r"Geometry: (\d+)x(\d+)", out)
+            return int(m.group(1)) * int(m.group(2)) if m else 0
+
+        box = max(ids, key=area)
+        self.xdotool("windowfocus", "--sync", box)
+        # A click on the box's margin makes it the active window again when
+        # another program took that away (there is no window manager to do
+        # it); keys then reach its default button.
+        self.xdotool("mousemove", "--window", box, "3", "3", "click", "1")
 
     def keys(self, *keys):
         self.xdotool("key", "--delay", "40", *keys)
@@ -909,8 +941,7 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None):
     statements, actions = read_scenario(scenario)
     os_name = (statement(statements, "os") or ["win98"])[0]
     desktop = statement(statements, "desktop") or ["1024", "768", "16", "1"]
-    session = Session(name, os_name, screen_for(desktop), keep)
-    try:
+    with Session(name, os_name, screen_for(desktop), keep) as session:
         session.start(statements)
         shown = session.helper("desktop")[0].split()[1:]
         check_equal(shown, desktop, "the desktop Wine reports")
@@ -931,8 +962,6 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None):
         player.play()
         player.verify()
         return session, player
-    finally:
-        session.stop()
 
 
 # -------------------------------------------------------------------- tests
@@ -940,8 +969,7 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None):
 def test_unsupported(os_name, keep):
     """The unsupported-system box, in English under the Chinese caption; no
     icon, no window, exit code 0."""
-    s = Session(f"unsupported-{os_name}", os_name, keep=keep)
-    try:
+    with Session(f"unsupported-{os_name}", os_name, keep=keep) as s:
         log("   " + s.start())
         proc = s.start_program(EXE)
         caption, text, buttons = s.wait_box(APP_TITLE, timeout=30)
@@ -955,15 +983,12 @@ def test_unsupported(os_name, keep):
         s.keys("Return")
         check_equal(proc.wait(timeout=30), 0, "exit code")
         log("   OK closes it; exit code 0, no icon")
-    finally:
-        s.stop()
 
 
 def test_driver_missing(os_name, driver_file, keep):
     """Wine's display driver does not answer: the icon is there and a click
     names the missing driver file."""
-    s = Session(f"driver-missing-{os_name}", os_name, keep=keep)
-    try:
+    with Session(f"driver-missing-{os_name}", os_name, keep=keep) as s:
         log("   " + s.start())
         proc = s.start_program(EXE)
         wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
@@ -981,8 +1006,6 @@ def test_driver_missing(os_name, driver_file, keep):
         s.helper("close", MAIN_CLASS)
         check_equal(proc.wait(timeout=30), 0, "exit code")
         check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
-    finally:
-        s.stop()
 
 
 def test_simhw(scenario, keep):
@@ -1025,8 +1048,7 @@ def test_nt4_cds(keep):
 def test_single_copy(keep):
     """One icon however many copies start; WM_CLOSE and a quit posted from
     outside both take it away; exit code 0 each time."""
-    s = Session("single-copy", "win98", keep=keep)
-    try:
+    with Session("single-copy", "win98", keep=keep) as s:
         log("   " + s.start())
         first = s.start_program(EXE, name="first")
         wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
@@ -1049,15 +1071,20 @@ def test_single_copy(keep):
         check(not [w for w in s.windows() if w.get("class") == MAIN_CLASS],
               "the window outlived the quit")
         log("   WM_QUIT from outside: exit code 0, icon and window gone")
-    finally:
-        s.stop()
 
 
 def test_taskbar_created(keep):
     """A shell that starts afresh has an empty notification area and says
-    "TaskbarCreated"; the program puts its icon back."""
-    s = Session("taskbar-created", "win98", keep=keep)
-    try:
+    "TaskbarCreated"; the program puts its icon back.
+
+    Wine's shell cannot be restarted for this: its explorer.exe owns the
+    desktop window, so ending it takes every top-level window of the
+    prefix with it (the program's hidden window too, leaving the process
+    behind without one), and an explorer started afresh broadcasts no
+    "TaskbarCreated".  What a restart means to the program is played
+    instead: its icon is taken out of the notification area behind its
+    back, then the message is broadcast as Explorer does."""
+    with Session("taskbar-created", "win98", keep=keep) as s:
         log("   " + s.start())
         proc = s.start_program(EXE)
         wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
@@ -1070,16 +1097,13 @@ def test_taskbar_created(keep):
         s.helper("close", MAIN_CLASS)
         check_equal(proc.wait(timeout=30), 0, "exit code")
         check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
-    finally:
-        s.stop()
 
 
 def test_desk_applet(keep):
     """A right double-click on the icon starts RUNDLL32.EXE with
     "shell32.dll,Control_RunDLL desk.cpl"; the stand-in applet records the
     command line it was started with."""
-    s = Session("desk-applet", "win98", keep=keep)
-    try:
+    with Session("desk-applet", "win98", keep=keep) as s:
         log("   " + s.start())
         system32 = os.path.join(s.prefix, "drive_c", "windows", "system32")
         shutil.copyfile(DESK_CPL, os.path.join(system32, "desk.cpl"))
@@ -1104,8 +1128,6 @@ def test_desk_applet(keep):
                 s.wait_no_box(APP_TITLE)
         s.helper("close", MAIN_CLASS)
         check_equal(proc.wait(timeout=30), 0, "exit code")
-    finally:
-        s.stop()
 
 
 TESTS = {

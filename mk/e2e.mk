@@ -11,7 +11,8 @@
 E2E := python3 e2e/wine_e2e.py
 E2E_TESTS := unsupported-winme unsupported-win2k \
 	driver-missing-win98 driver-missing-nt40 \
-	simhw-legacy-lcd simhw-legacy-crt-alone simhw-switch
+	simhw-legacy-lcd simhw-legacy-crt-alone simhw-switch nt4-legacy-cds \
+	single-copy taskbar-created desk-applet
 
 TEST_STEPS += $(addprefix test-e2e-,$(E2E_TESTS))
 

@@ -254,17 +254,19 @@ class Session:
     """One virtual screen and one fresh Wine prefix, and everything started
     in them; stop() ends all of it."""
 
-    def __init__(self, name, os_name, screen=(1024, 768, 16), keep=False):
+    def __init__(self, name, os_name, screen=(1024, 768, 16), keep=False,
+                 directory=None, display=None):
         self.name = name
         self.os_name = os_name
         self.screen = screen
         self.keep = keep
-        self.dir = os.path.join(WORK, "runs", name)
+        self.dir = directory or os.path.join(WORK, "runs", name)
+        self.own_display = display is None
         self.prefix = os.path.join(self.dir, "prefix")
         self.wine = find_tool("wine64", "/usr/lib/wine/wine64")
         self.wineserver = find_tool("wineserver", "/usr/lib/wine/wineserver")
         self.xvfb = None
-        self.display = None
+        self.display = display
         self.programs = []
         self.shots = 0
 
@@ -277,7 +279,8 @@ class Session:
         ensure_template(self.wine, self.wineserver)
         subprocess.run(["cp", "-a", TEMPLATE, self.prefix], check=True,
                        timeout=120)
-        self.start_xvfb()
+        if self.own_display:
+            self.start_xvfb()
         # Wine's server and shell stay up as long as a program of the prefix
         # runs; without one each command would start them anew, and one
         # started while the last are going away can hang.
@@ -891,7 +894,9 @@ class Player:
         log(f"   {len(got)} escape and menu lines equal crtrate-sim's")
         check_equal(self.boxes, self.sim_boxes, "boxes (caption, text)")
         if self.sim_boxes:
-            log(f"   {len(self.boxes)} boxes equal crtrate-sim's")
+            count = len(self.boxes)
+            log(f"   {count} box{'es' if count != 1 else ''} equal"
+                f"{'' if count != 1 else 's'} crtrate-sim's")
         final = self.snapshot()
         for key, written in sorted(self.sim_writes.items()):
             value = stored_by_wine(written)
@@ -1192,6 +1197,108 @@ def run_tests(names, keep):
     return failed
 
 
+# --------------------------------------------------------------------- demo
+
+DEMO = os.path.join(ROOT, "scenarios", "demo.scn")
+DEMO_DIR = os.path.join(BUILD, "demo")
+
+
+def demo_scenario(path):
+    """scenarios/demo.scn as it can be under Wine, with the story the demo
+    plays.  Its hardware stays; what differs: no switch device can be had,
+    so the program finds no adapter name and its key paths hold an empty
+    one (the registry is set up at those paths), and the X screen's rate
+    shows as 1 Hz.  The story chooses 800x600 60 Hz: Wine keeps no rate in
+    the display settings the way Windows 9x does, so only a choice at the
+    rate already stored there shows its check mark in the next menu."""
+    statements, _ = read_scenario(DEMO)
+    lines = ["# Written by e2e/wine_e2e.py from scenarios/demo.scn for the "
+             "demo under Wine."]
+    with open(DEMO, encoding="utf-8") as f:
+        for line in f:
+            words = split_statement(line)
+            if not words:
+                continue
+            if words[0][0] == "---":
+                break
+            if words[0][0] in ("switch", "switch-text"):
+                continue
+            if words[0][0] == "desktop":
+                line = " ".join(["desktop"] + [w for w, _ in words[1:4]]
+                                + ["1"])
+            lines.append(line.rstrip("\n").replace("\\\\0000\\\\",
+                                                     "\\\\\\\\"))
+    lines += ["---", "click left", "choose 9004", "answer ok", "click left",
+              "click left"]
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines) + "\n")
+    return path
+
+
+def run_demo():
+    """`make run`: the demo notebook under Wine in Windows 98 mode."""
+    os.makedirs(WORK, exist_ok=True)
+    scenario = demo_scenario(os.path.join(WORK, "demo-wine.scn"))
+    statements, actions = read_scenario(scenario)
+    desktop = statement(statements, "desktop")
+    person = os.environ.get("DISPLAY")
+    if person:
+        return run_demo_on(person, scenario, statements)
+    log(f"== demo under Wine (Windows 98, {' '.join(desktop[:3])}, "
+        f"no $DISPLAY: on a virtual screen)")
+    with Session("demo", "win98", screen_for(desktop),
+                 directory=DEMO_DIR) as s:
+        log("   " + s.start(statements))
+        player = Player(s, DEMO, actions, sim_transcript(scenario))
+        player.start(statements)
+        player.play()
+        log("   checked against crtrate-sim; the values the change wrote, "
+            "read back from Wine's registry:")
+        player.verify()
+    log("   screenshots:")
+    for name in sorted(os.listdir(DEMO_DIR)):
+        if name.endswith(".png"):
+            log("     " + os.path.join(DEMO_DIR, name))
+    return 0
+
+
+def run_demo_on(display, scenario, statements):
+    """With a screen of the person's own: the program is left running with
+    its icon in Wine's tray window, for the person to click."""
+    log(f"== demo under Wine (Windows 98) on your display {display}")
+    s = Session("demo", "win98", directory=DEMO_DIR, display=display,
+                keep=True)
+    if os.path.isdir(s.prefix):
+        # The last demo's program, if still running, goes first.
+        subprocess.run([s.wineserver, "-k"], env=s.env(), timeout=30,
+                       stderr=subprocess.DEVNULL)
+    try:
+        log("   " + s.start(statements))
+        proc = s.start_program(SIMHW, {
+            "CRTRATE_SIM": DEMO,
+            "CRTRATE_SIM_LOG": os.path.join(DEMO_DIR, "rig.log")},
+            name="crtrate-simhw")
+        wait_until("the program's tray icon", 60,
+                   lambda: s.tray_icons() == 1)
+    except BaseException:
+        s.stop()
+        raise
+    # The helper that kept Wine up during the set-up is not needed now.
+    s.keeper.kill()
+    s.keeper.wait(timeout=10)
+    log(f"   crtrate-simhw.exe is running (process {proc.pid}): its monitor "
+        "icon is in the window titled \"Wine System Tray\".")
+    log("   Click it for the menu; choosing an entry asks first, then "
+        "changes the mode and the registry of this Wine prefix.")
+    log("   The menu depends on your screen's size and depth (the demo "
+        "notebook has 1024x768 at 8 bits).")
+    log(f"   Requests and menus are logged to {DEMO_DIR}/rig.log; the "
+        f"scenario is {DEMO}.")
+    log(f"   To stop it: WINEPREFIX={s.prefix} "
+        f"{s.wineserver} -k")
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("tests", nargs="*", help="tests to run (default all)")
@@ -1199,6 +1306,12 @@ def main():
     parser.add_argument("--keep", action="store_true",
                         help="keep each test's Wine prefix")
     args = parser.parse_args()
+    if args.tests == ["demo"]:
+        try:
+            return run_demo()
+        except (Failure, subprocess.TimeoutExpired, OSError) as error:
+            log(f"demo failed: {error}")
+            return 1
     if args.list:
         for name, (title, _) in TESTS.items():
             print(f"{name:24} {title}")

@@ -59,3 +59,13 @@ test-e2e-%: e2e-build
 
 e2e: e2e-build
 	@$(E2E) $(E2E_TESTS)
+
+# `make run`: the demo notebook (scenarios/demo.scn) under Wine in Windows
+# 98 mode.  With a $DISPLAY the program is left running there for the
+# person to click; without one the demo story is played on a virtual
+# screen, with numbered screenshots in build/demo/.
+RUN_STEPS += run-wine
+
+.PHONY: run-wine
+run-wine: e2e-build
+	@$(E2E) demo

@@ -2,9 +2,6 @@
 // replies, and the transcript line of each request.
 #include "sim/driver_model.h"
 
-#include <cstdlib>
-#include <cstring>
-
 namespace {
 
 // One driver request: its input and reply sizes in bytes.
@@ -115,7 +112,8 @@ DisplayDriverModel::DisplayDriverModel() { Reset(); }
 void DisplayDriverModel::Reset() {
   present_ = true;
   attached_ = active_ = level_ = panelWidth_ = modeNumber_ = 0;
-  memset(rates_, 0, sizeof rates_);
+  for (uint32_t &rate : rates_)
+    rate = 0;
   results_.clear();
   replies_.clear();
 }
@@ -141,10 +139,21 @@ bool DisplayDriverModel::ParseNumber(const Word &word, long long *value) {
   }
   if (*text == '\0' || *text == '-' || *text == '+')
     return false;
-  char *end = nullptr;
-  unsigned long long magnitude = strtoull(text, &end, base);
-  if (*end != '\0' || magnitude > 0xFFFFFFFFull)
-    return false;
+  // Digits up to the end, as strtoull would take them (it allows the hex
+  // prefix once more), refusing anything past 32 bits of magnitude.
+  if (base == 16 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') &&
+      HexDigit(text[2]) >= 0)
+    text += 2;
+  unsigned long long magnitude = 0;
+  for (; *text != '\0'; ++text) {
+    int digit = HexDigit(*text);
+    if (digit < 0 || digit >= base)
+      return false;
+    magnitude =
+        magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+    if (magnitude > 0xFFFFFFFFull)
+      return false;
+  }
   *value = negative ? -static_cast<long long>(magnitude)
                     : static_cast<long long>(magnitude);
   return true;
@@ -220,9 +229,8 @@ bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w,
   } else if (what == "rates") {
     if (w.size() >= 2 && w.size() <= 1 + kRateCount &&
         NumberList(w, 1, &values)) {
-      memset(rates_, 0, sizeof rates_);
-      for (size_t i = 0; i < values.size(); ++i)
-        rates_[i] = values[i];
+      for (int i = 0; i < kRateCount; ++i)
+        rates_[i] = static_cast<size_t>(i) < values.size() ? values[i] : 0;
       return true;
     }
     *error = "expected: rates <w0> ... (at most 20)";
@@ -320,8 +328,9 @@ int DisplayDriverModel::Request(const void *input, int inputSize, int replySize,
     if (forced.code == sub->code)
       result = forced.result;
   std::vector<uint8_t> bytes = Reply(sub->code, sub->replySize);
-  if (!bytes.empty())
-    memcpy(reply, bytes.data(), bytes.size());
+  uint8_t *out = static_cast<uint8_t *>(reply);
+  for (size_t i = 0; i < bytes.size(); ++i)
+    out[i] = bytes[i];
   if (result == 1)
     ChangeState(words);
   return result;

@@ -160,7 +160,7 @@ std::string Name(Reader &in) {
 
 // One statement of the notebook, or "" when the record makes none.
 std::string Statement(Reader &in, uint8_t op, std::set<std::string> *faults) {
-  const std::vector<std::string> functions = SimFunctionNames();
+  static const std::vector<std::string> functions = SimFunctionNames();
   switch (op % 26) {
   case 1:
     return std::string("os ") + Pick(kReleases, in.Byte());

@@ -452,6 +452,8 @@ def main():
     os.rmdir(workdir)
 
     def fault_text(fault):
+        if fault[1] < 0:
+            return "no fault"
         return "fail %s%s" % (fault[0], " %d" % fault[1] if fault[1] > 0
                               else "")
 

@@ -711,11 +711,10 @@ REG_TYPE_NAMES = {1: "REG_SZ", 3: "REG_BINARY", 4: "REG_DWORD"}
 
 
 def stored_by_wine(written):
-    """What Wine's registry holds after the program's RegSetValueExA.  The
-    program writes its texts without their terminating NUL; Wine, like
-    Windows NT, counts the NUL in when the byte after the given length is
-    one, as it always is after the program's texts.  Other types are
-    stored as given."""
+    """What the program reads back through RegQueryValueExA after its
+    RegSetValueExA.  It writes its texts without their terminating NUL;
+    Wine's RegQueryValueExA reports a text with its NUL counted whether
+    the NUL was stored or not.  Other types come back as given."""
     vtype, data = written
     if vtype == 1 and data and data[-1] != 0:
         return vtype, data + b"\0"
@@ -767,6 +766,7 @@ class Player:
         self.watched = sorted(set(
             [(w[1][0], w[2][0], w[3][0]) for w in statements
              if w[0][0] == "value"] + list(self.sim_writes)))
+        self.initial = self.snapshot()
         env = {"CRTRATE_SIM": self.scenario, "CRTRATE_SIM_LOG": self.rig_log}
         env.update(self.extra_env)
         self.proc = self.s.start_program(SIMHW, env, name="crtrate-simhw")
@@ -912,10 +912,14 @@ class Player:
                   f"{name} {REG_TYPE_NAMES[value[0]]} "
                   f"{reg_query_form(value)}:\n{shown}")
             note = ("" if value == written else
-                    f" (written as {len(written[1])} bytes; the NUL after "
-                    f"the text is stored too)")
+                    f" (written as {len(written[1])} bytes; read back with "
+                    f"the NUL)")
+            before = self.initial.get(key)
+            was = (f"; was {REG_TYPE_NAMES.get(before[0], before[0])} "
+                   f"{len(before[1])} bytes {before[1].hex(' ')}"
+                   if before else "; was not there")
             log(f"   {root}\\{path} {name}: {REG_TYPE_NAMES[value[0]]} "
-                f"{len(value[1])} bytes {value[1].hex(' ')}{note}")
+                f"{len(value[1])} bytes {value[1].hex(' ')}{note}{was}")
 
 
 def check_empty_key_names(session, statements):

@@ -91,7 +91,8 @@ void ShowMissingDriver(void) {
   char text[1024]; // wsprintfA writes at most 1024 bytes
   LoadText(IDS_APP_TITLE, caption, TextSize);
   LoadText(IDS_DRIVER_MISSING, format, TextSize);
-  wsprintfA(text, format, MissingDriverFile());
+  if (wsprintfA(text, format, MissingDriverFile()) <= 0)
+    text[0] = 0;
   MessageBoxA(NULL, text, caption, MB_OK);
 }
 
@@ -153,10 +154,16 @@ void OpenModeMenu(HWND window) {
     WORD code = 0;
     DWORD refresh = 0;
     DEVMODEA desktop;
-    DescribeDesktop(&desktop);
-    RefreshDisplayState();
-    FindModeInForce(&desktop, &code, &refresh);
-    UpdateMenuAvailability(code, refresh, &desktop);
+    if (DescribeDesktop(&desktop)) {
+      RefreshDisplayState();
+      FindModeInForce(&desktop, &code, &refresh);
+      UpdateMenuAvailability(code, refresh, &desktop);
+    } else {
+      // The rules need the desktop's depth and width; without them the
+      // menu opens with nothing to choose rather than a guess.
+      UncheckAllEntries();
+      SetAllEntriesState(MF_GRAYED);
+    }
 
     // A tray menu only closes when the user clicks elsewhere if its owner
     // is the foreground window.

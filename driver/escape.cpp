@@ -123,12 +123,14 @@ BOOL SetRefreshRates(const DriverMode *mode) {
 }
 
 void RefreshDisplayState(void) {
-  // A mask the driver did not deliver counts as no device at all, so a
-  // silent driver never makes a display look attached.
+  // A mask the driver did not deliver counts as no device at all.  Without
+  // the active mask an attached CRT would look idle, and applying a choice
+  // would then switch the displays on a guess: nothing counts as attached.
   WORD attached = 0;
   WORD active = 0;
   GetAttachedDisplays(&attached);
-  GetActiveDisplays(&active);
+  if (!GetActiveDisplays(&active))
+    attached = 0;
   LcdActive = (attached & DisplayLcd) && (active & DisplayLcd) ? 1 : 0;
   CrtActive = (attached & DisplayCrt) && (active & DisplayCrt) ? 1 : 0;
   CrtIdle = (attached & DisplayCrt) && !(active & DisplayCrt) ? 1 : 0;

@@ -66,7 +66,9 @@ BOOL DescribeDesktop(DEVMODEA *desktop) {
   desktop->dmDisplayFrequency =
       static_cast<DWORD>(GetDeviceCaps(screen, VREFRESH));
   ReleaseDC(NULL, screen);
-  return TRUE;
+  // A screen measured as nothing wide, high or deep was not measured.
+  return desktop->dmPelsWidth != 0 && desktop->dmPelsHeight != 0 &&
+         desktop->dmBitsPerPel != 0;
 }
 
 BOOL ChooseSameImage(LONG modeCode, LONG refreshHz, DWORD desktopHeight) {
@@ -89,11 +91,14 @@ BOOL ApplyWin9xLegacy(ModeRequest request) {
 
   // The adapter's default rate is kept aside and put back after the mode
   // change, which may store the new rate there too: only the one desktop
-  // mode's rate is meant to change.
+  // mode's rate is meant to change.  (A path that could not be formatted
+  // is never used: an empty one would name the root key itself.)
   char defaultKey[PathSize];
-  wsprintfA(defaultKey,
-            "System\\CurrentControlSet\\Services\\Class\\DISPLAY\\%s\\Default",
-            DriverKeyName);
+  if (wsprintfA(defaultKey,
+                "System\\CurrentControlSet\\Services\\Class\\DISPLAY\\%s\\"
+                "Default",
+                DriverKeyName) <= 0)
+    return FALSE;
   char savedDefaultRefresh[256];
   if (!ReadRegistryString(HKEY_LOCAL_MACHINE, defaultKey, "RefreshRate",
                           savedDefaultRefresh)) {
@@ -108,23 +113,24 @@ BOOL ApplyWin9xLegacy(ModeRequest request) {
     return FALSE;
 
   char sameImage[8];
-  wsprintfA(sameImage, "%s",
-            ChooseSameImage(request.ModeCode, request.RefreshHz,
-                            dm.dmPelsHeight)
-                ? "ON"
-                : "OFF");
-  if (!WriteText(HKEY_CURRENT_CONFIG, DisplaySettingsKey, "Pairlux_SameImage",
+  if (wsprintfA(sameImage, "%s",
+                ChooseSameImage(request.ModeCode, request.RefreshHz,
+                                dm.dmPelsHeight)
+                    ? "ON"
+                    : "OFF") <= 0 ||
+      !WriteText(HKEY_CURRENT_CONFIG, DisplaySettingsKey, "Pairlux_SameImage",
                  sameImage))
     return FALSE;
 
   char modeKey[PathSize];
-  wsprintfA(modeKey,
-            "System\\CurrentControlSet\\Services\\Class\\Display\\%s\\MODES\\"
-            "%lu\\%lu,%lu",
-            DriverKeyName, dm.dmBitsPerPel, dm.dmPelsWidth, dm.dmPelsHeight);
   char rate[16];
-  wsprintfA(rate, "%lu", dm.dmDisplayFrequency);
-  if (!WriteText(HKEY_LOCAL_MACHINE, modeKey, "RefreshRate", rate))
+  if (wsprintfA(modeKey,
+                "System\\CurrentControlSet\\Services\\Class\\Display\\%s\\"
+                "MODES\\%lu\\%lu,%lu",
+                DriverKeyName, dm.dmBitsPerPel, dm.dmPelsWidth,
+                dm.dmPelsHeight) <= 0 ||
+      wsprintfA(rate, "%lu", dm.dmDisplayFrequency) <= 0 ||
+      !WriteText(HKEY_LOCAL_MACHINE, modeKey, "RefreshRate", rate))
     return FALSE;
 
   ChangeDisplaySettingsA(&request.DevMode, CDS_UPDATEREGISTRY);

@@ -138,7 +138,8 @@ TEST_F(DriverRequests, DisplayStateFromAttachedAndActiveMasks) {
       {"attached 12\nactive 15", 0, 0, 0},
       {"attached 0\nactive 3", 0, 0, 0},
       // A mask the driver did not deliver counts as no device.
-      {"attached 3\nactive 3\nresult 1 0", 0, 1, 0},
+      // Without the active mask an attached CRT is not taken for idle.
+      {"attached 3\nactive 3\nresult 1 0", 0, 0, 0},
       {"attached 3\nactive 3\nresult 7 0", 0, 0, 0},
       {"attached 3\nactive 3\ndriver missing", 0, 0, 0},
   };

@@ -145,3 +145,31 @@ TEST(ModeInForce, FirstWindows95ReleaseHasNoModeInForce) {
   EXPECT_EQ(CheckedAfterOpening(), 0u);
   EXPECT_EQ(SimCallCount("RegOpenKeyExA"), 0);
 }
+
+TEST(ModeInForce, UnmeasuredDesktopOpensTheMenuWithNothingToChoose) {
+  FreshNotebook();
+  LegacyWin98();
+  GIVEN("value HKCC \"Display\\\\Settings\" \"CRTResolution\" binary 06\n"
+        "value HKCC \"Display\\\\Settings\" \"RefreshRate\" sz \"75\"\n"
+        "fail GetDC 1");
+  BuildRefreshMenu(NULL);
+  OpenModeMenu(NULL);
+  for (const SimMenuItem &item : SimMenuItems(MenuHandle)) {
+    if (item.id != 0) {
+      EXPECT_EQ(item.state & (MF_GRAYED | MF_CHECKED), UINT(MF_GRAYED))
+          << item.id;
+    }
+  }
+  EXPECT_EQ(SimCallCount("TrackPopupMenu"), 1) << "the menu still opens";
+  DestroyRefreshMenu();
+  EXPECT_TRUE(OpenCountsAreZero());
+}
+
+TEST(MissingDriver, UnformattableTextShowsAnEmptyBoxNotGarbage) {
+  FreshNotebook();
+  GIVEN("os win98\ndriver missing\nfail wsprintfA");
+  PlatformClass = PlatformWin9x;
+  OpenModeMenu(NULL);
+  EXPECT_EQ(TakeLines("box "),
+            std::vector<std::string>{"box 0 \"CRT/懸掛式投影機\" \"\" -> 1"});
+}

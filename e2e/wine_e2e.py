@@ -952,7 +952,17 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None):
     desktop = statement(statements, "desktop") or ["1024", "768", "16", "1"]
     with Session(name, os_name, screen_for(desktop), keep) as session:
         session.start(statements)
-        shown = session.helper("desktop")[0].split()[1:]
+        # Under load the first answer has been seen to come before Wine's
+        # display driver has read the new X screen (the size of the last
+        # test's screen): ask again for a while before judging.
+        shown = []
+        deadline = time.monotonic() + 10
+        while True:
+            shown = session.helper("desktop")[0].split()[1:]
+            if shown == desktop or time.monotonic() >= deadline:
+                break
+            log(f"   Wine reports the desktop {' '.join(shown)}; asking again")
+            time.sleep(0.5)
         check_equal(shown, desktop, "the desktop Wine reports")
         check_empty_key_names(session, statements)
         oracle = scenario

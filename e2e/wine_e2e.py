@@ -952,9 +952,8 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None):
     desktop = statement(statements, "desktop") or ["1024", "768", "16", "1"]
     with Session(name, os_name, screen_for(desktop), keep) as session:
         session.start(statements)
-        # Under load the first answer has been seen to come before Wine's
-        # display driver has read the new X screen (the size of the last
-        # test's screen): ask again for a while before judging.
+        # Under load the first answer once gave the size of the previous
+        # test's screen: ask again for a while before judging.
         shown = []
         deadline = time.monotonic() + 10
         while True:

@@ -43,23 +43,7 @@ RUN_STEPS :=
 all: build
 
 deps:
-	@missing=""; \
-	for pair in $(DEPS_COMMANDS); do \
-	  command -v "$${pair%%:*}" >/dev/null 2>&1 || missing="$$missing $${pair#*:}"; \
-	done; \
-	if command -v dpkg >/dev/null 2>&1; then \
-	  for pkg in $(DEPS_PACKAGES); do \
-	    dpkg -s "$$pkg" >/dev/null 2>&1 || missing="$$missing $$pkg"; \
-	  done; \
-	fi; \
-	missing=$$(tr ' ' '\n' <<<"$$missing" | sort -u | tr '\n' ' ' | sed 's/^ *//;s/ *$$//'); \
-	if [ -n "$$missing" ]; then \
-	  sudo=""; [ "$$(id -u)" -eq 0 ] || sudo=sudo; \
-	  echo "deps: installing $$missing"; \
-	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q; \
-	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-	    --no-install-recommends $$missing; \
-	fi
+	@tools/apt_missing.sh deps $(DEPS_COMMANDS) $(addprefix @:,$(DEPS_PACKAGES))
 
 # Configure a tree only when it has no build files yet; Ninja re-runs CMake
 # by itself when a CMakeLists.txt or a globbed directory changes.

@@ -25,21 +25,8 @@ E2E_LOCALE := zh_TW.UTF-8
 .PHONY: e2e e2e-deps e2e-build
 
 e2e-deps:
-	@missing=""; \
-	for pair in $(E2E_DEPS); do \
-	  what="$${pair%%:*}"; \
-	  case "$$what" in \
-	    /*) [ -e "$$what" ] || missing="$$missing $${pair#*:}" ;; \
-	    *) command -v "$$what" >/dev/null 2>&1 || missing="$$missing $${pair#*:}" ;; \
-	  esac; \
-	done; \
-	sudo=""; [ "$$(id -u)" -eq 0 ] || sudo=sudo; \
-	if [ -n "$$missing" ]; then \
-	  echo "e2e-deps: installing$$missing"; \
-	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q; \
-	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-	    --no-install-recommends $$missing; \
-	fi; \
+	@tools/apt_missing.sh e2e-deps $(E2E_DEPS)
+	@sudo=""; [ "$$(id -u)" -eq 0 ] || sudo=sudo; \
 	if ! locale -a 2>/dev/null | grep -qix 'zh_TW\.utf-\?8'; then \
 	  echo "e2e-deps: generating the $(E2E_LOCALE) locale"; \
 	  $$sudo localedef -i zh_TW -f UTF-8 $(E2E_LOCALE); \

@@ -44,23 +44,8 @@ ROBUSTNESS_COMMANDS := clang++:clang llvm-profdata:llvm llvm-cov:llvm \
 ROBUSTNESS_PACKAGES := libclang-rt-14-dev
 
 robustness-deps:
-	@missing=""; \
-	for pair in $(ROBUSTNESS_COMMANDS); do \
-	  command -v "$${pair%%:*}" >/dev/null 2>&1 || missing="$$missing $${pair#*:}"; \
-	done; \
-	if command -v dpkg >/dev/null 2>&1; then \
-	  for pkg in $(ROBUSTNESS_PACKAGES); do \
-	    dpkg -s "$$pkg" >/dev/null 2>&1 || missing="$$missing $$pkg"; \
-	  done; \
-	fi; \
-	missing=$$(tr ' ' '\n' <<<"$$missing" | sort -u | tr '\n' ' ' | sed 's/^ *//;s/ *$$//'); \
-	if [ -n "$$missing" ]; then \
-	  sudo=""; [ "$$(id -u)" -eq 0 ] || sudo=sudo; \
-	  echo "robustness: installing $$missing"; \
-	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q; \
-	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-	    --no-install-recommends $$missing; \
-	fi
+	@tools/apt_missing.sh robustness $(ROBUSTNESS_COMMANDS) \
+	  $(addprefix @:,$(ROBUSTNESS_PACKAGES))
 
 # Configure a tree only when it has no build files yet, as the Makefile does.
 asan-build: robustness-deps

@@ -60,6 +60,24 @@ inline std::vector<std::string> TakeLines(const std::string &prefix) {
   return picked;
 }
 
+// Opens the menu once, as a click on the icon does, and returns the checked
+// command, or 0 for none.
+inline DWORD CheckedAfterOpening() {
+  BuildRefreshMenu(NULL);
+  OpenModeMenu(NULL);
+  DWORD checked = 0;
+  int count = 0;
+  for (const SimMenuItem &item : SimMenuItems(MenuHandle)) {
+    if (item.state & MF_CHECKED) {
+      checked = item.id;
+      ++count;
+    }
+  }
+  DestroyRefreshMenu();
+  EXPECT_LE(count, 1);
+  return checked;
+}
+
 inline bool OpenCountsAreZero() {
   SimOpenCounts open = SimOpen();
   return open.dc == 0 && open.key == 0 && open.device == 0 && open.menu == 0;

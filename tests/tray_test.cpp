@@ -4,23 +4,6 @@
 
 namespace {
 
-// The checked command after one opening of the menu, or 0 for none.
-DWORD CheckedAfterOpening() {
-  BuildRefreshMenu(NULL);
-  OpenModeMenu(NULL);
-  DWORD checked = 0;
-  int count = 0;
-  for (const SimMenuItem &item : SimMenuItems(MenuHandle)) {
-    if (item.state & MF_CHECKED) {
-      checked = item.id;
-      ++count;
-    }
-  }
-  DestroyRefreshMenu();
-  EXPECT_LE(count, 1);
-  return checked;
-}
-
 // A Windows 98 notebook with the older driver and the CRT alone on an
 // 800x600 desktop, where the whole 800x600 row is allowed.
 void LegacyWin98() {

@@ -8,23 +8,6 @@
 
 namespace {
 
-// The checked command after one opening of the menu, or 0 for none.
-DWORD CheckedAfterOpening() {
-  BuildRefreshMenu(NULL);
-  OpenModeMenu(NULL);
-  DWORD checked = 0;
-  int count = 0;
-  for (const SimMenuItem &item : SimMenuItems(MenuHandle)) {
-    if (item.state & MF_CHECKED) {
-      checked = item.id;
-      ++count;
-    }
-  }
-  DestroyRefreshMenu();
-  EXPECT_LE(count, 1);
-  return checked;
-}
-
 void StartedAs(DWORD platform, DWORD switchDriver, WORD panel) {
   PlatformClass = platform;
   DriverReady = 1;

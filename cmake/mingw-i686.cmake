@@ -1,17 +1,6 @@
 # Cross-compiling for 32-bit Windows with Debian's MinGW-w64 (package
 # g++-mingw-w64-i686).  The release build targets Windows 95 OSR2, 98 and
 # NT 4.0 on Pentium-class notebooks.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(CRTRATE_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${CRTRATE_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${CRTRATE_TRIPLE}-g++)
-set(CMAKE_RC_COMPILER ${CRTRATE_TRIPLE}-windres)
-set(CRTRATE_WINDRES ${CRTRATE_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${CRTRATE_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

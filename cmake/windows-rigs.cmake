@@ -1,6 +1,5 @@
 # Test rigs of the Windows builds, for the end-to-end runs under Wine
-# (e2e/).  Only the x86_64 tree builds them: the Wine here runs 64-bit
-# programs only.  Nothing below reaches crtrate.exe.
+# (e2e/).  Nothing below reaches crtrate.exe.
 #
 #   crtrate-simhw.exe  the product with its display-control channel
 #                      (driver/channel.cpp) replaced by e2e/rig/, which
@@ -11,12 +10,14 @@
 #   crtrate-e2e-desk.cpl  a stand-in Display applet that records how it was
 #                      started (this Wine has no desk.cpl)
 #
+# The i686 tree builds crtrate-simhw.exe alone, with the release exe's code
+# generation (Pentium, 4-byte stack, -Os, no exceptions, LTO): only its
+# start-up code and the C++ library the simulated driver needs differ.  The
+# helper and the applet stay 64-bit: under 32-bit Wine only the program
+# being tested is emulated.
+#
 # All use the ordinary MinGW start-up code and link the C++ runtime
 # statically, so the prefix needs no MinGW DLLs.
-if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-  return()
-endif()
-
 set(CRTRATE_RIG_LINK_FLAGS -static -static-libgcc -static-libstdc++)
 
 set(CRTRATE_RIG_PRODUCT_SOURCES ${CRTRATE_PRODUCT_SOURCES})
@@ -28,10 +29,19 @@ add_executable(crtrate-simhw WIN32
   e2e/rig/rig_channel.cpp
   ${CRTRATE_RES})
 target_include_directories(crtrate-simhw PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_compile_options(crtrate-simhw PRIVATE ${CRTRATE_WARNINGS} -O2)
-target_link_options(crtrate-simhw PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
 target_link_libraries(crtrate-simhw PRIVATE
   user32 gdi32 advapi32 shell32 kernel32)
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  target_compile_options(crtrate-simhw PRIVATE
+    ${CRTRATE_WARNINGS} ${CRTRATE_CODE_FLAGS} ${CRTRATE_LTO_FLAGS})
+  target_link_options(crtrate-simhw PRIVATE ${CRTRATE_RIG_LINK_FLAGS}
+    ${CRTRATE_CODE_FLAGS} ${CRTRATE_LTO_FLAGS} -s)
+  return()
+endif()
+
+target_compile_options(crtrate-simhw PRIVATE ${CRTRATE_WARNINGS} -O2)
+target_link_options(crtrate-simhw PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
 
 add_executable(crtrate-e2e e2e/helper/crtrate_e2e.cpp)
 target_compile_options(crtrate-e2e PRIVATE ${CRTRATE_WARNINGS} -O2)

@@ -7,8 +7,8 @@ Usage:
     wine_e2e.py demo [--interactive]  the demo story for `make run`
 
 Each test gets its own Xvfb screen and its own Wine prefix, copied from a
-template made once by wineboot (build/e2e/template), with the Windows
-version, the Chinese (Taiwan) locale and the registry keys it needs set
+template made once by wineboot (kept in ~/.cache/crtrate-e2e while Wine
+stays the same version), with the Windows version, the Chinese (Taiwan) locale and the registry keys it needs set
 beforehand.  The program is driven the way a person would: clicks on its
 icon in Wine's tray window and keys in its menu and boxes, through xdotool.
 What it shows is read back as text by build/win64/crtrate-e2e.exe, run in
@@ -23,11 +23,21 @@ build/native/crtrate-sim is the oracle: every `escape` and `menu` line,
 every box and every value the simulated program wrote must come out the
 same under Wine.
 
+The tests named *32-* run the i686 builds (build/win32/crtrate.exe, the
+release exe itself, and the i686 rig) under 32-bit Wine: Debian's wine32,
+which tools/wine32_setup.sh installs and, where the kernel runs no i386
+programs, starts through qemu-i386.  Only the program under test is
+emulated; Wine's server, shell and the helper stay 64-bit.  A start there
+takes about a minute, so each such test starts its program as few times as
+its checks allow, and --jobs runs two of them at once.
+
 Every process a test starts (Xvfb, Wine's server and programs, helpers) is
 ended by its id when the test ends, whatever happened, and every wait is
 bounded.  Exit status 0 when every named test passed, 1 otherwise.
 """
 import argparse
+import fcntl
+import hashlib
 import os
 import re
 import select
@@ -41,13 +51,30 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build")
 WIN64 = os.path.join(BUILD, "win64")
-EXE = os.path.join(WIN64, "crtrate.exe")
-SIMHW = os.path.join(WIN64, "crtrate-simhw.exe")
+WIN32 = os.path.join(BUILD, "win32")
+# The program under test, by the bitness of the Wine that runs it.
+EXES = {64: os.path.join(WIN64, "crtrate.exe"),
+        32: os.path.join(WIN32, "crtrate.exe")}
+SIMHWS = {64: os.path.join(WIN64, "crtrate-simhw.exe"),
+          32: os.path.join(WIN32, "crtrate-simhw.exe")}
+EXE = EXES[64]
+SUFFIX = {64: "", 32: "-32"}
+SIMHW = SIMHWS[64]
 HELPER = os.path.join(WIN64, "crtrate-e2e.exe")
 DESK_CPL = os.path.join(WIN64, "crtrate-e2e-desk.cpl")
 SIM = os.path.join(BUILD, "native", "crtrate-sim")
 WORK = os.path.join(BUILD, "e2e")
-TEMPLATE = os.path.join(WORK, "template")
+# Made by wineboot in about two minutes (more with 32-bit Wine beside the
+# 64-bit one), so kept across build trees and clones.
+TEMPLATE = os.environ.get("CRTRATE_WINE_TEMPLATE") or os.path.join(
+    os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"),
+    "crtrate-e2e", "wine-template")
+WINE32 = "/usr/lib/wine/wine"
+# Files a prefix shares with the template by hard links: the DLLs and
+# programs Wine installed, which nothing rewrites in place.  The rest (the
+# registry above all) is copied.
+SHARED_DIRS = ("drive_c/windows/system32", "drive_c/windows/syswow64",
+               "drive_c/Program Files", "drive_c/Program Files (x86)")
 SCENARIOS = os.path.join(ROOT, "e2e", "scenarios")
 
 LOCALE = "zh_TW.UTF-8"
@@ -255,15 +282,21 @@ class Session:
     in them; stop() ends all of it."""
 
     def __init__(self, name, os_name, screen=(1024, 768, 16), keep=False,
-                 directory=None, display=None):
+                 directory=None, display=None, bits=64):
         self.name = name
         self.os_name = os_name
+        self.bits = bits
+        # Seconds to wait for what the program does: under qemu its start
+        # alone takes about a minute, and the rest is slower too.
+        self.patience = (30 if bits == 64 else
+                         300 if i386_emulated() else 60)
         self.screen = screen
         self.keep = keep
         self.dir = directory or os.path.join(WORK, "runs", name)
         self.own_display = display is None
         self.prefix = os.path.join(self.dir, "prefix")
         self.wine = find_tool("wine64", "/usr/lib/wine/wine64")
+        self.program_wine = self.wine if bits == 64 else WINE32
         self.wineserver = find_tool("wineserver", "/usr/lib/wine/wineserver")
         self.xvfb = None
         self.display = display
@@ -276,9 +309,7 @@ class Session:
         if os.path.exists(self.dir):
             shutil.rmtree(self.dir)
         os.makedirs(self.dir)
-        ensure_template(self.wine, self.wineserver)
-        subprocess.run(["cp", "-a", TEMPLATE, self.prefix], check=True,
-                       timeout=120)
+        copy_template(self.wine, self.wineserver, self.prefix)
         if self.own_display:
             self.start_xvfb()
         # Wine's server and shell stay up as long as a program of the prefix
@@ -438,7 +469,8 @@ class Session:
 
     def start_program(self, exe, extra_env=None, name="program", args=()):
         out = open(os.path.join(self.dir, f"{name}.out"), "w")
-        proc = subprocess.Popen([self.wine, exe] + list(args),
+        wine = self.program_wine if exe in (EXES[32], SIMHWS[32]) else self.wine
+        proc = subprocess.Popen([wine, exe] + list(args),
                                 env=self.env(extra_env), stdout=out,
                                 stderr=subprocess.STDOUT)
         self.programs.append(proc)
@@ -503,11 +535,24 @@ class Session:
                    for w in self.windows())
 
     def tray_icons(self):
-        last = self.helper("tray")[-1]
-        m = re.match(r"tray icons=(\d+)", last)
+        return len(self.tray_tips())
+
+    def tray_tips(self):
+        """The tip of each icon in the notification area."""
+        lines = self.helper("tray")
+        m = re.match(r"tray icons=(\d+)", lines[-1])
         if not m:
-            raise Failure(f"helper tray answered {last!r}")
-        return int(m.group(1))
+            raise Failure(f"helper tray answered {lines[-1]!r}")
+        tips = [parse_quoted_fields(l.split(" tip=", 1)[1])[0]
+                for l in lines if l.startswith("icon ")]
+        check_equal(len(tips), int(m.group(1)), "icons listed")
+        return tips
+
+    def wait_icon(self):
+        """Waits for the program's one icon and checks its tip."""
+        tips = wait_until("the program's tray icon", self.patience,
+                          self.tray_tips, interval=0.5)
+        check_equal(tips, [APP_TITLE], "the icons' tips")
 
     def xdotool(self, *args, timeout=20):
         result = subprocess.run(["xdotool"] + list(args), env=self.env(),
@@ -576,37 +621,78 @@ class Session:
                        stderr=subprocess.DEVNULL)
         return path
 
-    def wait_box(self, caption, timeout=20):
+    def wait_box(self, caption):
         def probe():
             return [b for b in self.boxes() if b[0] == caption]
-        return wait_until(f"a box titled {caption!r}", timeout, probe)[0]
+        return wait_until(f"a box titled {caption!r}", self.patience,
+                          probe)[0]
 
-    def wait_no_box(self, caption, timeout=20):
-        wait_until(f"box {caption!r} to close", timeout,
+    def wait_no_box(self, caption):
+        wait_until(f"box {caption!r} to close", self.patience,
                    lambda: not [b for b in self.boxes() if b[0] == caption])
 
 
-def ensure_template(wine, wineserver):
-    """A prefix made by wineboot once, reused while Wine is the same."""
+def wine_version(wine):
+    """Wine's version, and whether 32-bit programs can run beside 64-bit
+    ones: a prefix made by the one cannot serve the other."""
     version = subprocess.run([wine, "--version"], capture_output=True,
                              timeout=30).stdout.decode().strip()
+    return version + (" wow64" if os.path.exists(WINE32) else "")
+
+
+def i386_emulated():
+    """Whether i386 programs start through qemu (tools/wine32_setup.sh)."""
+    try:
+        with open("/proc/sys/fs/binfmt_misc/qemu-i386") as f:
+            return f.readline().strip() == "enabled"
+    except OSError:
+        return False
+
+
+def ensure_template(wine, wineserver):
+    """A prefix made by wineboot once, reused while Wine is the same.
+    Called with the template's lock held."""
+    version = wine_version(wine)
     stamp = os.path.join(TEMPLATE, ".crtrate-e2e-wine-version")
     if os.path.isfile(stamp) and open(stamp).read() == version:
         return
     log(f"   making the Wine prefix template ({version}), once")
-    shutil.rmtree(TEMPLATE, ignore_errors=True)
-    os.makedirs(os.path.dirname(TEMPLATE), exist_ok=True)
-    env = dict(os.environ, WINEPREFIX=TEMPLATE, WINEDEBUG="-all",
+    making = TEMPLATE + ".new"
+    shutil.rmtree(making, ignore_errors=True)
+    env = dict(os.environ, WINEPREFIX=making, WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=")
     env.pop("DISPLAY", None)
-    subprocess.run([wine, "wineboot", "--init"], env=env, timeout=300,
+    started = time.monotonic()
+    subprocess.run([wine, "wineboot", "--init"], env=env, timeout=600,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # Waits for the server to save the registry and go.
-    subprocess.run([wineserver, "-w"], env=env, timeout=120)
-    if not os.path.isfile(os.path.join(TEMPLATE, "system.reg")):
+    subprocess.run([wineserver, "-w"], env=env, timeout=300)
+    if not os.path.isfile(os.path.join(making, "system.reg")):
         raise Failure("wineboot made no prefix")
-    with open(stamp, "w") as f:
+    with open(os.path.join(making, ".crtrate-e2e-wine-version"), "w") as f:
         f.write(version)
+    shutil.rmtree(TEMPLATE, ignore_errors=True)
+    os.rename(making, TEMPLATE)
+    log(f"   template made in {time.monotonic() - started:.0f} s")
+
+
+def copy_template(wine, wineserver, prefix):
+    """A fresh prefix: the template's DLLs linked, everything else copied."""
+    os.makedirs(os.path.dirname(TEMPLATE), exist_ok=True)
+    with open(TEMPLATE + ".lock", "w") as lock:
+        # Tests run two at a time, and several trees may share the template.
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        ensure_template(wine, wineserver)
+        shared = tuple(os.path.join(TEMPLATE, d) + os.sep
+                       for d in SHARED_DIRS)
+
+        def copy(source, target):
+            if source.startswith(shared):
+                os.link(source, target)
+            else:
+                shutil.copy2(source, target)
+
+        shutil.copytree(TEMPLATE, prefix, symlinks=True, copy_function=copy)
 
 
 def read_ppm(data):
@@ -769,24 +855,26 @@ class Player:
         self.initial = self.snapshot()
         env = {"CRTRATE_SIM": self.scenario, "CRTRATE_SIM_LOG": self.rig_log}
         env.update(self.extra_env)
-        self.proc = self.s.start_program(SIMHW, env, name="crtrate-simhw")
-        wait_until("the program's tray icon", 30,
-                   lambda: self.s.tray_icons() == 1)
+        self.proc = self.s.start_program(SIMHWS[self.s.bits], env,
+                                         name="crtrate-simhw")
+        self.s.wait_icon()
         self.s.screenshot("icon")
         self.s.check_icon("driver_ready")
 
     def open_menu(self, button, repeat, choice):
         before = len(self.menus_logged())
         self.s.click_icon(button, repeat)
-        menu = wait_until("the menu's entries in the rig log", 20, lambda: (
+        menu = wait_until("the menu's entries in the rig log",
+                          self.s.patience, lambda: (
             self.menus_logged()[before:] if len(self.menus_logged()) - before
             >= 14 else None))
-        wait_until("the popup menu on the screen", 20, self.s.menu_open)
+        wait_until("the popup menu on the screen", self.s.patience,
+                   self.s.menu_open)
         self.s.screenshot("menu")
         entries = [l.split() for l in menu[-14:]]
         if choice is None:
             self.s.keys("Escape")
-            wait_until("the menu to close", 20,
+            wait_until("the menu to close", self.s.patience,
                        lambda: not self.s.menu_open())
             return None
         ids = [int(e[1]) for e in entries]
@@ -800,7 +888,8 @@ class Player:
         self.s.keys("Return")
         if not enabled:
             self.s.keys("Escape")
-        wait_until("the menu to close", 20, lambda: not self.s.menu_open())
+        wait_until("the menu to close", self.s.patience,
+                   lambda: not self.s.menu_open())
         return choice if enabled else None
 
     def answer_warning(self, answer):
@@ -850,7 +939,7 @@ class Player:
                        lambda: self.s.tray_icons() == 1)
             return
         self.s.helper("close" if how == "close" else "quit", MAIN_CLASS)
-        self.proc.wait(timeout=30)
+        self.proc.wait(timeout=self.s.patience)
 
     def play(self):
         choice = answer = None
@@ -878,7 +967,7 @@ class Player:
         if self.proc.poll() is None:
             # The simulated session ends with the quit of an empty queue.
             self.s.helper("quit", MAIN_CLASS)
-            self.proc.wait(timeout=30)
+            self.proc.wait(timeout=self.s.patience)
         check_equal(self.proc.returncode, 0, "exit code")
 
     def verify(self):
@@ -946,11 +1035,13 @@ def check_empty_key_names(session, statements):
             f"{root}\\{parent}\\{rest}")
 
 
-def play_scenario(name, scenario, keep=False, derive=None, extra_env=None):
+def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
+                  bits=64):
     statements, actions = read_scenario(scenario)
     os_name = (statement(statements, "os") or ["win98"])[0]
     desktop = statement(statements, "desktop") or ["1024", "768", "16", "1"]
-    with Session(name, os_name, screen_for(desktop), keep) as session:
+    with Session(name, os_name, screen_for(desktop), keep,
+                 bits=bits) as session:
         session.start(statements)
         # Under load the first answer once gave the size of the previous
         # test's screen: ask again for a while before judging.
@@ -984,13 +1075,25 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None):
 
 # -------------------------------------------------------------------- tests
 
-def test_unsupported(os_name, keep):
+def start_release(s, name="program"):
+    """Starts the exe under test; for the i686 one, says which bytes."""
+    exe = EXES[s.bits]
+    if s.bits == 32:
+        with open(exe, "rb") as f:
+            digest = hashlib.sha256(f.read()).hexdigest()
+        log(f"   {os.path.relpath(exe, ROOT)}: {os.path.getsize(exe)} bytes, "
+            f"sha256 {digest}")
+    return s.start_program(exe, name=name)
+
+
+def test_unsupported(os_name, keep, bits=64):
     """The unsupported-system box, in English under the Chinese caption; no
     icon, no window, exit code 0."""
-    with Session(f"unsupported-{os_name}", os_name, keep=keep) as s:
+    with Session(f"unsupported-{os_name}{SUFFIX[bits]}", os_name, keep=keep,
+                 bits=bits) as s:
         log("   " + s.start())
-        proc = s.start_program(EXE)
-        caption, text, buttons = s.wait_box(APP_TITLE, timeout=30)
+        proc = start_release(s)
+        caption, text, buttons = s.wait_box(APP_TITLE)
         log(f"   box {caption!r}: {text!r} {buttons}")
         check_equal(text, UNSUPPORTED_TEXT, "box text")
         check_equal(s.tray_icons(), 0, "tray icons")
@@ -999,17 +1102,22 @@ def test_unsupported(os_name, keep):
         s.screenshot("unsupported")
         s.focus_box(APP_TITLE)
         s.keys("Return")
-        check_equal(proc.wait(timeout=30), 0, "exit code")
+        check_equal(proc.wait(timeout=s.patience), 0, "exit code")
         log("   OK closes it; exit code 0, no icon")
 
 
-def test_driver_missing(os_name, driver_file, keep):
-    """Wine's display driver does not answer: the icon is there and a click
-    names the missing driver file."""
-    with Session(f"driver-missing-{os_name}", os_name, keep=keep) as s:
+def test_driver_missing(os_name, driver_file, keep, bits=64,
+                        second_copy=False):
+    """Wine's display driver does not answer: the icon is there with its
+    tip and a click names the missing driver file; the program goes on.
+    With second_copy, a second copy started meanwhile adds no icon (the
+    32-bit runs check one copy this way rather than start three)."""
+    with Session(f"driver-missing-{os_name}{SUFFIX[bits]}", os_name, keep=keep,
+                 bits=bits) as s:
         log("   " + s.start())
-        proc = s.start_program(EXE)
-        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
+        proc = start_release(s)
+        s.wait_icon()
+        log(f"   icon with the tip {APP_TITLE!r}")
         s.screenshot("icon")
         s.check_icon("driver_missing")
         s.click_icon(1)
@@ -1020,15 +1128,26 @@ def test_driver_missing(os_name, driver_file, keep):
         s.focus_box(APP_TITLE)
         s.keys("Return")
         s.wait_no_box(APP_TITLE)
+        s.helper("sync", MAIN_CLASS)
+        check_equal(proc.poll(), None, "the program still running")
         check_equal(s.tray_icons(), 1, "tray icons after the box")
+        log("   the box closed; still running, one icon")
+        if second_copy:
+            second = start_release(s, name="second")
+            check_equal(second.wait(timeout=s.patience), 0,
+                        "second copy's exit code")
+            check_equal(s.tray_icons(), 1, "tray icons with two copies")
+            log("   a second copy left at once (0); one icon")
         s.helper("close", MAIN_CLASS)
-        check_equal(proc.wait(timeout=30), 0, "exit code")
+        check_equal(proc.wait(timeout=s.patience), 0, "exit code")
         check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
+        log("   WM_CLOSE: exit code 0, icon gone")
 
 
-def test_simhw(scenario, keep):
-    play_scenario(os.path.splitext(os.path.basename(scenario))[0],
-                  os.path.join(SCENARIOS, scenario), keep)
+def test_simhw(scenario, keep, bits=64):
+    name = os.path.splitext(os.path.basename(scenario))[0]
+    play_scenario(name + SUFFIX[bits],
+                  os.path.join(SCENARIOS, scenario), keep, bits=bits)
 
 
 def test_nt4_cds(keep):
@@ -1189,6 +1308,25 @@ TESTS = {
         "a right double-click starts RUNDLL32.EXE shell32.dll,Control_RunDLL "
         "desk.cpl",
         test_desk_applet),
+    # The shipped bytes under 32-bit Wine.
+    "unsupported-winme-32": (
+        "i686 release exe, Windows ME: the unsupported-system box, no icon, "
+        "exit code 0",
+        lambda keep: test_unsupported("winme", keep, bits=32)),
+    "driver-missing-win98-32": (
+        "i686 release exe, Windows 98: icon and tip; a click names Kq_M1.VXD "
+        "and the program goes on; a second copy adds no icon; WM_CLOSE ends "
+        "it with 0 and takes the icon away",
+        lambda keep: test_driver_missing("win98", "Kq_M1.VXD", keep, bits=32,
+                                         second_copy=True)),
+    "driver-missing-nt40-32": (
+        "i686 release exe, NT 4.0: icon and tip; a click names KqMINI.SYS "
+        "and the program goes on; WM_CLOSE ends it with 0",
+        lambda keep: test_driver_missing("nt4", "KqMINI.SYS", keep, bits=32)),
+    "simhw-legacy-lcd-32": (
+        "i686 rig, Windows 98, older driver, CRT beside the panel: the same "
+        "checks as simhw-legacy-lcd",
+        lambda keep: test_simhw("win98-legacy-lcd.scn", keep, bits=32)),
 }
 
 
@@ -1204,9 +1342,35 @@ def run_tests(names, keep):
             failed.append(name)
             log(f"FAIL e2e {name} ({time.monotonic() - started:.1f} s): "
                 f"{error}")
-            log(f"     screenshots and logs: {os.path.join(WORK, 'runs', name)}")
+            log(f"     screenshots and logs: {os.path.join(WORK, 'runs')}")
             continue
         log(f"ok   e2e {name} ({time.monotonic() - started:.1f} s)")
+    return failed
+
+
+def run_parallel(names, keep, jobs):
+    """Runs the tests in processes of their own, `jobs` at a time; each
+    one's output is shown whole when it ends."""
+    failed, waiting, running = [], list(names), []
+    os.makedirs(WORK, exist_ok=True)
+    while waiting or running:
+        while waiting and len(running) < jobs:
+            name = waiting.pop(0)
+            out = tempfile.TemporaryFile(dir=WORK)
+            args = [sys.executable, os.path.abspath(__file__), name]
+            proc = subprocess.Popen(args + (["--keep"] if keep else []),
+                                    stdout=out, stderr=subprocess.STDOUT)
+            running.append((name, proc, out))
+        time.sleep(0.5)
+        for item in [r for r in running if r[1].poll() is not None]:
+            name, proc, out = item
+            running.remove(item)
+            out.seek(0)
+            sys.stdout.write(out.read().decode("utf-8", errors="replace"))
+            sys.stdout.flush()
+            out.close()
+            if proc.returncode != 0:
+                failed.append(name)
     return failed
 
 
@@ -1318,6 +1482,8 @@ def main():
     parser.add_argument("--list", action="store_true")
     parser.add_argument("--keep", action="store_true",
                         help="keep each test's Wine prefix")
+    parser.add_argument("--jobs", type=int, default=1,
+                        help="tests run at once, each in a process")
     args = parser.parse_args()
     if args.tests == ["demo"]:
         try:
@@ -1333,12 +1499,19 @@ def main():
     if unknown:
         print(f"unknown test: {' '.join(unknown)}", file=sys.stderr)
         return 2
-    for path in (EXE, SIMHW, HELPER, DESK_CPL, SIM):
+    names = args.tests or list(TESTS)
+    needed = [EXE, SIMHW, HELPER, DESK_CPL, SIM]
+    if [n for n in names if n.endswith("-32")]:
+        needed += [EXES[32], SIMHWS[32], WINE32]
+    for path in needed:
         if not os.path.exists(path):
-            print(f"{path} is missing: build first (make build)",
-                  file=sys.stderr)
+            print(f"{path} is missing: build first (make build; for the "
+                  f"32-bit runs tools/wine32_setup.sh)", file=sys.stderr)
             return 2
-    failed = run_tests(args.tests or list(TESTS), args.keep)
+    if args.jobs > 1 and len(names) > 1:
+        failed = run_parallel(names, args.keep, args.jobs)
+    else:
+        failed = run_tests(names, args.keep)
     return 1 if failed else 0
 
 

@@ -2,8 +2,12 @@
 # each counted as one check by `make test`; and the demo under Wine for
 # `make run`.
 #
-#   make e2e              every end-to-end test at once
+#   make e2e              every 64-bit end-to-end test at once
 #   make test-e2e-NAME    one of them (python3 e2e/wine_e2e.py --list)
+#   make test-e2e32       the i686 release exe and rig under 32-bit Wine,
+#                         two tests at a time (one check in `make test`;
+#                         skipped, with the reason, where 32-bit Wine cannot
+#                         be set up: tools/wine32_setup.sh)
 #   make run-wine         the demo notebook under Wine
 #
 # Missing tools are installed through apt, as `make deps` does.
@@ -14,7 +18,10 @@ E2E_TESTS := unsupported-winme unsupported-win2k \
 	simhw-legacy-lcd simhw-legacy-crt-alone simhw-switch nt4-legacy-cds \
 	single-copy taskbar-created desk-applet
 
-TEST_STEPS += $(addprefix test-e2e-,$(E2E_TESTS))
+E2E32_TESTS := unsupported-winme-32 driver-missing-win98-32 \
+	driver-missing-nt40-32 simhw-legacy-lcd-32
+
+TEST_STEPS += $(addprefix test-e2e-,$(E2E_TESTS)) test-e2e32
 
 # command-or-file:package pairs.
 E2E_DEPS := /usr/lib/wine/wine64:wine64 Xvfb:xvfb xdotool:xdotool \
@@ -22,7 +29,7 @@ E2E_DEPS := /usr/lib/wine/wine64:wine64 Xvfb:xvfb xdotool:xdotool \
 	/usr/share/fonts/truetype/wqy/wqy-microhei.ttc:fonts-wqy-microhei
 E2E_LOCALE := zh_TW.UTF-8
 
-.PHONY: e2e e2e-deps e2e-build
+.PHONY: e2e e2e-deps e2e-build test-e2e32
 
 e2e-deps:
 	@tools/apt_missing.sh e2e-deps $(E2E_DEPS)
@@ -40,6 +47,26 @@ e2e-build: e2e-deps
 	    [ ! -f build/win64/crtrate-e2e-desk.cpl ]; then \
 	  cmake --preset win64 >/dev/null && cmake --build --preset win64; \
 	fi
+	@if [ ! -f build/win32/crtrate-simhw.exe ]; then \
+	  cmake --preset win32 >/dev/null && \
+	  cmake --build --preset win32 --target crtrate-simhw; \
+	fi
+
+# The release exe is the one `make test` checked just before: nothing here
+# builds it again.  A skip is said on a line of its own, which `make test`
+# counts.
+test-e2e32: e2e-build
+	@mkdir -p build/e2e; setup=build/e2e/wine32-setup.log; status=0; \
+	tools/wine32_setup.sh 2>&1 | tee "$$setup" || status=$$?; \
+	if [ "$$status" -eq 77 ]; then \
+	  echo "SKIPPED: $$(tail -n 1 "$$setup" | sed 's/.*skipped: //')"; \
+	  exit 0; \
+	fi; \
+	[ "$$status" -eq 0 ]; \
+	start=$$(date +%s); \
+	$(E2E) --jobs 2 $(E2E32_TESTS); \
+	echo "32-bit Wine: $(words $(E2E32_TESTS)) tests in" \
+	  "$$(( $$(date +%s) - start )) s"
 
 test-e2e-%: e2e-build
 	@$(E2E) $*

@@ -25,6 +25,19 @@ mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 echo "$label: installing ${missing[*]}"
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-  --no-install-recommends "${missing[@]}"
+# Another apt (an unattended upgrade, a second make) may hold dpkg's or the
+# package lists' lock: wait for it, bounded, instead of failing at once.
+apt_get() {
+  local tries=0
+  until $sudo env DEBIAN_FRONTEND=noninteractive \
+    apt-get -o DPkg::Lock::Timeout=300 "$@"; do
+    tries=$((tries + 1))
+    if [ $tries -ge 3 ] || ! pgrep -x 'apt|apt-get|dpkg|unattended-upgr' >/dev/null; then
+      return 1
+    fi
+    echo "$label: another apt is running; waiting for it"
+    sleep 20
+  done
+}
+apt_get update -q
+apt_get install -y -q --no-install-recommends "${missing[@]}"

@@ -13,7 +13,8 @@
 //                            prints its result
 //   windows                  every top-level window, with its child controls
 //                            (a message box's text is its static control)
-//   tray                     the icons in Wine's notification area window
+//   tray                     the icons in Wine's notification area window,
+//                            each with the tip its tooltip shows
 //   post CLASS MSG [W [L]]   PostMessageA to the top-level window of CLASS
 //   close CLASS              WM_CLOSE to it, as a window manager would send
 //   quit CLASS               WM_QUIT to it, as a session ending from outside
@@ -26,12 +27,14 @@
 //                            "TaskbarCreated" when it starts
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -117,13 +120,77 @@ BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
 // its own, one child window per icon: "__winex11_tray_icon" (Wine 8's X11
 // driver) or "__wine_tray_icon" (later explorers).  Visible ones count.
 int trayIcons;
+std::vector<HWND> tooltips; // the shell's tooltip windows, for TipOf
+
+BOOL CALLBACK FindTooltip(HWND window, LPARAM) {
+  if (ClassOf(window) == TOOLTIPS_CLASSA)
+    tooltips.push_back(window);
+  return TRUE;
+}
+
+// The tool of `tooltip` as the shell holds it: its window and its text.
+// The TOOLINFOW and the text buffer must be in the shell's own memory for
+// TTM_ENUMTOOLSW to fill them.
+bool ReadTool(HWND tooltip, HWND *window, std::string *text) {
+  DWORD pid = 0;
+  if (!GetWindowThreadProcessId(tooltip, &pid))
+    return false;
+  HANDLE shell = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ |
+                                 PROCESS_VM_WRITE,
+                             FALSE, pid);
+  if (shell == NULL)
+    return false;
+  const size_t chars = 256;
+  char *remote = static_cast<char *>(
+      VirtualAllocEx(shell, NULL, sizeof(TTTOOLINFOW) + chars * 2,
+                     MEM_COMMIT, PAGE_READWRITE));
+  bool ok = false;
+  if (remote != NULL) {
+    TTTOOLINFOW info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.lpszText = reinterpret_cast<wchar_t *>(remote + sizeof info);
+    wchar_t tip[chars] = {};
+    SIZE_T done = 0;
+    ok = WriteProcessMemory(shell, remote, &info, sizeof info, &done) &&
+         WriteProcessMemory(shell, remote + sizeof info, tip, sizeof tip,
+                            &done) &&
+         SendMessageW(tooltip, TTM_ENUMTOOLSW, 0,
+                      reinterpret_cast<LPARAM>(remote)) &&
+         ReadProcessMemory(shell, remote, &info, sizeof info, &done) &&
+         ReadProcessMemory(shell, remote + sizeof info, tip, sizeof tip,
+                           &done);
+    if (ok) {
+      tip[chars - 1] = 0;
+      *window = info.hwnd;
+      *text = Utf8(tip);
+    }
+    VirtualFreeEx(shell, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(shell);
+  return ok;
+}
+
+// Wine's shell gives each icon window a tooltip control of its own.
+std::string TipOf(HWND icon) {
+  tooltips.clear();
+  EnumWindows(FindTooltip, 0);
+  for (HWND tooltip : tooltips) {
+    HWND window = NULL;
+    std::string text;
+    if (ReadTool(tooltip, &window, &text) && window == icon)
+      return text;
+  }
+  return "(no tooltip)";
+}
 
 BOOL CALLBACK CountIcon(HWND child, LPARAM) {
   std::string name = ClassOf(child);
   if ((name == "__winex11_tray_icon" || name == "__wine_tray_icon") &&
       IsWindowVisible(child)) {
     ++trayIcons;
-    Out("icon " + Hex(child) + " in " + Hex(GetParent(child)));
+    Out("icon " + Hex(child) + " in " + Hex(GetParent(child)) +
+        " tip=" + Quote(TipOf(child)));
   }
   return TRUE;
 }

@@ -364,7 +364,8 @@ class Session:
         env.update({
             "WINEPREFIX": self.prefix,
             "DISPLAY": self.display,
-            "WINEDEBUG": "-all",
+            # CRTRATE_E2E_WINEDEBUG=err+all shows Wine's own complaints.
+            "WINEDEBUG": os.environ.get("CRTRATE_E2E_WINEDEBUG", "-all"),
             # No Mono or Gecko install prompt when the prefix is made.
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
             "LANG": LOCALE,
@@ -459,12 +460,23 @@ class Session:
             err.seek(0)
             text = out.read().decode("utf-8", errors="replace")
             if check and code != 0:
+                said = (text + err.read().decode(errors="replace")).strip()
                 raise Failure(f"wine64 {' '.join(args)} exited {code}: "
-                              f"{err.read().decode(errors='replace')}")
+                              f"{said or '(nothing printed)'}")
             return text
 
     def helper(self, *args, timeout=30):
-        out = self.run_wine([HELPER] + list(args), timeout=timeout)
+        try:
+            out = self.run_wine([HELPER] + list(args), timeout=timeout)
+        except Failure as error:
+            # Every command of the helper prints before it ends.  Under
+            # load wine64 has now and then exited 1 before the helper ran
+            # at all: that says nothing of the program, so such a start is
+            # tried once more.
+            if not str(error).endswith("exited 1: (nothing printed)"):
+                raise
+            log(f"   the helper did not start ({args[0]}); once more")
+            out = self.run_wine([HELPER] + list(args), timeout=timeout)
         return out.splitlines()
 
     def start_program(self, exe, extra_env=None, name="program", args=()):

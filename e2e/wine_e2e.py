@@ -1230,10 +1230,14 @@ def demo_scenario(path):
     """scenarios/demo.scn as it can be under Wine, with the story the demo
     plays.  Its hardware stays; what differs: no switch device can be had,
     so the program finds no adapter name and its key paths hold an empty
-    one (the registry is set up at those paths), and the X screen's rate
-    shows as 1 Hz.  The story chooses 800x600 60 Hz: Wine keeps no rate in
-    the display settings the way Windows 9x does, so only a choice at the
-    rate already stored there shows its check mark in the next menu."""
+    one (the registry is set up at those paths), the X screen's rate
+    shows as 1 Hz, and the desktop has 16 bits per pixel (at 8 Wine draws
+    the boxes' text on black, and the screenshots are for reading), so the
+    display modes' key is the one for 16 bits.  The story chooses 1024x768
+    60 Hz, the one entry allowed beside the panel at that depth; Wine keeps
+    no rate in the display settings the way Windows 9x does, so only a
+    choice at the rate already stored there shows its check mark in the
+    next menu."""
     statements, _ = read_scenario(DEMO)
     lines = ["# Written by e2e/wine_e2e.py from scenarios/demo.scn for the "
              "demo under Wine."]
@@ -1247,11 +1251,13 @@ def demo_scenario(path):
             if words[0][0] in ("switch", "switch-text"):
                 continue
             if words[0][0] == "desktop":
-                line = " ".join(["desktop"] + [w for w, _ in words[1:4]]
-                                + ["1"])
+                line = " ".join(["desktop"] + [w for w, _ in words[1:3]]
+                                + ["16", "1"])
             lines.append(line.rstrip("\n").replace("\\\\0000\\\\",
-                                                     "\\\\\\\\"))
-    lines += ["---", "click left", "choose 9004", "answer ok", "click left",
+                                                     "\\\\\\\\")
+                         .replace("\\\\MODES\\\\8\\\\",
+                                  "\\\\MODES\\\\16\\\\"))
+    lines += ["---", "click left", "choose 9008", "answer ok", "click left",
               "click left"]
     with open(path, "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")
@@ -1259,7 +1265,8 @@ def demo_scenario(path):
 
 
 def run_demo():
-    """`make run`: the demo notebook under Wine in Windows 98 mode."""
+    """`make run`: the demo notebook under Wine in Windows 98 mode, then
+    crtrate.exe on the same screen without an answering driver."""
     os.makedirs(WORK, exist_ok=True)
     scenario = demo_scenario(os.path.join(WORK, "demo-wine.scn"))
     statements, actions = read_scenario(scenario)
@@ -1278,6 +1285,20 @@ def run_demo():
         log("   checked against crtrate-sim; the values the change wrote, "
             "read back from Wine's registry:")
         player.verify()
+        # What the same notebook shows when its driver does not answer:
+        # the release program on Wine's own display driver.
+        proc = s.start_program(EXE, name="crtrate")
+        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
+        s.click_icon(1)
+        _, text, _ = s.wait_box(APP_TITLE)
+        check_equal(text, MISSING_FORMAT % "Kq_M1.VXD", "box text")
+        s.screenshot("driver-missing")
+        s.focus_box(APP_TITLE)
+        s.keys("Return")
+        s.wait_no_box(APP_TITLE)
+        s.helper("close", MAIN_CLASS)
+        check_equal(proc.wait(timeout=30), 0, "exit code")
+        log(f"   crtrate.exe without the driver: box {text!r}")
     log("   screenshots:")
     for name in sorted(os.listdir(DEMO_DIR)):
         if name.endswith(".png"):

@@ -162,8 +162,8 @@ TEST(MissingDriver, UnformattableTextShowsAnEmptyBoxNotGarbage) {
 TEST(RightClick, MenuWaitsForTheDoubleClickTime) {
   // Steps, each handed to the main window in turn: 'L' left press, 'R'
   // right press, 'D' right double-click, 'T' a WM_TIMER of the right-click
-  // timer; 'W' the user pauses: the queue runs until it is empty and every
-  // timer that comes due has fired.
+  // timer, 'O' one of another timer; 'W' the user pauses: the queue runs
+  // until it is empty and every timer that comes due has fired.
   const struct {
     const char *given; // besides an answering Windows 98 notebook
     DWORD ready;       // DriverReady
@@ -176,6 +176,7 @@ TEST(RightClick, MenuWaitsForTheDoubleClickTime) {
       {"", 1, "RDTW", 0, 1, 0, 0}, // a WM_TIMER left behind opens nothing
       {"", 1, "RT", 1, 0, 0, 0},
       {"", 1, "T", 0, 0, 0, 0},
+      {"", 1, "RO", 0, 0, 0, 1},  // not ours: the right click still waits
       {"", 1, "L", 1, 0, 0, 0},   // the left button opens at once
       {"", 1, "RRW", 1, 0, 0, 0}, // a second press starts the time afresh
       {"", 0, "RW", 0, 0, 1, 0},  // no driver: the box instead
@@ -201,8 +202,9 @@ TEST(RightClick, MenuWaitsForTheDoubleClickTime) {
         MSG msg;
         while (GetMessageA(&msg, NULL, 0, 0) > 0)
           DispatchMessageA(&msg);
-      } else if (*step == 'T') {
-        MainWindowProc(window, WM_TIMER, RightClickTimer, 0);
+      } else if (*step == 'T' || *step == 'O') {
+        MainWindowProc(window, WM_TIMER,
+                       RightClickTimer + (*step == 'O' ? 1 : 0), 0);
       } else {
         LPARAM mouse = *step == 'L'   ? WM_LBUTTONDOWN
                        : *step == 'R' ? WM_RBUTTONDOWN

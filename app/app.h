@@ -13,6 +13,10 @@ enum : DWORD {
 // The tray icon's callback message, which also serves as its identifier.
 enum : UINT { TrayCallbackMessage = 1225 };
 
+// The main window's timer that holds a right click back for the double-click
+// time, so that a right double-click can reach the window.
+enum : UINT_PTR { RightClickTimer = 1 };
+
 // Class name and title of the hidden main window.
 extern const char MainWindowName[];
 
@@ -50,7 +54,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
 // the shell; the shell's answer is not examined.
 void SetTrayIcon(HWND window, DWORD operation);
 // Handles TrayCallbackMessage: `wParam` the icon id, `lParam` the mouse
-// message.
+// message.  A right button-down starts RightClickTimer (or opens the menu at
+// once when no timer can be had); a right double-click kills it and starts
+// the Display control panel.
 void OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam);
+// Handles WM_TIMER of RightClickTimer: kills it and, when it was still
+// running, opens the menu the right click asked for.
+void OnRightClickTimer(HWND window);
 // Opens the refresh-rate menu at the cursor, or names the missing driver.
 void OpenModeMenu(HWND window);

@@ -184,16 +184,32 @@ void OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
   switch (lParam) {
   case WM_LBUTTONDOWN:
   case WM_LBUTTONDBLCLK:
-  case WM_RBUTTONDOWN:
     OpenModeMenu(window);
     break;
+  case WM_RBUTTONDOWN:
+    // The shell reports the first press of a double-click as a plain press.
+    // A menu opened now would take the second press into its modal loop and
+    // the double-click would never arrive, so the menu waits for the
+    // double-click time to pass without one.
+    if (!SetTimer(window, RightClickTimer, GetDoubleClickTime(), NULL))
+      OpenModeMenu(window);
+    break;
   case WM_RBUTTONDBLCLK:
+    KillTimer(window, RightClickTimer);
     ShellExecuteA(NULL, NULL, "RUNDLL32.EXE",
                   "shell32.dll,Control_RunDLL desk.cpl", NULL, SW_SHOWNORMAL);
     break;
   default: // button-up messages and mouse moves
     break;
   }
+}
+
+void OnRightClickTimer(HWND window) {
+  // KillTimer does not take back a WM_TIMER already in the queue, so one
+  // may still arrive after a double-click killed the timer: only a timer
+  // still running stands for a right click that waits for its menu.
+  if (KillTimer(window, RightClickTimer))
+    OpenModeMenu(window);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
@@ -215,6 +231,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
     return OnCommand(window, wParam, lParam);
   case TrayCallbackMessage:
     OnTrayNotify(window, wParam, lParam);
+    return 0;
+  case WM_TIMER:
+    if (wParam != RightClickTimer)
+      return DefWindowProcA(window, message, wParam, lParam);
+    OnRightClickTimer(window);
     return 0;
   default:
     if (TaskbarCreatedMessage != 0 && message == TaskbarCreatedMessage) {

@@ -1249,16 +1249,23 @@ def test_taskbar_created(keep):
 
 
 def test_desk_applet(keep):
-    """A right double-click on the icon starts RUNDLL32.EXE with
-    "shell32.dll,Control_RunDLL desk.cpl"; the stand-in applet records the
-    command line it was started with."""
-    with Session("desk-applet", "win98", keep=keep) as s:
-        log("   " + s.start())
+    """With the driver answering (the rig, e2e/scenarios/win98-desk-applet.scn)
+    a real right double-click on the icon starts RUNDLL32.EXE with
+    "shell32.dll,Control_RunDLL desk.cpl" and opens no menu; the stand-in
+    applet records the command line it was started with.  A single right
+    click then opens the menu.  The requests and the menu equal crtrate-sim's
+    for the same clicks."""
+    scenario = os.path.join(SCENARIOS, "win98-desk-applet.scn")
+    statements, _ = read_scenario(scenario)
+    desktop = statement(statements, "desktop")
+    with Session("desk-applet", "win98", screen_for(desktop), keep) as s:
+        log("   " + s.start(statements))
         system32 = os.path.join(s.prefix, "drive_c", "windows", "system32")
         shutil.copyfile(DESK_CPL, os.path.join(system32, "desk.cpl"))
         desk_log = os.path.join(s.dir, "desk.log")
-        proc = s.start_program(EXE, {"CRTRATE_E2E_DESK_LOG": desk_log})
-        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
+        player = Player(s, scenario, [], sim_transcript(scenario),
+                        {"CRTRATE_E2E_DESK_LOG": desk_log})
+        player.start(statements)
         s.click_icon(3, repeat=2)
         lines = wait_until("the Display applet to be started", 30, lambda: (
             open(desk_log).read().splitlines()
@@ -1268,15 +1275,17 @@ def test_desk_applet(keep):
                        r"shell32\.dll,Control_RunDLL desk\.cpl\s*$",
                        lines[0], re.I),
               f"the applet was started by {lines[0]!r}")
-        # The first press of the double-click opens what a single press
-        # opens: with no driver, the box naming the driver file.
-        for caption, _, _ in s.boxes():
-            if caption == APP_TITLE:
-                s.focus_box(APP_TITLE)
-                s.keys("Return")
-                s.wait_no_box(APP_TITLE)
-        s.helper("close", MAIN_CLASS)
-        check_equal(proc.wait(timeout=30), 0, "exit code")
+        # The double-click killed the first press's timer before it started
+        # the applet: once the program takes messages again, no menu may
+        # have opened, nor be waiting to.
+        player.sync()
+        check_equal(player.menus_logged(), [], "menus after the double-click")
+        check(not s.menu_open(), "a menu is open after the double-click")
+        log("   no menu after the double-click")
+        player.open_menu(3, 1, None)
+        log("   a single right click opened the menu")
+        player.play()
+        player.verify()
 
 
 TESTS = {
@@ -1317,8 +1326,9 @@ TESTS = {
         "\"TaskbarCreated\" brings the icon back",
         test_taskbar_created),
     "desk-applet": (
-        "a right double-click starts RUNDLL32.EXE shell32.dll,Control_RunDLL "
-        "desk.cpl",
+        "driver answering: a right double-click starts RUNDLL32.EXE "
+        "shell32.dll,Control_RunDLL desk.cpl and no menu; a right click "
+        "opens the menu",
         test_desk_applet),
     # The shipped bytes under 32-bit Wine.
     "unsupported-winme-32": (
@@ -1396,10 +1406,14 @@ def demo_scenario(path):
     """scenarios/demo.scn as it can be under Wine, with the story the demo
     plays.  Its hardware stays; what differs: no switch device can be had,
     so the program finds no adapter name and its key paths hold an empty
-    one (the registry is set up at those paths), and the X screen's rate
-    shows as 1 Hz.  The story chooses 800x600 60 Hz: Wine keeps no rate in
-    the display settings the way Windows 9x does, so only a choice at the
-    rate already stored there shows its check mark in the next menu."""
+    one (the registry is set up at those paths), the X screen's rate
+    shows as 1 Hz, and the desktop has 16 bits per pixel (at 8 Wine draws
+    the boxes' text on black, and the screenshots are for reading), so the
+    display modes' key is the one for 16 bits.  The story chooses 1024x768
+    60 Hz, the one entry allowed beside the panel at that depth; Wine keeps
+    no rate in the display settings the way Windows 9x does, so only a
+    choice at the rate already stored there shows its check mark in the
+    next menu."""
     statements, _ = read_scenario(DEMO)
     lines = ["# Written by e2e/wine_e2e.py from scenarios/demo.scn for the "
              "demo under Wine."]
@@ -1413,11 +1427,13 @@ def demo_scenario(path):
             if words[0][0] in ("switch", "switch-text"):
                 continue
             if words[0][0] == "desktop":
-                line = " ".join(["desktop"] + [w for w, _ in words[1:4]]
-                                + ["1"])
+                line = " ".join(["desktop"] + [w for w, _ in words[1:3]]
+                                + ["16", "1"])
             lines.append(line.rstrip("\n").replace("\\\\0000\\\\",
-                                                     "\\\\\\\\"))
-    lines += ["---", "click left", "choose 9004", "answer ok", "click left",
+                                                     "\\\\\\\\")
+                         .replace("\\\\MODES\\\\8\\\\",
+                                  "\\\\MODES\\\\16\\\\"))
+    lines += ["---", "click left", "choose 9008", "answer ok", "click left",
               "click left"]
     with open(path, "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")
@@ -1425,7 +1441,8 @@ def demo_scenario(path):
 
 
 def run_demo():
-    """`make run`: the demo notebook under Wine in Windows 98 mode."""
+    """`make run`: the demo notebook under Wine in Windows 98 mode, then
+    crtrate.exe on the same screen without an answering driver."""
     os.makedirs(WORK, exist_ok=True)
     scenario = demo_scenario(os.path.join(WORK, "demo-wine.scn"))
     statements, actions = read_scenario(scenario)
@@ -1444,6 +1461,20 @@ def run_demo():
         log("   checked against crtrate-sim; the values the change wrote, "
             "read back from Wine's registry:")
         player.verify()
+        # What the same notebook shows when its driver does not answer:
+        # the release program on Wine's own display driver.
+        proc = s.start_program(EXE, name="crtrate")
+        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
+        s.click_icon(1)
+        _, text, _ = s.wait_box(APP_TITLE)
+        check_equal(text, MISSING_FORMAT % "Kq_M1.VXD", "box text")
+        s.screenshot("driver-missing")
+        s.focus_box(APP_TITLE)
+        s.keys("Return")
+        s.wait_no_box(APP_TITLE)
+        s.helper("close", MAIN_CLASS)
+        check_equal(proc.wait(timeout=30), 0, "exit code")
+        log(f"   crtrate.exe without the driver: box {text!r}")
     log("   screenshots:")
     for name in sorted(os.listdir(DEMO_DIR)):
         if name.endswith(".png"):

@@ -37,11 +37,18 @@ void SimEmit(const std::string &line);
 // When set, each line is also written to `out` as it is produced.
 void SimSetEcho(FILE *out);
 
-// Called by GetMessageA whenever the thread's queue is empty.  The hook may
-// post messages or act directly; it returns false when nothing is left to
-// do, and GetMessageA then returns a quit message with wParam 0, as when
-// the session ends from outside.  Without a hook the queue's end is a quit.
+// Called by GetMessageA whenever the thread's queue is empty and no timer is
+// due.  The hook may post messages or act directly; it returns false when
+// nothing is left to do, and GetMessageA then returns a quit message with
+// wParam 0, as when the session ends from outside.  Without a hook the
+// queue's end is a quit.  Time passes only for the user: a timer comes due
+// once between two calls of the hook (the user pauses longer than any
+// timer the program sets), so each running timer makes one WM_TIMER before
+// the user's next action, and before the session ends.
 void SimSetIdleHook(std::function<bool()> hook);
+// Window timers running now (SetTimer without KillTimer, on a window that
+// still exists).
+int SimTimerCount();
 // Queues the answer to the next message box that asks a question
 // (MB_OKCANCEL): IDOK or IDCANCEL.  Boxes with only OK do not take one.
 void SimQueueAnswer(int answer);

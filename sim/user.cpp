@@ -1,6 +1,6 @@
 // USER32's windows and messages: window classes, windows and their
-// procedures, the thread's message queue with its idle hook, registered
-// messages, the cursor and the other copy's window.
+// procedures, the thread's message queue with its idle hook, window timers,
+// registered messages, the cursor and the other copy's window.
 #include <algorithm>
 #include <deque>
 #include <map>
@@ -28,6 +28,14 @@ struct Window {
   HMENU menu;            // SetMenu's menu, destroyed with the window
 };
 
+// A window timer from SetTimer.  Time in the simulation is the user's: each
+// action comes after a pause in which every running timer comes due once.
+struct Timer {
+  HWND window;
+  UINT_PTR id;
+  bool due; // comes due before the user's next action
+};
+
 // The CREATESTRUCTA that WM_CREATE's lParam points to, as <winuser.h>
 // lays it out.
 struct CreateStruct {
@@ -52,6 +60,8 @@ std::map<HWND, Window> windows;
 std::vector<HWND> zOrder;
 // Next window handle value to give out.
 uintptr_t nextWindow;
+// Running window timers, oldest first.
+std::vector<Timer> timers;
 // Posted messages not yet taken, oldest first.
 std::deque<MSG> queue;
 // PostQuitMessage was called and its WM_QUIT not yet taken.
@@ -118,6 +128,10 @@ bool Destroy(HWND window) {
   Call(window, WM_DESTROY, 0, 0);
   HMENU menu = windows[window].menu;
   windows.erase(window);
+  timers.erase(
+      std::remove_if(timers.begin(), timers.end(),
+                     [&](const Timer &t) { return t.window == window; }),
+      timers.end());
   zOrder.erase(std::find(zOrder.begin(), zOrder.end(), window));
   if (menu)
     sim::DestroyMenuInternal(menu);
@@ -136,6 +150,20 @@ bool TakeQueued(LPMSG msg, HWND window, UINT first, UINT last) {
     if (Matches(*it, window, first, last)) {
       *msg = *it;
       queue.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+// A timer that has come due makes a WM_TIMER once the queue is empty, as
+// in USER32; it does not come due again before the user's next action.
+bool TakeDueTimer(LPMSG msg, HWND window, UINT first, UINT last) {
+  for (Timer &timer : timers) {
+    MSG due = {timer.window, WM_TIMER, timer.id, 0, tick, cursor};
+    if (timer.due && Matches(due, window, first, last)) {
+      timer.due = false;
+      *msg = due;
       return true;
     }
   }
@@ -168,6 +196,7 @@ void ResetUser() {
   windows.clear();
   zOrder.clear();
   nextWindow = 0x50000;
+  timers.clear();
   queue.clear();
   quitPending = false;
   quitCode = 0;
@@ -223,6 +252,8 @@ bool SetWindowMenu(HWND window, HMENU menu) {
 } // namespace sim
 
 void SimSetIdleHook(std::function<bool()> hook) { idleHook = std::move(hook); }
+
+int SimTimerCount() { return static_cast<int>(timers.size()); }
 
 bool SimPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return sim::PostInternal(window, message, wParam, lParam);
@@ -340,10 +371,14 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
       FillQuit(msg, quitCode);
       return FALSE;
     }
+    if (TakeDueTimer(msg, window, first, last))
+      return TRUE;
     if (!idleHook || !idleHook()) {
       FillQuit(msg, 0);
       return FALSE;
     }
+    for (Timer &timer : timers)
+      timer.due = true;
   }
 }
 
@@ -405,4 +440,42 @@ BOOL WINAPI SetMenu(HWND window, HMENU menu) {
   if (menu && !sim::MenuExists(menu))
     return FALSE;
   return sim::SetWindowMenu(window, menu) ? TRUE : FALSE;
+}
+
+// Setting a running timer again starts its time afresh.  Timer procedures
+// are not simulated: the program takes WM_TIMER in its window procedure.
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse,
+                         TIMERPROC proc) {
+  (void)elapse;
+  if (sim::Enter("SetTimer"))
+    return 0;
+  if (!Own(window) || proc)
+    return 0;
+  for (Timer &timer : timers)
+    if (timer.window == window && timer.id == id) {
+      timer.due = true;
+      return 1;
+    }
+  timers.push_back({window, id, true});
+  return 1;
+}
+
+// A WM_TIMER already taken from the queue is not taken back.
+BOOL WINAPI KillTimer(HWND window, UINT_PTR id) {
+  if (sim::Enter("KillTimer"))
+    return FALSE;
+  for (auto it = timers.begin(); it != timers.end(); ++it)
+    if (it->window == window && it->id == id) {
+      timers.erase(it);
+      return TRUE;
+    }
+  return FALSE;
+}
+
+// Windows' default; a failure answers 0, which SetTimer takes as its
+// shortest time.
+UINT WINAPI GetDoubleClickTime(void) {
+  if (sim::Enter("GetDoubleClickTime"))
+    return 0;
+  return 500;
 }

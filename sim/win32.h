@@ -65,6 +65,7 @@ typedef HICON HCURSOR;
 typedef HKEY *PHKEY;
 
 typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void(CALLBACK *TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
 struct POINT {
   LONG x;
@@ -179,6 +180,7 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_COMMAND 0x0111
+#define WM_TIMER 0x0113
 #define WM_INITMENUPOPUP 0x0117
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
@@ -317,6 +319,9 @@ void WINAPI PostQuitMessage(int exitCode);
 UINT WINAPI RegisterWindowMessageA(LPCSTR name);
 BOOL WINAPI SetForegroundWindow(HWND window);
 BOOL WINAPI GetCursorPos(LPPOINT point);
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc);
+BOOL WINAPI KillTimer(HWND window, UINT_PTR id);
+UINT WINAPI GetDoubleClickTime(void);
 HMENU WINAPI CreatePopupMenu(void);
 BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text);
 BOOL WINAPI DestroyMenu(HMENU menu);

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Reads the resources back out of a built crtrate.exe and checks them.
 
-Usage: resources_check.py EXE STRINGS.DEF RESOURCE.H
+Usage: resources_check.py EXE STRINGS.DEF RESOURCE.H CRTRATE.RC VERSION
 
 A small PE resource reader of its own (no icoutils needed).  Checks:
   - every string of strings.def is in the string table, in language 1028,
@@ -9,7 +9,12 @@ A small PE resource reader of its own (no icoutils needed).  Checks:
   - the ids 1-12 and 100-107 are all there;
   - icon groups 8110 and 8115 exist (language 1028), each with a 32x32 and
     a 16x16 image of 16 colours (4 bits, one plane) whose RT_ICON data is a
-    4-bit bitmap with the standard VGA palette and an AND mask.
+    4-bit bitmap with the standard VGA palette and an AND mask;
+  - the version resource (language 1028) carries VERSION (the CMake
+    project version, "1.2.3") as its file and product version, both as
+    numbers (1,2,3,0) and as text, and exactly the texts crtrate.rc gives
+    it, each one code page 950 can hold, in the block "040403B6" (language
+    1028, code page 950), which its Translation names.
 Exits 0 when all hold, 1 with one line per failure otherwise, 77 (skipped)
 when the exe does not exist.
 """
@@ -21,7 +26,10 @@ import sys
 RT_ICON = 3
 RT_STRING = 6
 RT_GROUP_ICON = 14
+RT_VERSION = 16
 LANG_ZH_TW = 1028
+CODE_PAGE = 950
+VERSION_BLOCK = f"{LANG_ZH_TW:04X}{CODE_PAGE:04X}"
 GROUPS = {8110: "IDI_DRIVER_READY", 8115: "IDI_DRIVER_MISSING"}
 EXPECTED_IDS = set(range(1, 13)) | set(range(100, 108))
 VGA_PALETTE = [
@@ -246,11 +254,110 @@ def check_icons(resources, failures):
               + ", ".join(f"{s}x{s}" for s in sorted(sizes, reverse=True)))
 
 
+def read_version_texts(rc, version):
+    """The VALUE texts crtrate.rc gives its version resource; the version
+    macro stands for VERSION."""
+    with open(rc, encoding="utf-8") as f:
+        text = f.read()
+    texts = {}
+    for m in re.finditer(r'^\s*VALUE\s+"(\w+)"\s*,\s*(?:"((?:[^"\\]|\\.)*)"|'
+                         r'(CRTRATE_VERSION_TEXT))\s*$', text, re.M):
+        texts[m.group(1)] = c_string(m.group(2)) if m.group(2) is not None \
+            else version
+    return texts
+
+
+def version_nodes(data, at, end):
+    """The children of a VS_VERSIONINFO node list: (key, value bytes, value
+    type, children start, node end) each, 32-bit aligned as the format is."""
+    nodes = []
+    while at + 6 <= end:
+        length, value_length, value_type = struct.unpack_from("<HHH", data, at)
+        if length == 0:
+            break
+        key_end = at + 6
+        while data[key_end:key_end + 2] != b"\0\0":
+            key_end += 2
+        key = data[at + 6:key_end].decode("utf-16-le")
+        value_at = (key_end + 2 + 3) & ~3
+        size = value_length * 2 if value_type == 1 else value_length
+        nodes.append((key, data[value_at:value_at + size], value_type,
+                      (value_at + size + 3) & ~3, at + length))
+        at = (at + length + 3) & ~3
+    return nodes
+
+
+def check_version(resources, texts, version, failures):
+    found = [(lang, data) for (t, n, lang), data in resources.items()
+             if t == RT_VERSION]
+    if len(found) != 1:
+        failures.append(f"{len(found)} version resources, wanted 1")
+        return
+    lang, data = found[0]
+    if lang != LANG_ZH_TW:
+        failures.append(f"the version resource is in language {lang}")
+    root = version_nodes(data, 0, len(data))
+    if not root or root[0][0] != "VS_VERSION_INFO" or len(root[0][1]) != 52:
+        failures.append("the version resource has no VS_VERSION_INFO with "
+                        "its fixed part")
+        return
+    _, fixed, _, children, end = root[0]
+    (signature, _, file_ms, file_ls, product_ms,
+     product_ls) = struct.unpack_from("<IIIIII", fixed, 0)
+    parts = [int(p) for p in version.split(".")]
+    parts += [0] * (4 - len(parts))
+    want = ((parts[0] << 16) | parts[1], (parts[2] << 16) | parts[3])
+    if signature != 0xFEEF04BD:
+        failures.append(f"version signature {signature:#x}")
+    for what, got in (("file", (file_ms, file_ls)),
+                      ("product", (product_ms, product_ls))):
+        if got != want:
+            failures.append(
+                f"{what} version {got[0] >> 16}.{got[0] & 0xFFFF}."
+                f"{got[1] >> 16}.{got[1] & 0xFFFF}, the project's is "
+                f"{version}")
+    strings, translation = {}, None
+    for key, _, _, start, stop in version_nodes(data, children, end):
+        for sub, value, _, sub_start, sub_stop in version_nodes(data, start,
+                                                                 stop):
+            if key == "VarFileInfo" and sub == "Translation":
+                translation = struct.unpack_from("<HH", value, 0)
+            elif key == "StringFileInfo":
+                strings[sub] = {
+                    name: v.decode("utf-16-le").rstrip("\0")
+                    for name, v, _, _, _ in version_nodes(data, sub_start,
+                                                          sub_stop)}
+    if translation != (LANG_ZH_TW, CODE_PAGE):
+        failures.append(f"Translation is {translation}, wanted "
+                        f"({LANG_ZH_TW}, {CODE_PAGE})")
+    if list(strings) != [VERSION_BLOCK]:
+        failures.append(f"string blocks {list(strings)}, wanted "
+                        f"[{VERSION_BLOCK!r}]")
+        return
+    got = strings[VERSION_BLOCK]
+    if got != texts:
+        failures.append(f"version texts {got}, crtrate.rc says {texts}")
+    for name in ("FileDescription", "FileVersion", "OriginalFilename",
+                 "ProductName", "ProductVersion"):
+        if not got.get(name):
+            failures.append(f"the version resource has no {name}")
+    if got.get("OriginalFilename") != "crtrate.exe":
+        failures.append(f"OriginalFilename is {got.get('OriginalFilename')!r}")
+    for name, text in got.items():
+        try:
+            text.encode("cp950")
+        except UnicodeEncodeError:
+            failures.append(f"{name} {text!r} is not in code page 950")
+    print(f"version {file_ms >> 16}.{file_ms & 0xFFFF}.{file_ls >> 16}."
+          f"{file_ls & 0xFFFF}, block {VERSION_BLOCK}: "
+          + ", ".join(f"{k} {v!r}" for k, v in got.items()))
+
+
 def main(argv):
-    if len(argv) != 4:
+    if len(argv) != 6:
         print(__doc__.splitlines()[2], file=sys.stderr)
         return 2
-    exe, strings_def, resource_h = argv[1:]
+    exe, strings_def, resource_h, rc, version = argv[1:]
     if not os.path.exists(exe):
         print(f"resources_check: {exe} does not exist (build the win32 "
               f"preset first); skipped")
@@ -258,6 +365,7 @@ def main(argv):
     failures = []
     try:
         expected = read_expected(strings_def, resource_h)
+        version_texts = read_version_texts(rc, version)
         with open(exe, "rb") as f:
             resources = Pe(f.read()).resources()
     except (PeError, struct.error, OSError, UnicodeDecodeError) as e:
@@ -280,6 +388,7 @@ def main(argv):
     print(f"strings: {len(strings)} in language {LANG_ZH_TW}, "
           f"{len(expected)} in strings.def")
     check_icons(resources, failures)
+    check_version(resources, version_texts, version, failures)
 
     for failure in failures:
         print(f"FAIL: {failure}")

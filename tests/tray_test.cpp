@@ -156,3 +156,68 @@ TEST(MissingDriver, UnformattableTextShowsAnEmptyBoxNotGarbage) {
   EXPECT_EQ(TakeLines("box "),
             std::vector<std::string>{"box 0 \"CRT/懸掛式投影機\" \"\" -> 1"});
 }
+
+// A right press holds its menu back for the double-click time, on a timer of
+// the main window, so that the second press of a double-click can arrive.
+TEST(RightClick, MenuWaitsForTheDoubleClickTime) {
+  // Steps, each handed to the main window in turn: 'L' left press, 'R'
+  // right press, 'D' right double-click, 'T' a WM_TIMER of the right-click
+  // timer, 'O' one of another timer; 'W' the user pauses: the queue runs
+  // until it is empty and every timer that comes due has fired.
+  const struct {
+    const char *given; // besides an answering Windows 98 notebook
+    DWORD ready;       // DriverReady
+    const char *steps;
+    int tracks, shells, boxes, timers; // timers: still running at the end
+  } cases[] = {
+      {"", 1, "R", 0, 0, 0, 1},    // waiting
+      {"", 1, "RW", 1, 0, 0, 0},   // the time passed: the menu, no timer
+      {"", 1, "RDW", 0, 1, 0, 0},  // a double-click: the applet alone
+      {"", 1, "RDTW", 0, 1, 0, 0}, // a WM_TIMER left behind opens nothing
+      {"", 1, "RT", 1, 0, 0, 0},
+      {"", 1, "T", 0, 0, 0, 0},
+      {"", 1, "RO", 0, 0, 0, 1},  // not ours: the right click still waits
+      {"", 1, "L", 1, 0, 0, 0},   // the left button opens at once
+      {"", 1, "RRW", 1, 0, 0, 0}, // a second press starts the time afresh
+      {"", 0, "RW", 0, 0, 1, 0},  // no driver: the box instead
+      {"", 0, "RDW", 0, 1, 0, 0},
+      {"fail SetTimer", 1, "R", 1, 0, 0, 0}, // no timer: at once
+      {"fail SetTimer", 1, "RDW", 1, 1, 0, 0},
+      {"fail GetDoubleClickTime", 1, "RW", 1, 0, 0, 0},
+  };
+  for (const auto &c : cases) {
+    FreshNotebook();
+    GIVEN(std::string("os win98\nattached 3\nactive 3\n") + c.given);
+    AppInstance = SimInstance();
+    PlatformClass = PlatformWin9x;
+    DriverReady = c.ready;
+    PanelWidth = 800;
+    SetPanelClass();
+    ASSERT_NE(RegisterMainWindowClass(AppInstance), 0);
+    HWND window = CreateWindowExA(0, MainWindowName, MainWindowName, 0, 0, 0, 0,
+                                  0, NULL, NULL, AppInstance, NULL);
+    ASSERT_NE(window, nullptr);
+    for (const char *step = c.steps; *step; ++step) {
+      if (*step == 'W') {
+        MSG msg;
+        while (GetMessageA(&msg, NULL, 0, 0) > 0)
+          DispatchMessageA(&msg);
+      } else if (*step == 'T' || *step == 'O') {
+        MainWindowProc(window, WM_TIMER,
+                       RightClickTimer + (*step == 'O' ? 1 : 0), 0);
+      } else {
+        LPARAM mouse = *step == 'L'   ? WM_LBUTTONDOWN
+                       : *step == 'R' ? WM_RBUTTONDOWN
+                                      : WM_RBUTTONDBLCLK;
+        MainWindowProc(window, TrayCallbackMessage, TrayCallbackMessage, mouse);
+      }
+    }
+    std::string what = std::string(c.given) + " " + c.steps;
+    EXPECT_EQ(SimCallCount("TrackPopupMenu"), c.tracks) << what;
+    EXPECT_EQ(SimCallCount("ShellExecuteA"), c.shells) << what;
+    EXPECT_EQ(SimCallCount("MessageBoxA"), c.boxes) << what;
+    EXPECT_EQ(SimTimerCount(), c.timers) << what;
+    DestroyWindow(window);
+    EXPECT_EQ(SimTimerCount(), 0) << what;
+  }
+}

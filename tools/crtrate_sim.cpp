@@ -1,8 +1,11 @@
 // crtrate-sim FILE: runs the program on the simulated notebook.  FILE holds
 // the notebook's statements, then the actions of a session (clicks, menu
 // choices, box answers, direct calls), which are delivered one at a time
-// whenever the program waits for a message with an empty queue.  The
-// transcript goes to standard output.
+// whenever the program waits for a message with an empty queue and no
+// timer due (the user's pause between two actions outlasts the
+// double-click time, except within "click right" directly followed by
+// "click rightdouble", which is one double-click).  The transcript goes to
+// standard output.
 //
 // crtrate-sim --counts FILE: the same, then "calls <Function> <n>" on
 // standard error for every simulated function the run called, so that a
@@ -231,9 +234,19 @@ void Apply(const std::vector<std::string> &w) {
 bool Deliver(const std::vector<std::string> &w) {
   const std::string &what = w[0];
   LPARAM click = 0;
-  if (what == "click" && ClickMessage(w[1], &click))
+  if (what == "click" && ClickMessage(w[1], &click)) {
     SimPostMessage(MainWindow, TrayCallbackMessage, TrayCallbackMessage, click);
-  else if (what == "callback")
+    // A right click directly followed by a right double-click is one
+    // double-click: its second press comes within the double-click time,
+    // before the first press's timer can run out.
+    if (w[1] == "right" && nextAction < actions.size() &&
+        actions[nextAction].words[0] == "click" &&
+        actions[nextAction].words[1] == "rightdouble") {
+      ++nextAction;
+      SimPostMessage(MainWindow, TrayCallbackMessage, TrayCallbackMessage,
+                     WM_RBUTTONDBLCLK);
+    }
+  } else if (what == "callback")
     SimPostMessage(MainWindow, TrayCallbackMessage,
                    static_cast<WPARAM>(Number(w[1])),
                    static_cast<LPARAM>(Number(w[2])));

@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""Unpacks the release download and checks what a user gets.
+
+usage: tests/dist_check.py ZIP EXE
+
+With Info-ZIP's unzip (a reader other than the one that wrote it): the
+archive tests whole; it holds exactly crtrate.exe and README.TXT, in that
+order; the crtrate.exe it unpacks is EXE byte for byte (the exe that passed
+the exe checks); README.TXT is code page 950 with CRLF line ends only, the
+Traditional Chinese guide first and the English one after it, and gives
+the unpacked exe's SHA-256 in both.  Exits 0 when all hold, 1 otherwise.
+"""
+import hashlib
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+NAMES = ["crtrate.exe", "README.TXT"]
+ENGLISH_TITLE = re.compile(r"^crtrate \S+ user guide\r$", re.M)
+
+
+def main(argv):
+    if len(argv) != 3:
+        print(__doc__.split("\n\n")[1], file=sys.stderr)
+        return 2
+    archive, exe = argv[1:]
+    failures = []
+    tested = subprocess.run(["unzip", "-tq", archive], capture_output=True,
+                            text=True)
+    if tested.returncode != 0:
+        print(f"FAIL: unzip -t {archive}: {tested.stdout}{tested.stderr}")
+        return 1
+    listing = subprocess.run(["unzip", "-Z1", archive], capture_output=True,
+                             text=True, check=True).stdout.split()
+    if listing != NAMES:
+        failures.append(f"the zip holds {listing}, wanted {NAMES}")
+    with tempfile.TemporaryDirectory() as tmp:
+        subprocess.run(["unzip", "-q", archive, "-d", tmp], check=True)
+        with open(exe, "rb") as f:
+            checked = f.read()
+        with open(os.path.join(tmp, "crtrate.exe"), "rb") as f:
+            shipped = f.read()
+        with open(os.path.join(tmp, "README.TXT"), "rb") as f:
+            guide = f.read()
+    if shipped != checked:
+        failures.append(f"the zip's crtrate.exe ({len(shipped)} bytes) is "
+                        f"not {exe} ({len(checked)} bytes)")
+    if b"\n" in guide.replace(b"\r\n", b"") or \
+            b"\r" in guide.replace(b"\r\n", b""):
+        failures.append("README.TXT has a line end other than CRLF")
+    try:
+        text = guide.decode("cp950")
+    except UnicodeDecodeError as e:
+        failures.append(f"README.TXT is not code page 950: {e}")
+        text = ""
+    english = ENGLISH_TITLE.search(text)
+    if not english:
+        failures.append("README.TXT has no English guide")
+    else:
+        chinese, rest = text[:english.start()], text[english.start():]
+        if not re.search(r"[\u4e00-\u9fff]", chinese):
+            failures.append("README.TXT does not start with the Chinese "
+                            "guide")
+        if not rest.isascii():
+            failures.append("the English guide is not plain ASCII")
+        sha = hashlib.sha256(shipped).hexdigest()
+        for part, label in ((chinese, "Chinese"), (rest, "English")):
+            if sha not in part:
+                failures.append(f"the {label} guide does not give the exe's "
+                                f"SHA-256 {sha}")
+    for failure in failures:
+        print(f"FAIL: {failure}")
+    if failures:
+        return 1
+    print(f"dist_check: {archive}: {' and '.join(NAMES)}; the exe is {exe}, "
+          f"the guide code page 950 with CRLF, Chinese then English, with "
+          f"the exe's SHA-256")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

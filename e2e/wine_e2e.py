@@ -1261,7 +1261,12 @@ def test_desk_applet(keep):
     with Session("desk-applet", "win98", screen_for(desktop), keep) as s:
         log("   " + s.start(statements))
         system32 = os.path.join(s.prefix, "drive_c", "windows", "system32")
-        shutil.copyfile(DESK_CPL, os.path.join(system32, "desk.cpl"))
+        applet = os.path.join(system32, "desk.cpl")
+        # The prefix shares system32's files with the template by hard
+        # links: a file there is replaced, never written into.
+        if os.path.exists(applet):
+            os.unlink(applet)
+        shutil.copyfile(DESK_CPL, applet)
         desk_log = os.path.join(s.dir, "desk.log")
         player = Player(s, scenario, [], sim_transcript(scenario),
                         {"CRTRATE_E2E_DESK_LOG": desk_log})

@@ -109,7 +109,7 @@ LRESULT Call(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // WM_DESTROY while the window still exists, then it is gone along with
-// the menu SetMenu gave it.
+// the menu SetMenu gave it and the messages posted to it.
 bool Destroy(HWND window) {
   Window *w = Own(window);
   if (!w || w->destroying)
@@ -119,6 +119,10 @@ bool Destroy(HWND window) {
   HMENU menu = windows[window].menu;
   windows.erase(window);
   zOrder.erase(std::find(zOrder.begin(), zOrder.end(), window));
+  // Messages still queued for it go with it.
+  queue.erase(std::remove_if(queue.begin(), queue.end(),
+                             [&](const MSG &m) { return m.hwnd == window; }),
+              queue.end());
   if (menu)
     sim::DestroyMenuInternal(menu);
   return true;

@@ -196,24 +196,29 @@ std::string Queue() {
 
 // -------------------------------------------------------------------- GDI
 
-DEVMODEA Desktop() {
+// The listed mode of the desktop's size and depth, with the four fields
+// the program sets.  Its rate is the list's, not the one GetDeviceCaps
+// reports: a virtual X screen under Wine may list its modes with another
+// (0), and a request for a rate the list does not have is refused.
+DEVMODEA Listed() {
+  HDC dc = GetDC(NULL);
   DEVMODEA mode = {};
   mode.dmSize = sizeof mode;
-  HDC dc = GetDC(NULL);
-  mode.dmPelsWidth = GetDeviceCaps(dc, HORZRES);
-  mode.dmPelsHeight = GetDeviceCaps(dc, VERTRES);
-  mode.dmBitsPerPel = GetDeviceCaps(dc, BITSPIXEL);
-  mode.dmDisplayFrequency = GetDeviceCaps(dc, VREFRESH);
+  for (DWORD i = 0; EnumDisplaySettingsA(NULL, i, &mode); ++i)
+    if (long(mode.dmPelsWidth) == GetDeviceCaps(dc, HORZRES) &&
+        long(mode.dmPelsHeight) == GetDeviceCaps(dc, VERTRES) &&
+        long(mode.dmBitsPerPel) == GetDeviceCaps(dc, BITSPIXEL))
+      break;
   ReleaseDC(NULL, dc);
   mode.dmFields =
       DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL | DM_DISPLAYFREQUENCY;
   return mode;
 }
 
-// ChangeDisplaySettingsA to the mode in force with `flags`, then the
+// ChangeDisplaySettingsA to a listed mode with `flags`, then the
 // "RefreshRate" that Windows 9x keeps in the hardware profile.
-std::string ChangeToDesktop(DWORD flags) {
-  DEVMODEA mode = Desktop();
+std::string ChangeToListed(DWORD flags) {
+  DEVMODEA mode = Listed();
   long result = ChangeDisplaySettingsA(&mode, flags);
   HKEY key = NULL;
   RegOpenKeyExA(HKEY_CURRENT_CONFIG, "Display\\Settings", 0, KEY_READ, &key);
@@ -454,9 +459,12 @@ std::vector<Case> Cases() {
       {"gdi-screen",
        [] {
          HDC dc = GetDC(NULL);
-         std::vector<long> caps = {
-             GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES),
-             GetDeviceCaps(dc, BITSPIXEL), GetDeviceCaps(dc, VREFRESH)};
+         std::vector<long> caps = {GetDeviceCaps(dc, HORZRES),
+                                   GetDeviceCaps(dc, VERTRES),
+                                   GetDeviceCaps(dc, BITSPIXEL)};
+         // The rate is the hardware's: in Hz, or 0 or 1 for its default.
+         int hz = GetDeviceCaps(dc, VREFRESH);
+         caps.push_back(hz <= 1 || (hz >= 40 && hz <= 200));
          caps.push_back(ReleaseDC(NULL, dc));
          return Join(caps);
        },
@@ -485,15 +493,15 @@ std::vector<Case> Cases() {
          return Join({first, fields, EnumDisplaySettingsA(NULL, 5000, &mode)});
        },
        "1 1 0"},
-      {"display-cds-test", [] { return ChangeToDesktop(0x2 /* CDS_TEST */); },
+      {"display-cds-test", [] { return ChangeToListed(0x2 /* CDS_TEST */); },
        "0 2"},
       {"display-cds-updateregistry",
-       [] { return ChangeToDesktop(CDS_UPDATEREGISTRY); }, "0 0 3100",
+       [] { return ChangeToListed(CDS_UPDATEREGISTRY); }, "0 0 363000",
        "Windows 98: a mode set with CDS_UPDATEREGISTRY leaves its rate in "
        "HKCC\\Display\\Settings \"RefreshRate\"; Wine keeps it elsewhere"},
       {"display-cds-reset",
        [] {
-         DEVMODEA mode = Desktop();
+         DEVMODEA mode = Listed();
          return Join({ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY |
                                                         CDS_RESET)});
        },

@@ -10,8 +10,7 @@
 // The state every case starts from, set up the way each side can: a key
 // HKEY_CURRENT_CONFIG\Contract with no values, an existing
 // HKEY_CURRENT_CONFIG\Display\Settings without "RefreshRate", a desktop of
-// 1024x768 at 16 bits whose rate is the hardware's default (1: what a
-// virtual X screen gives Wine), and no display driver behind escape 0x3000.
+// 1024x768 at 16 bits, and no display driver behind escape 0x3000.
 void WorldReset();
 // The module whose string table and icons are the program's own.
 HINSTANCE WorldInstance();

@@ -11,7 +11,7 @@ void WorldReset() {
   std::string error;
   if (!SimApplyScenario("key HKCC \"Contract\"\n"
                         "key HKCC \"Display\\\\Settings\"\n"
-                        "desktop 1024 768 16 1\n"
+                        "desktop 1024 768 16 60\n"
                         "driver missing\n",
                         &error)) {
     fprintf(stderr, "contract world: %s\n", error.c_str());

@@ -70,8 +70,7 @@ long OpenStatus(const char *path) {
 // and reads it back under another letter case into a '#'-filled buffer of
 // `buffer` bytes (-1: no buffer): the set's and the query's status, the
 // size and type reported, the buffer's first six bytes.
-std::string SetAndQuery(DWORD type, const char *data, DWORD count,
-                        int buffer) {
+std::string SetAndQuery(DWORD type, const char *data, DWORD count, int buffer) {
   HKEY key = Contract(KEY_WRITE);
   LONG set = RegSetValueExA(key, "ShowAllModes", 0, type,
                             reinterpret_cast<const BYTE *>(data), count);
@@ -128,10 +127,10 @@ std::string MenuSteps(const std::vector<Step> &steps) {
   AppendMenuA(menu, MF_STRING | MF_GRAYED, 9002, "640x480   72Hz");
   std::vector<long> answers;
   for (const Step &s : steps)
-    answers.push_back(
-        s.op == Enable  ? EnableMenuItem(menu, s.item, s.flags)
-        : s.op == Check ? LONG(CheckMenuItem(menu, s.item, s.flags))
-                        : LONG(GetMenuState(menu, s.item, s.flags)));
+    answers.push_back(s.op == Enable ? EnableMenuItem(menu, s.item, s.flags)
+                      : s.op == Check
+                          ? LONG(CheckMenuItem(menu, s.item, s.flags))
+                          : LONG(GetMenuState(menu, s.item, s.flags)));
   DestroyMenu(menu);
   return Join(answers);
 }
@@ -307,8 +306,7 @@ std::vector<Case> Cases() {
        },
        "2"},
       {"reg-set-counts-bytes-before-a-nul",
-       [] { return SetAndQuery(REG_SZ, "ON", 2, -1); },
-       "0 0 2 1 232323232323",
+       [] { return SetAndQuery(REG_SZ, "ON", 2, -1); }, "0 0 2 1 232323232323",
        "Windows 98: RegSetValueExA stores the bytes counted; NT (and Wine) "
        "add one for a NUL that follows a REG_SZ's counted bytes"},
       // Strings.
@@ -328,7 +326,9 @@ std::vector<Case> Cases() {
        },
        "17 ON|4294967295|OFF"},
       {"wsprintf-signs",
-       [] { return Print([](char *b) { return wsprintfA(b, "%d|%u", -5, -5); }); },
+       [] {
+         return Print([](char *b) { return wsprintfA(b, "%d|%u", -5, -5); });
+       },
        "13 -5|4294967291"},
       {"wsprintf-hex",
        [] {
@@ -338,8 +338,9 @@ std::vector<Case> Cases() {
        "10 ff|FF|0xff"},
       {"wsprintf-widths",
        [] {
-         return Print(
-             [](char *b) { return wsprintfA(b, "[%3d][%-3d][%03d]", 7, 7, 7); });
+         return Print([](char *b) {
+           return wsprintfA(b, "[%3d][%-3d][%03d]", 7, 7, 7);
+         });
        },
        "15 [  7][7  ][007]"},
       {"wsprintf-char-percent-null-precision",
@@ -419,8 +420,8 @@ std::vector<Case> Cases() {
          HWND window = MakeWindow(0);
          std::string inside = Join(seen);
          DestroyWindow(window);
-         return Join({first, again, window != NULL}) + " | " + inside +
-                " | " + Join(seen);
+         return Join({first, again, window != NULL}) + " | " + inside + " | " +
+                Join(seen);
        },
        "1 0 1 | 1 | 1 2"},
       {"window-create-refused",
@@ -502,8 +503,8 @@ std::vector<Case> Cases() {
       {"display-cds-reset",
        [] {
          DEVMODEA mode = Listed();
-         return Join({ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY |
-                                                        CDS_RESET)});
+         return Join(
+             {ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY | CDS_RESET)});
        },
        "0"},
       // Shell and devices.
@@ -528,8 +529,9 @@ std::vector<Case> Cases() {
       {"icon-load",
        [] {
          HINSTANCE self = WorldInstance();
-         HICON icon = (HICON)LoadImageA(self, MAKEINTRESOURCEA(IDI_DRIVER_READY),
-                                        IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR);
+         HICON icon =
+             (HICON)LoadImageA(self, MAKEINTRESOURCEA(IDI_DRIVER_READY),
+                               IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR);
          HANDLE none = LoadImageA(self, MAKEINTRESOURCEA(8111), IMAGE_ICON, 16,
                                   16, LR_DEFAULTCOLOR);
          return Join({icon != NULL, none != NULL, DestroyIcon(icon)});
@@ -537,9 +539,8 @@ std::vector<Case> Cases() {
        "1 0 1"},
       {"device-missing",
        [] {
-         HANDLE device =
-             CreateFileA("\\\\.\\KqSWITCH.VXD", 0, 0, NULL, 0,
-                         FILE_FLAG_DELETE_ON_CLOSE, NULL);
+         HANDLE device = CreateFileA("\\\\.\\KqSWITCH.VXD", 0, 0, NULL, 0,
+                                     FILE_FLAG_DELETE_ON_CLOSE, NULL);
          return device == INVALID_HANDLE_VALUE ? "invalid" : "opened";
        },
        "invalid"},

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "sim/sim.h"
-#include "tests/contract/contract.h"
 
 void WorldReset() {
   SimReset();

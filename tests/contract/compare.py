@@ -41,6 +41,8 @@ def lines_by_case(text):
 
 
 def run_native(native, *args):
+    if not os.access(native, os.X_OK):
+        return ""
     proc = subprocess.run([native] + list(args), capture_output=True,
                           text=True, timeout=60)
     return proc.stdout
@@ -153,6 +155,9 @@ def main():
     marks_text = run_native(args.native, "--marks")
     marks, _ = lines_by_case(marks_text)
     native_text = run_native(args.native)
+    if not lines_by_case(native_text)[1]:
+        print(f"{title}: FAILED: {args.native} printed no cases", flush=True)
+        return 1
     if not os.access(args.wine, os.X_OK):
         return skip(f"no Wine loader {args.wine}")
     if not os.path.isfile(exe):

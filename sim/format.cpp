@@ -161,8 +161,11 @@ int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...) {
   va_start(args, format);
   std::string text = FormatAll(format, &args);
   va_end(args);
-  if (text.size() > kLimit - 1)
+  // Output that reaches the limit stops one byte short of it, and the
+  // answer is then the limit itself, not the length written.
+  bool full = text.size() >= kLimit - 1;
+  if (full)
     text.resize(kLimit - 1);
   memcpy(buffer, text.c_str(), text.size() + 1);
-  return static_cast<int>(text.size());
+  return full ? static_cast<int>(kLimit) : static_cast<int>(text.size());
 }

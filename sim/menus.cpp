@@ -102,7 +102,11 @@ BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
   if (found == menus.end())
     return FALSE;
   std::string caption = (flags & MF_SEPARATOR) ? "" : sim::Str(text);
-  found->second.push_back({static_cast<UINT>(id), flags & kStateBits, caption});
+  UINT state = flags & kStateBits;
+  // A separator is kept disabled and greyed whatever the flags say.
+  if (flags & MF_SEPARATOR)
+    state |= MF_GRAYED | MF_DISABLED;
+  found->second.push_back({static_cast<UINT>(id), state, caption});
   return TRUE;
 }
 

@@ -36,6 +36,12 @@ std::deque<int> answers;
 
 bool OwnModule(HINSTANCE instance) { return instance == SimInstance(); }
 
+// Code page 950's lead bytes, each the first of a two-byte character.
+bool LeadByte(char c) {
+  return static_cast<unsigned char>(c) >= 0x81 &&
+         static_cast<unsigned char>(c) <= 0xFE;
+}
+
 } // namespace
 
 namespace sim {
@@ -83,7 +89,14 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
     return 0;
   }
   std::string ansi = SimUtf8ToAnsi(found->second);
-  size_t n = std::min(ansi.size(), static_cast<size_t>(size - 1));
+  // The text is converted from the Unicode resource into `size` - 1 bytes;
+  // a two-byte character that does not fit whole is left out.
+  size_t n = 0;
+  for (size_t next; n < ansi.size(); n = next) {
+    next = std::min(ansi.size(), n + (LeadByte(ansi[n]) ? 2 : 1));
+    if (next > static_cast<size_t>(size - 1))
+      break;
+  }
   memcpy(buffer, ansi.data(), n);
   buffer[n] = '\0';
   return static_cast<int>(n);

@@ -119,7 +119,7 @@ LRESULT Call(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // WM_DESTROY while the window still exists, then it is gone along with
-// the menu SetMenu gave it.
+// the menu SetMenu gave it and the messages posted to it.
 bool Destroy(HWND window) {
   Window *w = Own(window);
   if (!w || w->destroying)
@@ -133,6 +133,10 @@ bool Destroy(HWND window) {
                      [&](const Timer &t) { return t.window == window; }),
       timers.end());
   zOrder.erase(std::find(zOrder.begin(), zOrder.end(), window));
+  // Messages still queued for it go with it.
+  queue.erase(std::remove_if(queue.begin(), queue.end(),
+                             [&](const MSG &m) { return m.hwnd == window; }),
+              queue.end());
   if (menu)
     sim::DestroyMenuInternal(menu);
   return true;

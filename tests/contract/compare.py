@@ -1,0 +1,197 @@
+#!/usr/bin/env python3
+"""The contract suite under Wine: runs the Windows build of
+tests/contract/ in a fresh Wine prefix on a virtual screen and holds its
+lines against the native build's, which answers from the simulated notebook.
+
+Usage:
+    compare.py [--wine LOADER] [--exe EXE] [--native NATIVE] [--require]
+
+A line that differs passes only when its case says which real system the
+simulation follows instead (crtrate-contract --marks); a marked case whose
+lines are equal fails too, as the mark no longer holds.  When LOADER is
+missing or cannot start EXE at all, the run is reported as skipped, with
+the reason, and the exit status is 77; --require makes that a failure.
+Exit status 0 when every line is accounted for, 1 otherwise.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "e2e"))
+import wine_e2e as e2e  # noqa: E402  (prefix template, Xvfb, clean-up)
+
+SKIPPED = 77
+
+
+def lines_by_case(text):
+    """{case: answer} and the case order, from "case: answer" lines."""
+    cases = {}
+    order = []
+    for line in text.splitlines():
+        name, sep, answer = line.partition(": ")
+        if sep:
+            cases[name] = answer
+            order.append(name)
+    return cases, order
+
+
+def run_native(native, *args):
+    if not os.access(native, os.X_OK):
+        return ""
+    proc = subprocess.run([native] + list(args), capture_output=True,
+                          text=True, timeout=60)
+    return proc.stdout
+
+
+class WineRun:
+    """A fresh prefix from the end-to-end template and an Xvfb screen of
+    the contract's desktop (1024x768, 16 bits), for one exe."""
+
+    def __init__(self, wine, name):
+        self.session = e2e.Session(name, "win98", screen=(1024, 768, 16))
+        self.session.wine = wine
+
+    def __enter__(self):
+        s = self.session
+        shutil.rmtree(s.dir, ignore_errors=True)
+        os.makedirs(s.dir)
+        # A template made before the 32-bit Wine was installed has none of
+        # its DLLs, and the 32-bit loader then cannot start anything.
+        wow = os.path.join(e2e.TEMPLATE, "drive_c", "windows", "syswow64",
+                           "kernel32.dll")
+        if (os.path.basename(s.wine) != "wine64"
+                and os.path.isdir(e2e.TEMPLATE) and not os.path.isfile(wow)):
+            shutil.rmtree(e2e.TEMPLATE)
+        e2e.ensure_template(e2e.find_tool("wine64", "/usr/lib/wine/wine64"),
+                            s.wineserver)
+        subprocess.run(["cp", "-a", e2e.TEMPLATE, s.prefix], check=True,
+                       timeout=120)
+        # Wine's X11 driver changes modes through XRandR where the X
+        # libraries have it, and a virtual screen then refuses every real
+        # change; without it the screen is one fixed mode that a change to
+        # itself succeeds on, as a notebook's display does.  Either way the
+        # answers would tell about the X server, not the simulation.
+        with open(os.path.join(s.prefix, "user.reg"), "a") as reg:
+            reg.write('\n[Software\\\\Wine\\\\X11 Driver]\n'
+                      '"UseXRandR"="N"\n"UseXVidMode"="N"\n')
+        s.start_xvfb()
+        return self
+
+    def __exit__(self, *error):
+        self.session.stop()
+        return False
+
+    def run(self, exe, *args, timeout=120):
+        """Exit status, standard output and standard error of the exe."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            proc = subprocess.Popen([self.session.wine, exe] + list(args),
+                                    env=self.session.env(), stdout=out,
+                                    stderr=err)
+            try:
+                code = proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait(timeout=10)
+                code = f"killed after {timeout} s"
+            out.seek(0)
+            err.seek(0)
+            return (code, out.read().decode("utf-8", "replace"),
+                    err.read().decode("utf-8", "replace"))
+
+
+def compare(native_text, wine_text, marks):
+    """The report's lines and the number of failures."""
+    native, order = lines_by_case(native_text)
+    wine, _ = lines_by_case(wine_text)
+    report, failures = [], 0
+    for name in order:
+        mine, theirs = native[name], wine.get(name)
+        if theirs is None:
+            report.append(f"FAIL {name}: no line from Wine (simulation: "
+                          f"{mine})")
+        elif name in marks and mine == theirs:
+            report.append(f"FAIL {name}: marked as differing, yet Wine "
+                          f"answers the same: {mine}  [{marks[name]}]")
+        elif name in marks:
+            report.append(f"expected difference {name}: simulation {mine} | "
+                          f"Wine {theirs}  [follows {marks[name]}]")
+            continue
+        elif mine != theirs:
+            report.append(f"FAIL {name}: simulation {mine} | Wine {theirs}")
+        else:
+            continue
+        failures += 1
+    for name in wine:
+        if name not in native:
+            report.append(f"FAIL {name}: only Wine has this case")
+            failures += 1
+    return report, failures
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--wine", default="/usr/lib/wine/wine64",
+                        help="the Wine loader (default %(default)s)")
+    parser.add_argument("--exe", default=os.path.join(
+        ROOT, "build", "win64", "crtrate-contract.exe"))
+    parser.add_argument("--native", default=os.path.join(
+        ROOT, "build", "native", "crtrate-contract"))
+    parser.add_argument("--require", action="store_true",
+                        help="an unusable loader fails instead of skipping")
+    args = parser.parse_args()
+    exe = os.path.abspath(args.exe)
+    title = f"contract {os.path.relpath(exe, ROOT)} under {args.wine}"
+
+    def skip(reason):
+        print(f"{title}: {'FAILED' if args.require else 'SKIPPED'}: "
+              f"{reason}", flush=True)
+        return 1 if args.require else SKIPPED
+
+    marks_text = run_native(args.native, "--marks")
+    marks, _ = lines_by_case(marks_text)
+    native_text = run_native(args.native)
+    if not lines_by_case(native_text)[1]:
+        print(f"{title}: FAILED: {args.native} printed no cases", flush=True)
+        return 1
+    if not os.access(args.wine, os.X_OK):
+        return skip(f"no Wine loader {args.wine}")
+    if not os.path.isfile(exe):
+        print(f"{title}: FAILED: {exe} is not built", flush=True)
+        return 1
+    name = "contract-" + os.path.basename(os.path.dirname(exe))
+    try:
+        with WineRun(args.wine, name) as wine:
+            # --marks makes no Win32 call: whether the loader can start the
+            # exe at all, apart from what the cases do.
+            code, out, err = wine.run(exe, "--marks", timeout=90)
+            if code != 0 or out.splitlines() != marks_text.splitlines():
+                tail = " | ".join(err.strip().splitlines()[-3:])
+                return skip(f"the loader did not start the exe (exit {code}"
+                            f"{': ' + tail if tail else ''})")
+            code, out, err = wine.run(exe)
+    except e2e.Failure as failure:
+        print(f"{title}: FAILED: {failure}", flush=True)
+        return 1
+    report, failures = compare(native_text, out, marks)
+    if code != 0:
+        report.append(f"FAIL the exe exited {code}: {err.strip()[-300:]}")
+        failures += 1
+    for line in report:
+        print("   " + line)
+    native, order = lines_by_case(native_text)
+    wine_lines, _ = lines_by_case(out)
+    equal = sum(1 for n in order if n not in marks and
+                native[n] == wine_lines.get(n))
+    expected = sum(1 for line in report if line.startswith("expected"))
+    print(f"{title}: {len(order)} cases, {equal} equal, {expected} expected "
+          f"differences, {failures} failures", flush=True)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

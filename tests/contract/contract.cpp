@@ -1,0 +1,461 @@
+// The contract suite: the Win32 behaviours the program relies on, built
+// against the simulated notebook and as a Windows console exe that
+// tests/contract/compare.py runs under Wine.  Each case makes Win32 calls
+// as the program makes them and prints one line: `expected` is the
+// simulation's, checked by `crtrate-contract --check`; `follows` marks
+// where the simulation answers as Windows 98 or NT 4.0 do and Wine does
+// not (`crtrate-contract --marks` lists them).
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+#include "resources/resource.h"
+
+// The state every case starts from, made by each side its own way
+// (world_sim.cpp, world_win.cpp): an empty key HKCC\Contract, the key
+// HKCC\Display\Settings without "RefreshRate", a desktop of 1024x768 at 16
+// bits, and no display driver behind escape 0x3000.
+void WorldReset();
+// The module whose string table and icons are the program's own.
+HINSTANCE WorldInstance();
+
+namespace {
+
+std::string Fmt(const char *format, ...) {
+  char buffer[256];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
+std::string Hex(const void *data, size_t size) {
+  std::string out;
+  for (size_t i = 0; i < size; ++i)
+    out += Fmt("%02x", static_cast<const unsigned char *>(data)[i]);
+  return out;
+}
+
+// Answers joined by blanks.
+std::string Join(const std::vector<long> &values) {
+  std::string out;
+  for (long value : values)
+    out += (out.empty() ? "" : " ") + Fmt("%ld", value);
+  return out;
+}
+
+// ---------------------------------------------------------------- registry
+
+HKEY Contract(REGSAM access) {
+  HKEY key = NULL;
+  RegOpenKeyExA(HKEY_CURRENT_CONFIG, "Contract", 0, access, &key);
+  return key;
+}
+
+long Open(HKEY root, const char *path) {
+  HKEY key;
+  LONG status = RegOpenKeyExA(root, path, 0, KEY_READ, &key);
+  if (status == ERROR_SUCCESS)
+    RegCloseKey(key);
+  return status;
+}
+
+std::string RegOpen() {
+  HKEY parent = Contract(KEY_READ);
+  long empty = Open(parent, "");
+  RegCloseKey(parent);
+  return Join({Open(HKEY_CURRENT_CONFIG, "Contract\\No"),
+               Open(HKEY_CURRENT_CONFIG, "CONTRACT"), empty});
+}
+
+std::string RegDoubledBackslash() {
+  return Join({Open(HKEY_CURRENT_CONFIG, "Display\\\\Settings")});
+}
+
+// A write through a read handle, a read through a write handle, a missing
+// value, a handle closed twice.
+std::string RegAccess() {
+  const BYTE on[] = {'O', 'N'};
+  HKEY reader = Contract(KEY_READ), writer = Contract(KEY_WRITE);
+  DWORD size = 0;
+  std::vector<long> answers = {
+      RegSetValueExA(reader, "X", 0, REG_SZ, on, 2),
+      RegSetValueExA(writer, "X", 0, REG_SZ, on, 2),
+      RegQueryValueExA(writer, "X", NULL, NULL, NULL, &size),
+      RegQueryValueExA(reader, "Other", NULL, NULL, NULL, &size)};
+  RegCloseKey(reader);
+  answers.push_back(RegCloseKey(writer));
+  answers.push_back(RegCloseKey(writer));
+  return Join(answers);
+}
+
+// Stores `count` bytes of `data` as "ShowAllModes", as the program writes,
+// and reads them back under another letter case into a '#'-filled buffer
+// of `buffer` bytes (-1: no buffer): the set's and the query's status, the
+// size and type reported, the buffer's first six bytes.
+struct Query {
+  const char *name;
+  DWORD type;
+  const char *data;
+  DWORD count;
+  int buffer;
+  const char *expected;
+  const char *follows = nullptr;
+};
+
+std::string SetAndQuery(const Query &q) {
+  HKEY key = Contract(KEY_WRITE);
+  LONG set = RegSetValueExA(key, "ShowAllModes", 0, q.type,
+                            reinterpret_cast<const BYTE *>(q.data), q.count);
+  RegCloseKey(key);
+  key = Contract(KEY_QUERY_VALUE);
+  BYTE bytes[16];
+  memset(bytes, '#', sizeof bytes);
+  DWORD size = q.buffer < 0 ? 0 : DWORD(q.buffer), type = 99;
+  LONG status = RegQueryValueExA(key, "SHOWALLMODES", NULL, &type,
+                                 q.buffer < 0 ? NULL : bytes, &size);
+  RegCloseKey(key);
+  return Join({set, status, long(size), long(type)}) + " " + Hex(bytes, 6);
+}
+
+const Query kQueries[] = {
+    {"reg-query-sz", REG_SZ, "OFF#", 3, 16, "0 0 3 1 4f4646232323",
+     "Windows 98: RegQueryValueExA copies the stored bytes only; NT (and "
+     "Wine) also write a NUL after a REG_SZ when the buffer has room"},
+    {"reg-query-sz-exact-size", REG_SZ, "OFF#", 3, 3, "0 0 3 1 4f4646232323"},
+    {"reg-query-sz-small-buffer", REG_SZ, "OFF#", 3, 2,
+     "0 234 3 1 232323232323"},
+    {"reg-query-no-buffer", REG_SZ, "OFF#", 3, -1, "0 0 3 1 232323232323"},
+    {"reg-query-sz-with-nul", REG_SZ, "ON\0#", 3, 16, "0 0 3 1 4f4e00232323"},
+    {"reg-query-zero-length", REG_SZ, "#", 0, 16, "0 0 0 1 232323232323"},
+    {"reg-query-binary", REG_BINARY, "\x08\0#", 2, 16, "0 0 2 3 080023232323"},
+    {"reg-query-binary-small-buffer", REG_BINARY, "\x08\x07\x06#", 3, 2,
+     "0 234 3 3 232323232323"},
+    {"reg-set-counts-bytes-before-a-nul", REG_SZ, "ON", 2, -1,
+     "0 0 2 1 232323232323",
+     "Windows 98: RegSetValueExA stores the bytes counted; NT (and Wine) "
+     "add one for a NUL that follows a REG_SZ's counted bytes"},
+};
+
+// ----------------------------------------------------------------- strings
+
+// LoadStringA of the title (CP950 4352542fc461b1bea6a1a7ebbc76bef7) into
+// '#'-filled buffers of 64, 16, 6 and 1 bytes, then of an unknown string:
+// each answer and the bytes up to one past the terminator.
+std::string LoadStrings() {
+  std::string out;
+  for (int size : {64, 16, 6, 1, -64}) {
+    char buffer[64];
+    memset(buffer, '#', sizeof buffer);
+    int n = LoadStringA(WorldInstance(), size < 0 ? 9999 : IDS_APP_TITLE,
+                        buffer, size < 0 ? -size : size);
+    out += Fmt(out.empty() ? "%d " : " | %d ", n) + Hex(buffer, n + 2);
+  }
+  return out;
+}
+
+// wsprintfA with the program's formats, then past its limit of 1024 bytes;
+// lstrlenA; lstrcmpiA's order (as -1, 0 or 1) of "ON" and five others.
+std::string Strings() {
+  char buffer[1100];
+  int n = wsprintfA(buffer, "%s|%lu|%s", "OFF", DWORD(4294967295u), "ON");
+  std::string out = Fmt("%d ", n) + buffer;
+  n = wsprintfA(buffer, "%s", std::string(2000, 'x').c_str());
+  std::vector<long> answers = {n, long(strlen(buffer)), lstrlenA("ON"),
+                               lstrlenA(buffer), lstrlenA("")};
+  for (const char *other : {"on", "ON ", "OFF", "oM", "oo"}) {
+    int order = lstrcmpiA("ON", other);
+    answers.push_back(order < 0 ? -1 : order > 0);
+  }
+  return out + " " + Join(answers);
+}
+
+// ------------------------------------------------------------------- menus
+
+// The program's kind of menu: a command, a separator, a greyed command.
+// EnableMenuItem and CheckMenuItem answer the previous state, -1 for an
+// item that is not there; GetMenuState shows a separator's state.
+std::string Menus() {
+  HMENU m = CreatePopupMenu();
+  AppendMenuA(m, MF_STRING, 9001, "640x480   60Hz");
+  AppendMenuA(m, MF_SEPARATOR, 0, "");
+  AppendMenuA(m, MF_STRING | MF_GRAYED, 9002, "640x480   72Hz");
+  const UINT at = MF_BYPOSITION;
+  std::vector<long> answers = {EnableMenuItem(m, 9001, MF_GRAYED),
+                               EnableMenuItem(m, 9001, MF_ENABLED),
+                               EnableMenuItem(m, 9002, MF_ENABLED),
+                               EnableMenuItem(m, 9001, MF_DISABLED),
+                               EnableMenuItem(m, 9001, MF_ENABLED),
+                               EnableMenuItem(m, 9003, MF_GRAYED),
+                               EnableMenuItem(m, 3, at | MF_GRAYED),
+                               LONG(GetMenuState(m, 1, at)),
+                               EnableMenuItem(m, 1, at | MF_GRAYED),
+                               LONG(GetMenuState(m, 2, at)),
+                               LONG(CheckMenuItem(m, 9001, MF_CHECKED)),
+                               LONG(CheckMenuItem(m, 9001, MF_CHECKED)),
+                               LONG(CheckMenuItem(m, 0, at | MF_UNCHECKED)),
+                               LONG(CheckMenuItem(m, 9003, MF_CHECKED)),
+                               LONG(GetMenuState(m, 0, at)),
+                               DestroyMenu(m),
+                               DestroyMenu(m),
+                               AppendMenuA(m, MF_STRING, 9003, "x")};
+  return Join(answers);
+}
+
+// ----------------------------------------------------- windows and messages
+
+std::vector<long> seen; // WM_CREATE, WM_DESTROY, WM_CLOSE, WM_USER and up
+LRESULT createAnswer;   // what WM_CREATE answers
+int quitCode;           // WM_DESTROY posts a quit with it, unless 0
+
+LRESULT CALLBACK Recorder(HWND window, UINT message, WPARAM wParam,
+                          LPARAM lParam) {
+  if (message == WM_CREATE || message == WM_DESTROY || message == WM_CLOSE ||
+      message >= WM_USER)
+    seen.push_back(long(message));
+  if (message == WM_CREATE)
+    return createAnswer;
+  if (message == WM_DESTROY && quitCode)
+    PostQuitMessage(quitCode);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+ATOM Register(const char *name) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = Recorder;
+  wc.hInstance = WorldInstance();
+  wc.lpszClassName = name;
+  return RegisterClassA(&wc);
+}
+
+// A hidden window, as the program makes its own; `seen` then holds what
+// arrived during the call.
+HWND MakeWindow(LRESULT answer) {
+  Register("ContractWindow");
+  seen.clear();
+  createAnswer = answer;
+  quitCode = 0;
+  return CreateWindowExA(0, "contractwindow", "Contract Title",
+                         WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, NULL, NULL,
+                         WorldInstance(), NULL);
+}
+
+std::string WindowCreate() {
+  long first = Register("ContractTwice") != 0;
+  long again = Register("CONTRACTTWICE") != 0;
+  HWND window = MakeWindow(0);
+  std::string inside = Join(seen);
+  std::vector<long> found = {FindWindowA("ContractWindow", NULL) == window,
+                             FindWindowA("CONTRACTWINDOW", "contract title") ==
+                                 window,
+                             FindWindowA(NULL, "Contract Title") == window,
+                             FindWindowA("ContractWindow", "Other") != NULL,
+                             FindWindowA("ContractMissing", NULL) != NULL};
+  DestroyWindow(window);
+  found.push_back(FindWindowA("ContractWindow", NULL) != NULL);
+  return Join({first, again, window != NULL}) + " | " + inside + " | " +
+         Join(seen) + " | " + Join(found);
+}
+
+std::string WindowRefused() {
+  long made = MakeWindow(-1) != NULL;
+  return Join({made}) + " | " + Join(seen);
+}
+
+// Posted messages in order, WM_CLOSE destroying the window and its
+// WM_DESTROY posting a quit; then the window is gone for good.
+std::string WindowQueue() {
+  HWND window = MakeWindow(0);
+  quitCode = 7;
+  PostMessageA(window, WM_USER, 0, 0);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  PostMessageA(window, WM_USER + 2, 0, 0);
+  std::vector<long> got;
+  MSG msg;
+  BOOL status;
+  while ((status = GetMessageA(&msg, NULL, 0, 0)) > 0) {
+    if (msg.message == WM_CLOSE || msg.message >= WM_USER)
+      got.push_back(long(msg.message));
+    DispatchMessageA(&msg);
+  }
+  UINT a = RegisterWindowMessageA("TaskbarCreated");
+  return Join({status, long(msg.message), long(msg.wParam)}) + " | " +
+         Join(got) + " | " + Join(seen) + " | " +
+         Join({IsWindow(window), DestroyWindow(window),
+               PostMessageA(window, WM_USER, 0, 0),
+               a == RegisterWindowMessageA("taskbarcreated"), a >= 0xC000});
+}
+
+// -------------------------------------------------------------------- GDI
+
+// Screen measures (the rate as Hz, or 0 or 1 for the hardware's default)
+// and a display DC, whose escape 0x3000 no driver here answers.
+std::string Gdi() {
+  HDC screen = GetDC(NULL);
+  int hz = GetDeviceCaps(screen, VREFRESH);
+  std::vector<long> answers = {
+      GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES),
+      GetDeviceCaps(screen, BITSPIXEL), hz <= 1 || (hz >= 40 && hz <= 200),
+      ReleaseDC(NULL, screen)};
+  HDC dc = CreateDCA("DISPLAY", NULL, NULL, NULL);
+  DWORD in = 7, out = 0xEEEEEEEE;
+  for (int escape : {0x3000, 0x3001})
+    answers.push_back(ExtEscape(dc, escape, 4, reinterpret_cast<LPCSTR>(&in), 4,
+                                reinterpret_cast<LPSTR>(&out)));
+  answers.insert(answers.end(),
+                 {GetDeviceCaps(dc, HORZRES), DeleteDC(dc), DeleteDC(dc)});
+  return Join(answers) + " " + Hex(&out, 4);
+}
+
+// The listed mode of the desktop's size and depth, with the four fields
+// the program sets; its rate is the list's, not GetDeviceCaps' (a virtual
+// X screen lists its modes with 0), and a rate not listed is refused.
+DEVMODEA Listed(long *found) {
+  HDC dc = GetDC(NULL);
+  DEVMODEA mode = {};
+  mode.dmSize = sizeof mode;
+  for (DWORD i = 0; EnumDisplaySettingsA(NULL, i, &mode); ++i)
+    if (long(mode.dmPelsWidth) == GetDeviceCaps(dc, HORZRES) &&
+        long(mode.dmPelsHeight) == GetDeviceCaps(dc, VERTRES) &&
+        long(mode.dmBitsPerPel) == GetDeviceCaps(dc, BITSPIXEL))
+      break;
+  ReleaseDC(NULL, dc);
+  // Wine leaves DM_DISPLAYFREQUENCY out where the X server has no rate.
+  *found = (mode.dmFields & DM_PELSWIDTH) && (mode.dmFields & DM_BITSPERPEL);
+  mode.dmFields =
+      DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL | DM_DISPLAYFREQUENCY;
+  DEVMODEA past = mode;
+  found[1] = EnumDisplaySettingsA(NULL, 5000, &past);
+  return mode;
+}
+
+long StoredRate() {
+  HKEY key = NULL;
+  RegOpenKeyExA(HKEY_CURRENT_CONFIG, "Display\\Settings", 0, KEY_READ, &key);
+  char rate[8] = "";
+  DWORD size = sizeof rate;
+  long status = RegQueryValueExA(key, "RefreshRate", NULL, NULL,
+                                 reinterpret_cast<BYTE *>(rate), &size);
+  RegCloseKey(key);
+  return status ? -status : atol(rate);
+}
+
+// The mode found, the list's end, then CDS_TEST and CDS_UPDATEREGISTRY |
+// CDS_RESET to it, each with the rate stored for Windows 9x after it.
+std::string DisplayAnswers() {
+  long found[2];
+  DEVMODEA mode = Listed(found);
+  long test = ChangeDisplaySettingsA(&mode, 0x2 /* CDS_TEST */);
+  long rate = StoredRate();
+  long reset = ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY | CDS_RESET);
+  return Join({found[0], found[1], test, rate, reset});
+}
+
+std::string DisplayUpdateRegistry() {
+  long found[2];
+  DEVMODEA mode = Listed(found);
+  return Join(
+      {ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY), StoredRate()});
+}
+
+// ------------------------------------------------------- shell and devices
+
+std::string Shell() {
+  HWND window = MakeWindow(0);
+  NOTIFYICONDATAA nid = {};
+  nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  nid.hWnd = window;
+  nid.uID = nid.uCallbackMessage = 1225;
+  nid.uFlags = NIF_MESSAGE | NIF_TIP;
+  strcpy(nid.szTip, "contract");
+  std::vector<long> answers;
+  for (DWORD op :
+       {NIM_ADD, NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_DELETE, NIM_MODIFY})
+    answers.push_back(Shell_NotifyIconA(op, &nid));
+  DestroyWindow(window);
+  HINSTANCE self = WorldInstance();
+  HANDLE icon = LoadImageA(self, MAKEINTRESOURCEA(IDI_DRIVER_READY), IMAGE_ICON,
+                           16, 16, LR_DEFAULTCOLOR);
+  answers.insert(answers.end(),
+                 {icon != NULL,
+                  LoadImageA(self, MAKEINTRESOURCEA(8111), IMAGE_ICON, 16, 16,
+                             LR_DEFAULTCOLOR) != NULL,
+                  DestroyIcon(static_cast<HICON>(icon))});
+  answers.push_back(CreateFileA("\\\\.\\KqSWITCH.VXD", 0, 0, NULL, 0,
+                                FILE_FLAG_DELETE_ON_CLOSE,
+                                NULL) == INVALID_HANDLE_VALUE);
+  return Join(answers);
+}
+
+// ------------------------------------------------------------------- cases
+
+struct Case {
+  const char *name;
+  std::string (*run)();
+  const char *expected;
+  const char *follows;
+};
+
+const Case kCases[] = {
+    {"reg-open-missing-letter-case-empty-name", RegOpen, "2 0 0", NULL},
+    {"reg-open-doubled-backslash", RegDoubledBackslash, "2",
+     "Windows NT 4.0: the key search takes the empty name between two "
+     "backslashes for a subkey \"\", which cannot exist; Wine collapses "
+     "them"},
+    {"reg-access-and-handles", RegAccess, "5 0 5 2 0 6", NULL},
+    {"wsprintf-lstrlen-lstrcmpi", Strings,
+     "17 OFF|4294967295|ON 1024 1023 2 1023 0 0 -1 1 1 -1", NULL},
+    {"loadstring-cp950-truncation", LoadStrings,
+     "16 4352542fc461b1bea6a1a7ebbc76bef70023 | "
+     "14 4352542fc461b1bea6a1a7ebbc760023 | 4 4352542f0023 | 0 0023 | 0 0023",
+     NULL},
+    {"menu-previous-states-separator-destroy-twice", Menus,
+     "0 1 1 0 2 -1 -1 2051 3 0 0 8 8 -1 0 1 0 0", NULL},
+    {"window-create-sends-wm-create-inside-find", WindowCreate,
+     "1 0 1 | 1 | 1 2 | 1 1 1 0 0 0", NULL},
+    {"window-create-refused", WindowRefused, "0 | 1 2",
+     "Windows NT 4.0: a window whose WM_CREATE answers -1 is destroyed as "
+     "by DestroyWindow, WM_DESTROY included; Wine frees it without"},
+    {"window-queue-order-quit-and-registered-message", WindowQueue,
+     "0 18 7 | 1024 16 | 1 1024 16 2 | 0 0 0 1 1", NULL},
+    {"gdi-screen-display-dc-unknown-escape", Gdi,
+     "1024 768 16 1 1 0 0 1024 1 0 eeeeeeee", NULL},
+    {"display-enum-cds-test-and-reset", DisplayAnswers, "1 0 0 -2 0", NULL},
+    {"display-cds-updateregistry", DisplayUpdateRegistry, "0 60",
+     "Windows 98: a mode set with CDS_UPDATEREGISTRY leaves its rate in "
+     "HKCC\\Display\\Settings \"RefreshRate\"; Wine keeps it elsewhere"},
+    {"shell-tray-icons-device", Shell, "1 0 1 1 0 0 1 0 1 1", NULL},
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const char *mode = argc > 1 ? argv[1] : "";
+  bool marks = !strcmp(mode, "--marks"), check = !strcmp(mode, "--check");
+  int failed = 0;
+  auto run = [&](const char *name, const char *follows, const char *expected,
+                 auto answers) {
+    if (marks && follows)
+      printf("%s: %s\n", name, follows);
+    if (marks)
+      return;
+    WorldReset();
+    std::string line = answers();
+    printf("%s: %s\n", name, line.c_str());
+    fflush(stdout);
+    if (check && line != expected) {
+      fprintf(stderr, "%s: expected %s\n", name, expected);
+      ++failed;
+    }
+  };
+  for (const Case &c : kCases)
+    run(c.name, c.follows, c.expected, c.run);
+  for (const Query &q : kQueries)
+    run(q.name, q.follows, q.expected, [&] { return SetAndQuery(q); });
+  return failed ? 1 : 0;
+}

@@ -1,0 +1,21 @@
+// The contract's starting state on the simulated notebook.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "sim/sim.h"
+
+void WorldReset() {
+  SimReset();
+  std::string error;
+  if (!SimApplyScenario("key HKCC \"Contract\"\n"
+                        "key HKCC \"Display\\\\Settings\"\n"
+                        "desktop 1024 768 16 60\n"
+                        "driver missing\n",
+                        &error)) {
+    fprintf(stderr, "contract world: %s\n", error.c_str());
+    exit(2);
+  }
+}
+
+HINSTANCE WorldInstance() { return SimInstance(); }

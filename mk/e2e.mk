@@ -52,17 +52,22 @@ e2e-build: e2e-deps
 	  cmake --build --preset win32 --target crtrate-simhw; \
 	fi
 
+# Makes 32-bit Wine ready (tools/wine32_setup.sh).  Where it cannot be,
+# says "SKIPPED: reason", which `make test` counts, and ends the recipe.
+define WINE32_READY
+mkdir -p build/e2e; setup=build/e2e/wine32-setup.log; status=0; \
+tools/wine32_setup.sh 2>&1 | tee "$$setup" || status=$$?; \
+if [ "$$status" -eq 77 ]; then \
+  echo "SKIPPED: $$(tail -n 1 "$$setup" | sed 's/.*skipped: //')"; \
+  exit 0; \
+fi; \
+[ "$$status" -eq 0 ]
+endef
+
 # The release exe is the one `make test` checked just before: nothing here
-# builds it again.  A skip is said on a line of its own, which `make test`
-# counts.
+# builds it again.
 test-e2e32: e2e-build
-	@mkdir -p build/e2e; setup=build/e2e/wine32-setup.log; status=0; \
-	tools/wine32_setup.sh 2>&1 | tee "$$setup" || status=$$?; \
-	if [ "$$status" -eq 77 ]; then \
-	  echo "SKIPPED: $$(tail -n 1 "$$setup" | sed 's/.*skipped: //')"; \
-	  exit 0; \
-	fi; \
-	[ "$$status" -eq 0 ]; \
+	@$(WINE32_READY); \
 	start=$$(date +%s); \
 	$(E2E) --jobs 2 $(E2E32_TESTS); \
 	echo "32-bit Wine: $(words $(E2E32_TESTS)) tests in" \

@@ -60,17 +60,8 @@ class WineRun:
         s = self.session
         shutil.rmtree(s.dir, ignore_errors=True)
         os.makedirs(s.dir)
-        # A template made before the 32-bit Wine was installed has none of
-        # its DLLs, and the 32-bit loader then cannot start anything.
-        wow = os.path.join(e2e.TEMPLATE, "drive_c", "windows", "syswow64",
-                           "kernel32.dll")
-        if (os.path.basename(s.wine) != "wine64"
-                and os.path.isdir(e2e.TEMPLATE) and not os.path.isfile(wow)):
-            shutil.rmtree(e2e.TEMPLATE)
-        e2e.ensure_template(e2e.find_tool("wine64", "/usr/lib/wine/wine64"),
-                            s.wineserver)
-        subprocess.run(["cp", "-a", e2e.TEMPLATE, s.prefix], check=True,
-                       timeout=120)
+        e2e.copy_template(e2e.find_tool("wine64", "/usr/lib/wine/wine64"),
+                          s.wineserver, s.prefix)
         # Wine's X11 driver changes modes through XRandR where the X
         # libraries have it, and a virtual screen then refuses every real
         # change; without it the screen is one fixed mode that a change to

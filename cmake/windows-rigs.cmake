@@ -25,6 +25,7 @@ list(REMOVE_ITEM CRTRATE_RIG_PRODUCT_SOURCES driver/channel.cpp)
 add_executable(crtrate-simhw WIN32
   ${CRTRATE_RIG_PRODUCT_SOURCES}
   sim/driver_model.cpp
+  sim/scenario.cpp
   e2e/rig/rig_channel.cpp
   ${CRTRATE_RES})
 target_include_directories(crtrate-simhw PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})

@@ -73,6 +73,9 @@ std::string SimOpenLine();
 bool SimFailCall(const std::string &function, int nth);
 // Calls made to a simulated function since SimReset.
 int SimCallCount(const std::string &function);
+// Calls of a simulated function that the fault table made fail since
+// SimReset.
+int SimFailedCount(const std::string &function);
 // Every simulated function that was called, with its count, in first-call
 // order.
 std::vector<std::pair<std::string, int>> SimCallCounts();
@@ -117,6 +120,8 @@ int SimTrayIconCount();
 std::string SimAnsiToUtf8(const std::string &ansi);
 std::string SimUtf8ToAnsi(const std::string &utf8);
 std::string SimQuote(const std::string &utf8);
+// Length of the valid UTF-8 sequence at `s[i]`, or 0.
+size_t SimUtf8Length(const std::string &s, size_t i);
 
 // The program's module handle, as the loader passes it to WinMain and the
 // resource functions recognise it.

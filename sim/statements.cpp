@@ -1,5 +1,5 @@
 // Scenario statements: handing each statement, split into words and quoted
-// texts as the display driver model splits them, to the area of the
+// texts by the scenario reader (sim/scenario.h), to the area of the
 // notebook it configures.
 #include <map>
 
@@ -58,7 +58,7 @@ bool SetFault(const sim::Words &w, std::string *error) {
 namespace sim {
 
 bool ParseNumber(const Word &word, long long *value) {
-  return DisplayDriverModel::ParseNumber(word, value);
+  return ParseScenarioNumber(word, value);
 }
 
 } // namespace sim
@@ -68,7 +68,7 @@ bool SimApplyStatement(const std::string &line, std::string *error) {
   if (!error)
     error = &scratch;
   sim::Words words;
-  if (!DisplayDriverModel::SplitLine(line, &words, error))
+  if (!SplitScenarioLine(line, &words, error))
     return false;
   if (words.empty())
     return true;

@@ -18,14 +18,12 @@ typedef std::vector<std::string> Table;
 // Interesting values, picked by a byte below the table's size.  A byte
 // from there up to 0xFE is a small number of its own (byte - size); 0xFF
 // is followed by four raw bytes.
-const uint32_t kNumbers[] = {0,    1,    2,    3,    4,          5,
-                             6,    7,    8,    9,    10,         13,
-                             15,   16,   24,   28,   32,         60,
-                             65,   66,   70,   72,   75,         85,
-                             100,  480,  600,  640,  768,        800,
-                             1024, 1200, 1280, 9000, 9013,       9014,
-                             1225, 255,  256,  4096, 0x7FFFFFFF, 0x80000000,
-                             0xFFFFFFFF};
+const uint32_t kNumbers[] = {
+    0,    1,   2,   3,    4,          5,          6,         7,    8,
+    9,    10,  13,  15,   16,         24,         28,        32,   60,
+    65,   66,  70,  72,   75,         85,         100,       480,  600,
+    640,  768, 800, 1024, 1200,       1280,       9000,      9013, 9014,
+    1225, 255, 256, 4096, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF};
 const uint32_t kNumberCount = sizeof kNumbers / sizeof kNumbers[0];
 
 const Table kReleases = {"win95", "win95a", "win95b", "win95c",
@@ -36,8 +34,8 @@ const Table kSwitches = {"none", "first", "second"};
 const Table kDriver = {"missing", "present"};
 const Table kAnswers = {"ok", "cancel"};
 const Table kRoots = {"HKCC", "HKLM"};
-const Table kValueNames = {"CRTResolution", "RefreshRate",
-                           "Pairlux_SameImage", "ShowAllModes"};
+const Table kValueNames = {"CRTResolution", "RefreshRate", "Pairlux_SameImage",
+                           "ShowAllModes"};
 const Table kAdapterKeys = {"0000", "0001", ""};
 const Table kDataKinds = {"sz", "sz-bare", "binary", "dword"};
 
@@ -142,7 +140,8 @@ public:
       while (i < table.size() && (w->quoted || w->text != table[i]))
         ++i;
     ok_ = ok_ && i < table.size();
-    const std::string &word = table[Byte(static_cast<uint8_t>(i)) % table.size()];
+    const std::string &word =
+        table[Byte(static_cast<uint8_t>(i)) % table.size()];
     line += " " + word;
     return word;
   }

@@ -5,8 +5,8 @@
 #pragma once
 
 #if defined(_WIN32)
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #else
 #include "sim/win32.h"
 #endif

@@ -247,7 +247,6 @@ size_t SimUtf8Length(const std::string &s, size_t i) {
   return n;
 }
 
-
 std::vector<std::string> SimFunctionNames() {
   return std::vector<std::string>(std::begin(kFunctions), std::end(kFunctions));
 }

@@ -17,8 +17,7 @@ void StartedAs(DWORD platform, DWORD switchDriver, const char *keyName) {
   SetPanelClass();
 }
 
-std::string Value(const char *root, const std::string &path,
-                  const char *name) {
+std::string Value(const char *root, const std::string &path, const char *name) {
   DWORD type = 0;
   std::string data;
   if (!SimRegistryGet(root, path, name, &type, &data))
@@ -26,11 +25,12 @@ std::string Value(const char *root, const std::string &path,
   return std::to_string(type) + ":" + data;
 }
 
-const char Win9xKeys[] = "key HKCC \"Display\\\\Settings\"\n"
-                         "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
-                         "Class\\\\DISPLAY\\\\0001\\\\Default\"\n"
-                         "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
-                         "Class\\\\Display\\\\0001\\\\MODES\\\\16\\\\1024,768\"\n";
+const char Win9xKeys[] =
+    "key HKCC \"Display\\\\Settings\"\n"
+    "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
+    "Class\\\\DISPLAY\\\\0001\\\\Default\"\n"
+    "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
+    "Class\\\\Display\\\\0001\\\\MODES\\\\16\\\\1024,768\"\n";
 const std::string DefaultKey =
     "System\\CurrentControlSet\\Services\\Class\\DISPLAY\\0001\\Default";
 const std::string ModesKey = "System\\CurrentControlSet\\Services\\Class\\"
@@ -53,15 +53,15 @@ TEST_F(Apply, SameImageByPanelRateModeAndDesktopHeight) {
     DWORD height;
     BOOL on;
   } cases[] = {
-      {"svga", 5, 60, 480, TRUE},  {"svga", 5, 60, 600, TRUE},
-      {"svga", 5, 60, 768, FALSE}, {"svga", 8, 60, 768, TRUE},
-      {"svga", 8, 60, 600, FALSE}, {"svga", 6, 60, 600, FALSE},
+      {"svga", 5, 60, 480, TRUE},    {"svga", 5, 60, 600, TRUE},
+      {"svga", 5, 60, 768, FALSE},   {"svga", 8, 60, 768, TRUE},
+      {"svga", 8, 60, 600, FALSE},   {"svga", 6, 60, 600, FALSE},
       {"svga", 10, 60, 1024, FALSE}, {"svga", 6, 72, 600, TRUE},
-      {"svga", 8, 100, 768, TRUE}, {"xga", 8, 60, 600, FALSE},
-      {"xga", 8, 60, 768, FALSE},  {"xga", 8, 75, 768, TRUE},
-      {"xga", 5, 60, 480, TRUE},   {"xga", 6, 60, 600, TRUE},
-      {"vga", 8, 60, 768, TRUE},   {"vga", 6, 60, 600, TRUE},
-      {"sxga", 8, 60, 768, TRUE},  {"sxga", 5, 60, 480, TRUE},
+      {"svga", 8, 100, 768, TRUE},   {"xga", 8, 60, 600, FALSE},
+      {"xga", 8, 60, 768, FALSE},    {"xga", 8, 75, 768, TRUE},
+      {"xga", 5, 60, 480, TRUE},     {"xga", 6, 60, 600, TRUE},
+      {"vga", 8, 60, 768, TRUE},     {"vga", 6, 60, 600, TRUE},
+      {"sxga", 8, 60, 768, TRUE},    {"sxga", 5, 60, 480, TRUE},
   };
   for (const auto &c : cases) {
     std::string panel = c.panel;
@@ -140,14 +140,13 @@ TEST_F(Apply, Nt4LegacySucceedsOnlyOnDispChangeSuccessful) {
           std::to_string(result));
     StartedAs(PlatformNT4, 0, "");
     EXPECT_EQ(ApplyRefreshChoice(6, 85), result == 0 ? TRUE : FALSE) << result;
-    EXPECT_EQ(TakeLines("cds "),
-              (Lines{"cds 0x40000001 800x600x8@85 -> " +
-                     std::to_string(result)}));
+    EXPECT_EQ(TakeLines("cds "), (Lines{"cds 0x40000001 800x600x8@85 -> " +
+                                        std::to_string(result)}));
   }
 }
 
 TEST_F(Apply, Nt4LegacyEnumerationStopsAtAModeOfTheSameDepthThatDiffers) {
-  GIVEN("modes 1024 768 16 85\n"    // same depth, differs: stop here
+  GIVEN("modes 1024 768 16 85\n" // same depth, differs: stop here
         "modes 640 480 16 60\n");
   StartedAs(PlatformNT4, 0, "");
   EXPECT_TRUE(ApplyRefreshChoice(8, 75));
@@ -155,9 +154,9 @@ TEST_F(Apply, Nt4LegacyEnumerationStopsAtAModeOfTheSameDepthThatDiffers) {
 
   FreshNotebook();
   GIVEN("desktop 1024 768 16 60\nattached 1\nactive 1\n"
-        "modes 1024 768 8 60\n"     // other depth: go on
-        "modes 1024 768 16 75\n"    // the request itself: go on
-        "modes 800 600 16 75\n");   // same depth, differs: stop
+        "modes 1024 768 8 60\n"   // other depth: go on
+        "modes 1024 768 16 75\n"  // the request itself: go on
+        "modes 800 600 16 75\n"); // same depth, differs: stop
   StartedAs(PlatformNT4, 0, "");
   EXPECT_TRUE(ApplyRefreshChoice(8, 75));
   EXPECT_EQ(TakeLines("enum "),
@@ -178,16 +177,24 @@ TEST_F(Apply, SwitchPathsSendModeThenRateInTheirOwnNumbering) {
     Lines escapes;
     const char *cds;
   } cases[] = {
-      {PlatformWin9x, 5, 72,
+      {PlatformWin9x,
+       5,
+       72,
        {"escape 10 6 -> 1", "escape 66 640 480 6 16 72 -> 1"},
        "cds 0x00000001 1024x768x16@72 -> 0"},
-      {PlatformWin9x, 10, 60,
+      {PlatformWin9x,
+       10,
+       60,
        {"escape 10 15 -> 1", "escape 66 1280 1024 15 16 60 -> 1"},
        "cds 0x00000001 1024x768x16@60 -> 0"},
-      {PlatformNT4, 6, 85,
+      {PlatformNT4,
+       6,
+       85,
        {"escape 10 2 -> 1", "escape 66 800 600 2 16 85 -> 1"},
        "cds 0x40000001 1024x768x16@85 -> 0"},
-      {PlatformNT4, 8, 70,
+      {PlatformNT4,
+       8,
+       70,
        {"escape 10 3 -> 1", "escape 66 1024 768 3 16 70 -> 1"},
        "cds 0x40000001 1024x768x16@70 -> 0"},
   };

@@ -22,15 +22,17 @@ TEST(ModeInForce, Win9xLegacyRateTextConvertsLikeASignedDecimal) {
     const char *stored; // NULL: no value
     DWORD checked;
   } cases[] = {
-      {"sz \"-1\"", 9004},        // adapter default: 60 Hz
-      {"sz-bare \"-1\"", 9004},   // the same without a NUL
-      {"sz \"75\"", 9006},        {"sz \"085\"", 9007},
-      {"sz \"  +72Hz\"", 9005},   // blanks, sign, stops at 'H'
-      {"sz \"70\"", 9005},        // 70 and 72 share the second place
-      {"sz \"-1 \"", 0},          // not exactly "-1": it is -1 Hz
-      {"sz \"\"", 0},             {"sz \"abc\"", 0},
-      {"sz \"100\"", 0},          // no 800x600 100 Hz entry
-      {"sz \"4294967356\"", 0},   // too large: must not wrap round to 60
+      {"sz \"-1\"", 9004},      // adapter default: 60 Hz
+      {"sz-bare \"-1\"", 9004}, // the same without a NUL
+      {"sz \"75\"", 9006},
+      {"sz \"085\"", 9007},
+      {"sz \"  +72Hz\"", 9005}, // blanks, sign, stops at 'H'
+      {"sz \"70\"", 9005},      // 70 and 72 share the second place
+      {"sz \"-1 \"", 0},        // not exactly "-1": it is -1 Hz
+      {"sz \"\"", 0},
+      {"sz \"abc\"", 0},
+      {"sz \"100\"", 0},        // no 800x600 100 Hz entry
+      {"sz \"4294967356\"", 0}, // too large: must not wrap round to 60
       {NULL, 0},
   };
   for (const auto &c : cases) {
@@ -51,10 +53,10 @@ TEST(ModeInForce, Win9xLegacyResolutionIsTheFirstStoredByte) {
     const char *stored;
     DWORD checked;
   } cases[] = {
-      {"binary 06", 9006},        {"dword 6", 9006},
-      {"binary 06 08", 9006},     {"sz \"6\"", 0}, // the character '6'
-      {"binary", 0},              // empty: no mode in force
-      {"binary 08", 9010},        // checked, though greyed on this desktop
+      {"binary 06", 9006},    {"dword 6", 9006},
+      {"binary 06 08", 9006}, {"sz \"6\"", 0}, // the character '6'
+      {"binary", 0},                           // empty: no mode in force
+      {"binary 08", 9010}, // checked, though greyed on this desktop
   };
   for (const auto &c : cases) {
     FreshNotebook();
@@ -72,11 +74,11 @@ TEST(ModeInForce, Nt4LegacyReadsTheDriverAndTheScreenRate) {
     DWORD checked;
   } cases[] = {
       {"mode 8\ndesktop 1024 768 8 75", 9010},
-      {"mode 8\ndesktop 1024 768 8 0", 9008},  // "default" rate: 60 Hz entry
+      {"mode 8\ndesktop 1024 768 8 0", 9008}, // "default" rate: 60 Hz entry
       {"mode 8\ndesktop 1024 768 8 56", 9008},
       {"mode 0x00010006\ndesktop 1024 768 8 72", 9005},
       {"mode 8\nresult 9 0\ndesktop 1024 768 8 75", 0},
-      {"mode 13\ndesktop 1024 768 8 75", 0},   // not a legacy mode number
+      {"mode 13\ndesktop 1024 768 8 75", 0}, // not a legacy mode number
   };
   for (const auto &c : cases) {
     FreshNotebook();
@@ -96,10 +98,10 @@ TEST(ModeInForce, SwitchDriverAnswersInItsOwnNumbering) {
     DWORD checked;
   } cases[] = {
       {PlatformWin9x, "mode 10\nrates 72 60 72", 9005},
-      {PlatformWin9x, "mode 2\nrates 60", 0},     // no conversion on 9x
-      {PlatformNT4, "mode 2\nrates 60", 9004},    // NT's 2 is 800x600
+      {PlatformWin9x, "mode 2\nrates 60", 0},  // no conversion on 9x
+      {PlatformNT4, "mode 2\nrates 60", 9004}, // NT's 2 is 800x600
       {PlatformNT4, "mode 3\nrates 85", 9011},
-      {PlatformNT4, "mode 5\nrates 60", 0},       // its fifth mode
+      {PlatformNT4, "mode 5\nrates 60", 0},                 // its fifth mode
       {PlatformNT4, "mode 3\nrates 85\nresult 65 0", 9008}, // rate 0
       {PlatformWin9x, "mode 13\nrates 85\nresult 65 0", 0},
   };

@@ -23,9 +23,9 @@ TEST(UnusualAnswers, StoredRateAfterControlCharactersOrAnotherNegative) {
     const char *stored;
     DWORD checked;
   } cases[] = {
-      {"\\x0975", 9006},                 // a tab first, as atol skips it
+      {"\\x0975", 9006},               // a tab first, as atol skips it
       {"\\x0d\\n\\x0b\\x0c 72", 9005}, // every other blank atol skips
-      {"\\x0875", 0},                    // backspace is no blank: no rate
+      {"\\x0875", 0},                  // backspace is no blank: no rate
       {"-7", 0}, // negative, and not the "-1" of the default
   };
   for (const auto &c : cases) {

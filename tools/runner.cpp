@@ -318,8 +318,8 @@ std::vector<std::string> EndOfRunBreaks(const std::string &transcript) {
   int marks = 0;
   for (size_t i = 0; i < lines.size() && !Failed({"CheckMenuItem"}); ++i) {
     marks = lines[i].compare(0, 5, "menu ") != 0 ? 0
-            : EndsWith(lines[i], " checked")    ? marks + 1
-                                                : marks;
+            : EndsWith(lines[i], " checked")     ? marks + 1
+                                                 : marks;
     if (marks == 2)
       breaks.push_back("menu: the listing at line " + std::to_string(i + 1) +
                        " checks two entries");

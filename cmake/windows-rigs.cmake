@@ -34,7 +34,8 @@ target_link_options(crtrate-simhw PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
 target_link_libraries(crtrate-simhw PRIVATE
   user32 gdi32 advapi32 shell32 kernel32)
 
-add_executable(crtrate-e2e e2e/helper/crtrate_e2e.cpp)
+add_executable(crtrate-e2e e2e/helper/crtrate_e2e.cpp sim/scenario.cpp)
+target_include_directories(crtrate-e2e PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(crtrate-e2e PRIVATE ${CRTRATE_WARNINGS} -O2)
 target_link_options(crtrate-e2e PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
 target_link_libraries(crtrate-e2e PRIVATE user32 gdi32 advapi32 shell32 kernel32)

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 #include "sim/scenario.h"
@@ -42,24 +43,6 @@ const Table kDataKinds = {"sz", "sz-bare", "binary", "dword"};
 // The string the driver-missing box formats: a text of the program's own,
 // never the machine's, so it is not varied.
 const uint32_t kFormatStringId = 106;
-
-// Quoted for a scenario, every byte outside printable ASCII as \xNN.
-std::string Quote(const std::string &bytes) {
-  std::string out = "\"";
-  for (unsigned char c : bytes) {
-    char hex[8];
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    }
-  }
-  return out + "\"";
-}
 
 class Codec {
 public:
@@ -148,7 +131,7 @@ public:
   void Quoted(size_t max = 511) {
     const ScenarioWord *w = Take();
     ok_ = ok_ && (!w || (w->quoted && w->text.size() <= max));
-    line += " " + Quote(Text(w ? w->text : "").substr(0, max));
+    line += " " + QuoteScenarioText(Text(w ? w->text : "").substr(0, max));
   }
   // A byte 0xFF and a text of its own, or a name from `table`.
   std::string Named(const Table &table, bool quoted) {
@@ -157,7 +140,7 @@ public:
     uint8_t b = Byte(0xFF);
     std::string name =
         b == 0xFF ? Text(w ? w->text : "") : table[b % table.size()];
-    line += " " + (quoted ? Quote(name) : name);
+    line += " " + (quoted ? QuoteScenarioText(name) : name);
     return name;
   }
   // `least` numbers and up to `spread` - 1 more, after their count.
@@ -187,27 +170,20 @@ public:
   void Path() {
     uint8_t kind = Byte(4);
     std::string key = kind & 0x80 ? Text() : kAdapterKeys[Byte(0) % 3];
-    const std::string klass = "System\\CurrentControlSet\\Services\\Class\\";
-    switch (kind % 5) {
-    case 0:
-      line += " " + Quote("Display\\Settings");
-      return;
-    case 1:
-      line += " " + Quote(klass + "DISPLAY\\" + key + "\\Default");
-      return;
-    case 2: {
-      std::string bpp = std::to_string(Number());
-      std::string w = std::to_string(Number());
-      line += " " + Quote(klass + "Display\\" + key + "\\MODES\\" + bpp + "\\" +
-                          w + "," + std::to_string(Number()));
-      return;
+    std::string adapter = "System\\CurrentControlSet\\Services\\Class\\";
+    std::string path = kind % 5 == 0 ? "Display\\Settings"
+                       : kind % 5 == 1
+                           ? adapter + "DISPLAY\\" + key + "\\Default"
+                       : kind % 5 == 3 ? "SOFTWARE\\Kq\\Switch"
+                                       : "";
+    if (kind % 5 == 4)
+      return Quoted();
+    if (kind % 5 == 2) {
+      std::string bpp = std::to_string(Number()), w = std::to_string(Number());
+      path = adapter + "Display\\" + key + "\\MODES\\" + bpp + "\\" + w + "," +
+             std::to_string(Number());
     }
-    case 3:
-      line += " " + Quote("SOFTWARE\\Kq\\Switch");
-      return;
-    default:
-      Quoted();
-    }
+    line += " " + QuoteScenarioText(path);
   }
   // A registry value's kind and data.
   void Data() {
@@ -263,121 +239,80 @@ private:
   bool dropped_ = false;
 };
 
+// A record's keyword and its fields, one character each:
+//   n number   i signed number   q text   Q text of at most 127 bytes
+//   o number left out when 0     L up to 23 numbers   M 1 to 20 numbers
+//   r s d c a R   a word of the releases, switch devices, driver states,
+//                 clicks, answers, registry roots
+//   p registry path   v value name   D value kind and data
+//   f failing function and call number   S string id (not 106)
 struct Layout {
   const char *keyword;
-  void (*fields)(Codec &);
+  const char *fields;
 };
-
-void None(Codec &) {}
-void Num(Codec &c) { c.Num(); }
-void Int(Codec &c) { c.Int(); }
-void Int2(Codec &c) {
-  c.Int();
-  c.Int();
-}
-void Int4(Codec &c) {
-  Int2(c);
-  Int2(c);
-}
-void Key(Codec &c) {
-  c.Pick(kRoots);
-  c.Path();
-}
 
 // Statements by record byte (modulo 26); 0 ends them.
 const Layout kStatements[] = {
-    {nullptr, None},
-    {"os", [](Codec &c) { c.Pick(kReleases); }},
-    {"os",
-     [](Codec &c) {
-       c.Num();
-       c.Num();
-       c.Num();
-       c.Quoted(127);
-       c.Optional();
-     }},
-    {"switch", [](Codec &c) { c.Pick(kSwitches); }},
-    {"switch-fail", Num},
-    {"switch-text", [](Codec &c) { c.Quoted(); }},
-    {"switch-ref", Num},
-    {"driver", [](Codec &c) { c.Pick(kDriver); }},
-    {"result",
-     [](Codec &c) {
-       c.Num();
-       c.Int();
-     }},
-    {"reply",
-     [](Codec &c) {
-       c.Num();
-       c.Numbers(0, 24);
-     }},
-    {"attached", Num},
-    {"active", Num},
-    {"level", Num},
-    {"panel", Num},
-    {"mode", Num},
-    {"rates", [](Codec &c) { c.Numbers(1, 20); }},
-    {"desktop", Int4},
-    {"modes", Int4},
-    {"cds-result", Int},
-    {"key", Key},
-    {"locked", Key},
-    {"value",
-     [](Codec &c) {
-       Key(c);
-       c.Named(kValueNames, true);
-       c.Data();
-     }},
-    {"fail",
-     [](Codec &c) {
-       static const Table functions = SimFunctionNames();
-       std::string function = c.Named(functions, false);
-       c.CallNumber();
-       bool known = false;
-       for (const std::string &f : functions)
-         known = known || f == function;
-       if (!known)
-         c.Drop();
-     }},
-    {"running", None},
-    {"cursor", Int2},
-    {"string",
-     [](Codec &c) {
-       if (c.Num(0x10000) == kFormatStringId)
-         c.Drop();
-       c.Quoted();
-     }},
+    {nullptr, ""},       {"os", "r"},          {"os", "nnnQo"},
+    {"switch", "s"},     {"switch-fail", "n"}, {"switch-text", "q"},
+    {"switch-ref", "n"}, {"driver", "d"},      {"result", "ni"},
+    {"reply", "nL"},     {"attached", "n"},    {"active", "n"},
+    {"level", "n"},      {"panel", "n"},       {"mode", "n"},
+    {"rates", "M"},      {"desktop", "iiii"},  {"modes", "iiii"},
+    {"cds-result", "i"}, {"key", "Rp"},        {"locked", "Rp"},
+    {"value", "RpvD"},   {"fail", "f"},        {"running", ""},
+    {"cursor", "ii"},    {"string", "Sq"},
 };
 
 // Actions by record byte (modulo 12).
 const Layout kActions[] = {
-    {"click", [](Codec &c) { c.Pick(kClicks); }},
-    {"callback", Int2},
-    {"command", Num},
-    {"destroy", None},
-    {"close", None},
-    {"quit", None},
-    {"taskbar-created", None},
-    {"choose", Num},
-    {"answer", [](Codec &c) { c.Pick(kAnswers); }},
-    {"apply", Int2},
-    {"menu",
-     [](Codec &c) {
-       c.Num();
-       c.Num();
-     }},
-    {"menu",
-     [](Codec &c) {
-       for (int i = 0; i < 5; ++i)
-         c.Num();
-     }},
+    {"click", "c"},          {"callback", "ii"}, {"command", "n"},
+    {"destroy", ""},         {"close", ""},      {"quit", ""},
+    {"taskbar-created", ""}, {"choose", "n"},    {"answer", "a"},
+    {"apply", "ii"},         {"menu", "nn"},     {"menu", "nnnnn"},
 };
+
+const std::map<char, const Table *> kWords = {
+    {'r', &kReleases}, {'s', &kSwitches}, {'d', &kDriver},
+    {'c', &kClicks},   {'a', &kAnswers},  {'R', &kRoots},
+};
+
+void Fields(Codec &c, const char *fields) {
+  static const Table functions = SimFunctionNames();
+  for (const char *f = fields; *f; ++f) {
+    if (kWords.count(*f))
+      c.Pick(*kWords.at(*f));
+    else if (*f == 'n' || *f == 'i')
+      *f == 'n' ? (void)c.Num() : c.Int();
+    else if (*f == 'q' || *f == 'Q')
+      c.Quoted(*f == 'q' ? 511 : 127);
+    else if (*f == 'o')
+      c.Optional();
+    else if (*f == 'L' || *f == 'M')
+      *f == 'L' ? c.Numbers(0, 24) : c.Numbers(1, 20);
+    else if (*f == 'p')
+      c.Path();
+    else if (*f == 'v')
+      c.Named(kValueNames, true);
+    else if (*f == 'D')
+      c.Data();
+    else if (*f == 'S' && c.Num(0x10000) == kFormatStringId)
+      c.Drop();
+    else if (*f == 'f') {
+      std::string function = c.Named(functions, false);
+      c.CallNumber();
+      if (std::find(functions.begin(), functions.end(), function) ==
+          functions.end())
+        c.Drop();
+    }
+  }
+}
 
 std::string Read(Codec &in, const Layout &layout) {
   if (!layout.keyword)
     return "";
   in.line = layout.keyword;
-  layout.fields(in);
+  Fields(in, layout.fields);
   return in.Dropped() ? "" : in.line;
 }
 
@@ -390,7 +325,7 @@ bool Write(const Layout (&layouts)[N], const ScenarioWords &words,
       continue;
     Codec out(&words);
     out.Byte(static_cast<uint8_t>(op));
-    layouts[op].fields(out);
+    Fields(out, layouts[op].fields);
     if (out.Fits()) {
       *records += out.bytes;
       return true;

@@ -5,8 +5,9 @@
 #pragma once
 
 #if defined(_WIN32)
-#include <shellapi.h>
 #include <windows.h>
+// <shellapi.h> needs <windows.h> first.
+#include <shellapi.h>
 #else
 #include "sim/win32.h"
 #endif

@@ -232,20 +232,6 @@ int SimFailedCount(const std::string &function) {
   auto entry = failed.find(function);
   return entry == failed.end() ? 0 : entry->second;
 }
-size_t SimUtf8Length(const std::string &s, size_t i) {
-  unsigned char c = s[i];
-  size_t n = c < 0x80         ? 1
-             : (c >> 5) == 6  ? 2
-             : (c >> 4) == 14 ? 3
-             : (c >> 3) == 30 ? 4
-                              : 0;
-  if (n == 0 || (n > 1 && c < 0xC2) || i + n > s.size())
-    return 0;
-  for (size_t k = 1; k < n; ++k)
-    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-      return 0;
-  return n;
-}
 
 std::vector<std::string> SimFunctionNames() {
   return std::vector<std::string>(std::begin(kFunctions), std::end(kFunctions));
@@ -278,29 +264,11 @@ std::string SimUtf8ToAnsi(const std::string &utf8) {
   return Convert("CP950", "UTF-8", utf8,
                  [](const std::string &in, size_t pos, std::string *out) {
                    *out += '?';
-                   size_t n = SimUtf8Length(in, pos);
+                   size_t n = Utf8Length(in, pos);
                    return n ? n : size_t(1);
                  });
 }
 
 std::string SimQuote(const std::string &utf8) {
-  std::string out = "\"";
-  for (size_t i = 0; i < utf8.size();) {
-    unsigned char c = utf8[i];
-    size_t n = SimUtf8Length(utf8, i);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (n == 0 || c < 0x20 || c == 0x7F) {
-      out += sim::Format("\\x%02x", c);
-    } else {
-      out.append(utf8, i, n);
-      i += n;
-      continue;
-    }
-    ++i;
-  }
-  return out + "\"";
+  return QuoteScenarioText(utf8);
 }

@@ -117,6 +117,45 @@ bool SplitScenarioLine(const std::string &line, ScenarioWords *words,
   return true;
 }
 
+size_t Utf8Length(const std::string &s, size_t i) {
+  unsigned char c = s[i];
+  size_t n = c < 0x80         ? 1
+             : (c >> 5) == 6  ? 2
+             : (c >> 4) == 14 ? 3
+             : (c >> 3) == 30 ? 4
+                              : 0;
+  if (n == 0 || (n > 1 && c < 0xC2) || i + n > s.size())
+    return 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+      return 0;
+  return n;
+}
+
+std::string QuoteScenarioText(const std::string &bytes) {
+  std::string out = "\"";
+  for (size_t i = 0; i < bytes.size();) {
+    unsigned char c = bytes[i];
+    size_t n = Utf8Length(bytes, i);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (n == 0 || c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += "0123456789abcdef"[c >> 4];
+      out += "0123456789abcdef"[c & 15];
+    } else {
+      out.append(bytes, i, n);
+      i += n;
+      continue;
+    }
+    ++i;
+  }
+  return out + "\"";
+}
+
 bool ParseScenarioNumber(const ScenarioWord &word, long long *value) {
   if (word.quoted || word.text.empty())
     return false;

@@ -40,6 +40,13 @@ struct Scenario {
 bool SplitScenarioLine(const std::string &line, ScenarioWords *words,
                        std::string *error);
 
+// A text quoted as scenarios and transcripts quote it: "..." with \" \\ \n
+// escapes, valid UTF-8 as it is, and every other byte below 0x20, 0x7F or
+// not part of valid UTF-8 as \xNN.  SplitScenarioLine reads it back.
+std::string QuoteScenarioText(const std::string &bytes);
+// Length of the valid UTF-8 sequence at `s[i]`, or 0.
+size_t Utf8Length(const std::string &s, size_t i);
+
 // The scenario's numbers: decimal or 0x hex, an optional leading '-', at
 // most 32 bits of magnitude; a quoted word is not a number.
 bool ParseScenarioNumber(const ScenarioWord &word, long long *value);

@@ -120,8 +120,6 @@ int SimTrayIconCount();
 std::string SimAnsiToUtf8(const std::string &ansi);
 std::string SimUtf8ToAnsi(const std::string &utf8);
 std::string SimQuote(const std::string &utf8);
-// Length of the valid UTF-8 sequence at `s[i]`, or 0.
-size_t SimUtf8Length(const std::string &s, size_t i);
 
 // The program's module handle, as the loader passes it to WinMain and the
 // resource functions recognise it.

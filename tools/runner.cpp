@@ -207,7 +207,7 @@ void JsonText(const std::string &text, FILE *out) {
   fputc('"', out);
   for (size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t n = SimUtf8Length(text, i);
+    size_t n = Utf8Length(text, i);
     if (c == '"' || c == '\\')
       fprintf(out, "\\%c", c);
     else if (c < 0x20 || c == 0x7F)

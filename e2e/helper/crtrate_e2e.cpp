@@ -33,6 +33,8 @@
 #include <cstring>
 #include <string>
 
+#include "sim/scenario.h"
+
 namespace {
 
 void Out(const std::string &line) {
@@ -50,27 +52,6 @@ std::string Utf8(const wchar_t *text) {
   WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, NULL, NULL);
   out.resize(static_cast<size_t>(n - 1));
   return out;
-}
-
-// A text quoted like the transcripts: "..." with \" \\ \n escapes and
-// other control bytes as \xNN.
-std::string Quote(const std::string &text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c < 0x20) {
-      char hex[8];
-      snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
 }
 
 std::string ClassOf(HWND window) {
@@ -98,7 +79,8 @@ std::string Hex(const void *handle) {
 
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
   Out("  child " + Hex(child) + " id=" + std::to_string(GetDlgCtrlID(child)) +
-      " class=" + Quote(ClassOf(child)) + " text=" + Quote(TextOf(child)) +
+      " class=" + QuoteScenarioText(ClassOf(child)) +
+      " text=" + QuoteScenarioText(TextOf(child)) +
       " visible=" + (IsWindowVisible(child) ? "1" : "0"));
   return TRUE;
 }
@@ -107,7 +89,8 @@ BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   Out("window " + Hex(window) + " pid=" + std::to_string(pid) +
-      " class=" + Quote(ClassOf(window)) + " title=" + Quote(TextOf(window)) +
+      " class=" + QuoteScenarioText(ClassOf(window)) +
+      " title=" + QuoteScenarioText(TextOf(window)) +
       " visible=" + (IsWindowVisible(window) ? "1" : "0"));
   EnumChildWindows(window, PrintChild, 0);
   return TRUE;
@@ -180,7 +163,8 @@ HKEY RootKey(const std::string &name) {
 // and bytes, so a text stored without its terminating NUL shows as such.
 void PrintValue(const std::string &root, const std::string &path,
                 const std::string &name) {
-  std::string where = "value " + root + " " + Quote(path) + " " + Quote(name);
+  std::string where = "value " + root + " " + QuoteScenarioText(path) + " " +
+                      QuoteScenarioText(name);
   HKEY base = RootKey(root);
   HKEY key = NULL;
   if (base == NULL || RegOpenKeyExA(base, path.c_str(), 0, KEY_QUERY_VALUE,
@@ -243,8 +227,9 @@ int main(int argc, char **argv) {
     Out("version platform=" + std::to_string(info.dwPlatformId) + " " +
         std::to_string(info.dwMajorVersion) + "." +
         std::to_string(info.dwMinorVersion) +
-        " build=" + std::to_string(info.dwBuildNumber) + " csd=" +
-        Quote(info.szCSDVersion) + " acp=" + std::to_string(GetACP()));
+        " build=" + std::to_string(info.dwBuildNumber) +
+        " csd=" + QuoteScenarioText(info.szCSDVersion) +
+        " acp=" + std::to_string(GetACP()));
     return 0;
   }
   if (what == "desktop" && argc == 2) {

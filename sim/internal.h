@@ -45,7 +45,9 @@ void ResetShell();
 // for every area).
 typedef ScenarioWord Word;
 typedef ScenarioWords Words;
-bool ParseNumber(const Word &word, long long *value);
+inline bool ParseNumber(const Word &word, long long *value) {
+  return ParseScenarioNumber(word, value);
+}
 bool SetOs(const Words &w, std::string *error);
 bool SetSwitch(const Words &w, std::string *error);
 bool SetDriver(const Words &w, std::string *error);

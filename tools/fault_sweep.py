@@ -203,7 +203,7 @@ def legacy_writes(segment):
 # ---------------------------------------------------------------------------
 # The rules.
 
-def judge(fault, status, lines, err, counts, base):
+def judge(fault, status, lines, err, base):
     """Violations of the rules by one run, as (rule, detail) pairs."""
     function, nth = fault
     bad = []
@@ -380,7 +380,7 @@ def main():
                                             "base")
         base = {"lines": lines, "counts": counts}
         bases[scn] = base
-        for rule, detail in judge(("", -1), status, lines, err, counts, base):
+        for rule, detail in judge(("", -1), status, lines, err, base):
             failures.append((scn, ("(none)", -1), rule, detail, False))
         for function, n in counts.items():
             for k in range(1, n + 1):
@@ -395,8 +395,7 @@ def main():
         status, lines, err, counts, seconds = run(
             args.runner, statement + texts[scn], workdir,
             tag + ".%x" % id(job))
-        verdict = judge((function, nth), status, lines, err, counts,
-                        bases[scn])
+        verdict = judge((function, nth), status, lines, err, bases[scn])
         same = lines == bases[scn]["lines"]
         return job, verdict, same, seconds
 

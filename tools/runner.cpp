@@ -64,34 +64,29 @@ std::string CheckAction(const std::vector<std::string> &w) {
   return "";
 }
 
-int Fail(const std::string &file, int line, const std::string &message,
-         const std::string &text) {
-  fprintf(stderr, "%s:%d: %s: %s\n", file.c_str(), line, message.c_str(),
-          text.c_str());
-  return 2;
-}
-
-// Reads and checks a scenario; returns 0 or the exit code.  `file` names
-// it in messages.  The notebook is left with the statements applied.
+// Reads and checks a scenario; returns 0 or the exit code 2 (with a message
+// naming `file` and the line).  The notebook is left with the statements
+// applied.
 int Load(const std::string &file, const std::string &text, Scenario *scenario) {
   SimReset();
   ScenarioLine bad;
   std::string why;
-  if (!ReadScenario(text, scenario, &bad, &why))
-    return Fail(file, bad.number, why, bad.text);
-  for (const ScenarioLine &line : scenario->statements)
-    if (!SimApplyStatement(line.text, &why))
-      return Fail(file, line.number, why, line.text);
+  bool read =
+      SimApplyScenario(text, &why) && ReadScenario(text, scenario, &bad, &why);
   for (const ScenarioLine &line : scenario->actions) {
     std::vector<std::string> words;
     for (const ScenarioWord &word : line.words)
       words.push_back(word.text);
-    why = CheckAction(words);
-    if (!why.empty())
-      return Fail(file, line.number, why, line.text);
+    std::string wrong = CheckAction(words);
+    if (read && !wrong.empty()) {
+      why = std::to_string(line.number) + ": " + wrong + ": " + line.text;
+      read = false;
+    }
     actions.push_back({words});
   }
-  return 0;
+  if (!read)
+    fprintf(stderr, "%s:%s\n", file.c_str(), why.c_str());
+  return read ? 0 : 2;
 }
 
 const char *PanelClass() {

@@ -7,16 +7,6 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-// Start-up state of a notebook, as InitInstance would have left it.
-void StartedAs(DWORD platform, DWORD switchDriver, const char *keyName) {
-  PlatformClass = platform;
-  SwitchDriverPresent = switchDriver;
-  DriverReady = 1;
-  std::strcpy(DriverKeyName, keyName);
-  PanelWidth = 1024;
-  SetPanelClass();
-}
-
 std::string Value(const char *root, const std::string &path, const char *name) {
   DWORD type = 0;
   std::string data;
@@ -76,7 +66,7 @@ TEST_F(Apply, SameImageByPanelRateModeAndDesktopHeight) {
 }
 
 TEST_F(Apply, Win9xLegacyStoresTheChoiceByteForByte) {
-  StartedAs(PlatformWin9x, 0, "0001");
+  StartedAs(PlatformWin9x, 0, 1024, "0001");
   GIVEN(Win9xKeys);
   GIVEN(std::string("value HKLM \"") +
         "System\\\\CurrentControlSet\\\\Services\\\\Class\\\\DISPLAY\\\\0001"
@@ -95,7 +85,7 @@ TEST_F(Apply, Win9xLegacyStoresTheChoiceByteForByte) {
 }
 
 TEST_F(Apply, Win9xLegacyDefaultRateFallsBackToSixty) {
-  StartedAs(PlatformWin9x, 0, "0001");
+  StartedAs(PlatformWin9x, 0, 1024, "0001");
   GIVEN(Win9xKeys);
   EXPECT_TRUE(ApplyRefreshChoice(5, 60));
   EXPECT_EQ(Value("HKLM", DefaultKey, "RefreshRate"), "1:60");
@@ -115,7 +105,7 @@ TEST_F(Apply, Win9xLegacyStopsAtTheFirstFailedWrite) {
   for (const auto &c : cases) {
     FreshNotebook();
     GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
-    StartedAs(PlatformWin9x, 0, "0001");
+    StartedAs(PlatformWin9x, 0, 1024, "0001");
     GIVEN(Win9xKeys);
     GIVEN(c.fault);
     EXPECT_FALSE(ApplyRefreshChoice(6, 60)) << c.fault;
@@ -138,7 +128,7 @@ TEST_F(Apply, Nt4LegacySucceedsOnlyOnDispChangeSuccessful) {
     FreshNotebook();
     GIVEN("desktop 800 600 8 60\nattached 1\nactive 1\ncds-result " +
           std::to_string(result));
-    StartedAs(PlatformNT4, 0, "");
+    StartedAs(PlatformNT4, 0, 1024);
     EXPECT_EQ(ApplyRefreshChoice(6, 85), result == 0 ? TRUE : FALSE) << result;
     EXPECT_EQ(TakeLines("cds "), (Lines{"cds 0x40000001 800x600x8@85 -> " +
                                         std::to_string(result)}));
@@ -148,7 +138,7 @@ TEST_F(Apply, Nt4LegacySucceedsOnlyOnDispChangeSuccessful) {
 TEST_F(Apply, Nt4LegacyEnumerationStopsAtAModeOfTheSameDepthThatDiffers) {
   GIVEN("modes 1024 768 16 85\n" // same depth, differs: stop here
         "modes 640 480 16 60\n");
-  StartedAs(PlatformNT4, 0, "");
+  StartedAs(PlatformNT4, 0, 1024);
   EXPECT_TRUE(ApplyRefreshChoice(8, 75));
   EXPECT_EQ(TakeLines("enum "), (Lines{"enum 0 -> ok"}));
 
@@ -157,7 +147,7 @@ TEST_F(Apply, Nt4LegacyEnumerationStopsAtAModeOfTheSameDepthThatDiffers) {
         "modes 1024 768 8 60\n"   // other depth: go on
         "modes 1024 768 16 75\n"  // the request itself: go on
         "modes 800 600 16 75\n"); // same depth, differs: stop
-  StartedAs(PlatformNT4, 0, "");
+  StartedAs(PlatformNT4, 0, 1024);
   EXPECT_TRUE(ApplyRefreshChoice(8, 75));
   EXPECT_EQ(TakeLines("enum "),
             (Lines{"enum 0 -> ok", "enum 1 -> ok", "enum 2 -> ok"}));
@@ -165,7 +155,7 @@ TEST_F(Apply, Nt4LegacyEnumerationStopsAtAModeOfTheSameDepthThatDiffers) {
   FreshNotebook();
   GIVEN("desktop 1024 768 16 60\nattached 1\nactive 1\n"
         "modes 1024 768 32 60\n");
-  StartedAs(PlatformNT4, 0, "");
+  StartedAs(PlatformNT4, 0, 1024);
   EXPECT_TRUE(ApplyRefreshChoice(8, 75));
   EXPECT_EQ(TakeLines("enum "), (Lines{"enum 0 -> ok", "enum 1 -> fail"}));
 }
@@ -201,7 +191,7 @@ TEST_F(Apply, SwitchPathsSendModeThenRateInTheirOwnNumbering) {
   for (const auto &c : cases) {
     FreshNotebook();
     GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
-    StartedAs(c.platform, 1, "");
+    StartedAs(c.platform, 1, 1024);
     EXPECT_TRUE(ApplyRefreshChoice(c.mode, c.hz));
     Lines lines = TakeLines();
     Lines escapes, cds;
@@ -218,7 +208,7 @@ TEST_F(Apply, SwitchPathsSendModeThenRateInTheirOwnNumbering) {
 
 TEST_F(Apply, SwitchPathsIgnoreTheDriverAndDisplaySettingsResults) {
   GIVEN("result 10 0\nresult 66 0\ncds-result -1");
-  StartedAs(PlatformWin9x, 1, "");
+  StartedAs(PlatformWin9x, 1, 1024);
   EXPECT_TRUE(ApplyRefreshChoice(6, 75));
 }
 
@@ -228,7 +218,7 @@ TEST_F(Apply, IdleCrtIsSwitchedOnFirstOnEveryPlatform) {
       FreshNotebook();
       // No registry keys: the Windows 9x legacy path fails after this.
       GIVEN("desktop 1024 768 16 60\nattached 3\nactive 2");
-      StartedAs(platform, switchDriver, "0001");
+      StartedAs(platform, switchDriver, 1024, "0001");
       BOOL applied = ApplyRefreshChoice(8, 60);
       Lines escapes = TakeLines("escape ");
       ASSERT_GE(escapes.size(), 3u);
@@ -248,7 +238,7 @@ TEST_F(Apply, ActiveOrAbsentCrtIsLeftAlone) {
                                "attached 1\nactive 1"}) {
     FreshNotebook();
     GIVEN(displays);
-    StartedAs(PlatformNT4, 1, "");
+    StartedAs(PlatformNT4, 1, 1024);
     ApplyRefreshChoice(8, 60);
     for (const std::string &line : TakeLines("escape "))
       EXPECT_NE(line.rfind("escape 2 ", 0), 0u) << displays;
@@ -257,7 +247,7 @@ TEST_F(Apply, ActiveOrAbsentCrtIsLeftAlone) {
 
 TEST_F(Apply, UnmeasurableDesktopChangesNothing) {
   GIVEN("fail GetDC");
-  StartedAs(PlatformNT4, 1, "");
+  StartedAs(PlatformNT4, 1, 1024);
   EXPECT_FALSE(ApplyRefreshChoice(8, 60));
   EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0);
   EXPECT_TRUE(TakeLines("escape ").empty());
@@ -268,7 +258,7 @@ TEST_F(Apply, ScreenMeasuredAsNothingChangesNothing) {
                               "desktop 1024 768 0 60"}) {
     FreshNotebook();
     GIVEN(std::string("attached 3\nactive 3\n") + desktop);
-    StartedAs(PlatformNT4, 0, "");
+    StartedAs(PlatformNT4, 0, 1024);
     EXPECT_FALSE(ApplyRefreshChoice(8, 60)) << desktop;
     EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0) << desktop;
     EXPECT_TRUE(OpenCountsAreZero());
@@ -285,7 +275,7 @@ TEST_F(Apply, Win9xLegacyNeverUsesATextItCouldNotFormat) {
   for (const auto &c : cases) {
     FreshNotebook();
     GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
-    StartedAs(PlatformWin9x, 0, "0001");
+    StartedAs(PlatformWin9x, 0, 1024, "0001");
     GIVEN(Win9xKeys);
     GIVEN("fail wsprintfA " + std::to_string(c.failing));
     EXPECT_FALSE(ApplyRefreshChoice(8, 75)) << c.failing;

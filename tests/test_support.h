@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,19 @@ inline void FreshNotebook() {
   SimReset();
   ResetProgram();
   AppInstance = SimInstance();
+}
+
+// Start-up state as InitInstance would leave it: the driver answering, of
+// the switch generation or not, a `panel` pixels wide panel and the Windows
+// 9x display class subkey `keyName`.
+inline void StartedAs(DWORD platform, DWORD switchDriver, WORD panel,
+                      const char *keyName = "") {
+  PlatformClass = platform;
+  SwitchDriverPresent = switchDriver;
+  DriverReady = 1;
+  std::strcpy(DriverKeyName, keyName);
+  PanelWidth = panel;
+  SetPanelClass();
 }
 
 // Applies scenario statements ("os nt4\nattached 3", ...) to the notebook.

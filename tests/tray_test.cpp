@@ -9,10 +9,7 @@ namespace {
 void LegacyWin98() {
   GIVEN("os win98\nattached 3\nactive 1\ndesktop 800 600 8 60\n"
         "key HKCC \"Display\\\\Settings\"");
-  PlatformClass = PlatformWin9x;
-  DriverReady = 1;
-  PanelWidth = 800;
-  SetPanelClass();
+  StartedAs(PlatformWin9x, 0, 800);
 }
 
 } // namespace
@@ -83,10 +80,7 @@ TEST(ModeInForce, Nt4LegacyReadsTheDriverAndTheScreenRate) {
   for (const auto &c : cases) {
     FreshNotebook();
     GIVEN(std::string("os nt4\nattached 3\nactive 1\n") + c.given);
-    PlatformClass = PlatformNT4;
-    DriverReady = 1;
-    PanelWidth = 1024;
-    SetPanelClass();
+    StartedAs(PlatformNT4, 0, 1024);
     EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.given;
   }
 }
@@ -109,11 +103,7 @@ TEST(ModeInForce, SwitchDriverAnswersInItsOwnNumbering) {
     FreshNotebook();
     GIVEN(std::string("attached 3\nactive 1\ndesktop 1024 768 16 60\n") +
           c.given);
-    PlatformClass = c.platform;
-    DriverReady = 1;
-    SwitchDriverPresent = 1;
-    PanelWidth = 1024;
-    SetPanelClass();
+    StartedAs(c.platform, 1, 1024);
     EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.given;
   }
 }
@@ -123,10 +113,7 @@ TEST(ModeInForce, FirstWindows95ReleaseHasNoModeInForce) {
   GIVEN("os win95\nattached 3\nactive 1\nmode 6\nrates 60\n"
         "value HKCC \"Display\\\\Settings\" \"CRTResolution\" binary 06\n"
         "value HKCC \"Display\\\\Settings\" \"RefreshRate\" sz \"60\"");
-  PlatformClass = PlatformWin95First;
-  DriverReady = 1;
-  PanelWidth = 800;
-  SetPanelClass();
+  StartedAs(PlatformWin95First, 0, 800);
   EXPECT_EQ(CheckedAfterOpening(), 0u);
   EXPECT_EQ(SimCallCount("RegOpenKeyExA"), 0);
 }

@@ -6,17 +6,7 @@
 
 #include <cstring>
 
-namespace {
-
-void StartedAs(DWORD platform, DWORD switchDriver, WORD panel) {
-  PlatformClass = platform;
-  DriverReady = 1;
-  SwitchDriverPresent = switchDriver;
-  PanelWidth = panel;
-  SetPanelClass();
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(UnusualAnswers, StoredRateAfterControlCharactersOrAnotherNegative) {
   const struct {

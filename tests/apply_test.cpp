@@ -1,8 +1,6 @@
 // Applying a menu choice on each platform and driver generation.
 #include "tests/test_support.h"
 
-#include <cstring>
-
 using Lines = std::vector<std::string>;
 
 namespace {

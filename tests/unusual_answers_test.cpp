@@ -4,8 +4,6 @@
 // refused while the menu opens, and the calls only a direct caller makes.
 #include "tests/test_support.h"
 
-#include <cstring>
-
 namespace {} // namespace
 
 TEST(UnusualAnswers, StoredRateAfterControlCharactersOrAnotherNegative) {

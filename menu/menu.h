@@ -5,9 +5,6 @@
 #include "platform/win32.h"
 
 enum : DWORD { MenuSlotCount = 17 };
-// The popup menu's command identifiers lie in this range; the tray window
-// takes no other WM_COMMAND as a choice.
-enum : DWORD { FirstCommand = 9000, LastCommand = 9014 };
 
 // One slot of the popup menu, top to bottom.  Command 0 is a separator.
 // ModeCode and RefreshHz are what a chosen command asks for.
@@ -18,6 +15,10 @@ struct MenuSlot {
   DWORD RefreshHz;
 };
 extern const MenuSlot MenuCommandTable[MenuSlotCount];
+
+// The popup menu's command identifiers lie in this range; the tray window
+// takes no other WM_COMMAND as a choice.
+enum : DWORD { FirstCommand = 9000, LastCommand = 9014 };
 
 extern HMENU MenuHandle; // the popup menu, built once with the window
 

@@ -9,7 +9,8 @@
 #   make run     build, play scenarios/demo.scn in the simulated notebook,
 #                then name the release exe and its size
 #   make bless   rewrite scenarios/*.expected from the current runner
-#   make format  clang-format our C++ in place
+#   make format  clang-format our C++ in place (`make test` checks that it
+#                has nothing left to do)
 #   make clean   remove build/
 
 SHELL := /bin/bash
@@ -28,17 +29,18 @@ DEPS_COMMANDS := cmake:cmake ninja:ninja-build g++:g++ \
 	i686-w64-mingw32-windres:binutils-mingw-w64 \
 	i686-w64-mingw32-objdump:binutils-mingw-w64 \
 	x86_64-w64-mingw32-objdump:binutils-mingw-w64 \
-	python3:python3 make:make
+	python3:python3 make:make clang-format:clang-format
 DEPS_PACKAGES := googletest libgtest-dev
 
-FORMAT_DIRS := app driver menu modes platform sim tools tests
+FORMAT_DIRS := app driver menu modes platform sim tools tests fuzz e2e
+FORMAT_FILES = $(shell find $(FORMAT_DIRS) -type f \( -name '*.cpp' -o -name '*.h' \))
 
-.PHONY: all deps build configure test run bless format clean
+.PHONY: all deps build configure test run bless format test-format clean
 
 # Further test steps and the program's run under Wine live in mk/*.mk; each
 # appends the make targets of its checks to TEST_STEPS (each counts as one
 # check in the summary) and may set RUN_STEPS.
-TEST_STEPS :=
+TEST_STEPS := test-format
 RUN_STEPS :=
 -include mk/*.mk
 
@@ -104,8 +106,11 @@ bless: build
 	@echo "review the changes with: git diff scenarios/"
 
 format:
-	@files=$$(find $(FORMAT_DIRS) -type f \( -name '*.cpp' -o -name '*.h' \) 2>/dev/null); \
-	[ -z "$$files" ] || clang-format -i $$files
+	@clang-format -i $(FORMAT_FILES)
+
+test-format:
+	@clang-format --dry-run --Werror $(FORMAT_FILES)
+	@echo "format: $(words $(FORMAT_FILES)) files as clang-format leaves them"
 
 clean:
 	rm -rf build

@@ -1,14 +1,8 @@
-// Exports of app/: process entry, start-up state and the tray window.
+// Exports of app/: process entry, start-up and the tray window.  The
+// start-up state itself is declared in platform/state.h.
 #pragma once
 
-#include "platform/win32.h"
-
-enum : DWORD {
-  PlatformUnsupported = 0,
-  PlatformWin95First = 1, // the first Windows 95 release
-  PlatformWin9x = 2,      // Windows 95 OSR2 and Windows 98
-  PlatformNT4 = 3,
-};
+#include "platform/state.h"
 
 // The tray icon's callback message, which also serves as its identifier.
 enum : UINT { TrayCallbackMessage = 1225 };
@@ -16,22 +10,6 @@ enum : UINT { TrayCallbackMessage = 1225 };
 // The main window's timer that holds a right click back for the double-click
 // time, so that a right double-click can reach the window.
 enum : UINT_PTR { RightClickTimer = 1 };
-
-// Class name and title of the hidden main window.
-extern const char MainWindowName[];
-
-// Start-up state, written before the message loop and only read afterwards.
-extern HINSTANCE AppInstance;     // module instance for resources
-extern DWORD PlatformClass;       // result of ClassifyPlatform
-extern DWORD DriverReady;         // display driver answered at start-up
-extern DWORD SwitchDriverPresent; // switch-capable driver generation
-extern char DriverKeyName[256];   // Windows 9x display class subkey, or ""
-extern WORD PanelWidth;           // LCD panel width, 0 when not known
-extern DWORD PanelIsVga;          // 640-pixel panel
-extern DWORD PanelIsSvga;         // 800 pixels or any unrecognised width
-extern DWORD PanelIsXga;          // 1024 pixels
-extern DWORD PanelIsSxga;         // 1200 or 1280 pixels
-extern HWND MainWindow;           // the hidden main window
 
 // Exports from startup.cpp.
 

@@ -85,8 +85,8 @@ DWORD ClassifyPlatform(void) {
     }
     return PlatformUnsupported;
   }
-  if (info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
-      info.dwMajorVersion == 4 && info.dwMinorVersion == 0)
+  if (info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 4 &&
+      info.dwMinorVersion == 0)
     return PlatformNT4;
   return PlatformUnsupported;
 }
@@ -140,9 +140,9 @@ BOOL InitInstance(HINSTANCE instance) {
 
   // WM_CREATE builds the menu and adds the tray icon, whose image shows
   // whether the driver answered: everything above must be known by now.
-  HWND window = CreateWindowExA(0, MainWindowName, MainWindowName,
-                                WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, NULL, NULL,
-                                instance, NULL);
+  HWND window =
+      CreateWindowExA(0, MainWindowName, MainWindowName, WS_OVERLAPPEDWINDOW, 0,
+                      0, 0, 0, NULL, NULL, instance, NULL);
   if (window == NULL)
     return FALSE;
   MainWindow = window;

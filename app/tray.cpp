@@ -10,7 +10,6 @@ namespace {
 
 UINT TaskbarCreatedMessage; // Explorer's "TaskbarCreated", 0 if refused
 
-enum : DWORD { FirstCommand = 9000, LastCommand = 9014 };
 enum : int { TextSize = 255 };
 
 void LoadText(UINT id, char *buffer, int size) {
@@ -136,9 +135,9 @@ void SetTrayIcon(HWND window, DWORD operation) {
     nid.uFlags = NIF_ICON | NIF_TIP;
   nid.uCallbackMessage = TrayCallbackMessage;
   UINT icon = DriverReady ? IDI_DRIVER_READY : IDI_DRIVER_MISSING;
-  nid.hIcon = static_cast<HICON>(LoadImageA(AppInstance,
-                                            MAKEINTRESOURCEA(icon), IMAGE_ICON,
-                                            16, 16, LR_DEFAULTCOLOR));
+  nid.hIcon =
+      static_cast<HICON>(LoadImageA(AppInstance, MAKEINTRESOURCEA(icon),
+                                    IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
   // The first form's tip field is 64 bytes: at most 63 of text.
   LoadStringA(AppInstance, IDS_APP_TITLE, nid.szTip, 64);
   Shell_NotifyIconA(operation, &nid);

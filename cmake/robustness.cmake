@@ -10,10 +10,8 @@ endif()
 # the tests of that tree still link and run as usual.
 option(CRTRATE_FUZZ "Build the libFuzzer target fuzz/crtrate_fuzz.cpp" OFF)
 if(CRTRATE_FUZZ AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/crtrate_fuzz.cpp)
-  # The runner's file brings the scenario player; its main stays out.
-  add_executable(crtrate_fuzz fuzz/crtrate_fuzz.cpp tools/crtrate_sim.cpp)
-  target_link_libraries(crtrate_fuzz PRIVATE crtrate_core)
-  target_compile_definitions(crtrate_fuzz PRIVATE CRTRATE_SIM_NO_MAIN)
+  add_executable(crtrate_fuzz fuzz/crtrate_fuzz.cpp)
+  target_link_libraries(crtrate_fuzz PRIVATE crtrate_runner)
   target_compile_options(crtrate_fuzz PRIVATE ${CRTRATE_WARNINGS})
   target_link_options(crtrate_fuzz PRIVATE -fsanitize=fuzzer)
 endif()

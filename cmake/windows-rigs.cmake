@@ -26,6 +26,7 @@ list(REMOVE_ITEM CRTRATE_RIG_PRODUCT_SOURCES driver/channel.cpp)
 add_executable(crtrate-simhw WIN32
   ${CRTRATE_RIG_PRODUCT_SOURCES}
   sim/driver_model.cpp
+  sim/scenario.cpp
   e2e/rig/rig_channel.cpp
   ${CRTRATE_RES})
 target_include_directories(crtrate-simhw PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
@@ -43,7 +44,8 @@ endif()
 target_compile_options(crtrate-simhw PRIVATE ${CRTRATE_WARNINGS} -O2)
 target_link_options(crtrate-simhw PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
 
-add_executable(crtrate-e2e e2e/helper/crtrate_e2e.cpp)
+add_executable(crtrate-e2e e2e/helper/crtrate_e2e.cpp sim/scenario.cpp)
+target_include_directories(crtrate-e2e PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(crtrate-e2e PRIVATE ${CRTRATE_WARNINGS} -O2)
 target_link_options(crtrate-e2e PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
 target_link_libraries(crtrate-e2e PRIVATE user32 gdi32 advapi32 shell32 kernel32)

@@ -10,9 +10,9 @@ int SendDisplayControl(int inputSize, const void *input, int replySize,
   HDC dc = CreateDCA("DISPLAY", NULL, NULL, NULL);
   if (dc == NULL)
     return 0;
-  int result = ExtEscape(dc, DisplayControlEscape, inputSize,
-                         static_cast<LPCSTR>(input), replySize,
-                         static_cast<LPSTR>(reply));
+  int result =
+      ExtEscape(dc, DisplayControlEscape, inputSize, static_cast<LPCSTR>(input),
+                replySize, static_cast<LPSTR>(reply));
   DeleteDC(dc);
   return result;
 }

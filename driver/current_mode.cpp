@@ -1,7 +1,7 @@
 // The CRT mode in force, read through the switch-capable driver.
-#include "app/app.h"
 #include "driver/driver.h"
 #include "modes/modes.h"
+#include "platform/state.h"
 
 namespace {
 

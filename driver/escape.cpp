@@ -73,9 +73,7 @@ BOOL GetAttachedDisplays(WORD *mask) {
   return QueryWord(SubGetAttachedDisplays, mask);
 }
 
-BOOL GetModeNumber(WORD *number) {
-  return QueryWord(SubGetModeNumber, number);
-}
+BOOL GetModeNumber(WORD *number) { return QueryWord(SubGetModeNumber, number); }
 
 BOOL SetModeNumber(DWORD number) {
   return Command(SubSetModeNumber, 1, number, 0);
@@ -98,8 +96,8 @@ BOOL GetRefreshRates(DWORD selector, const DriverMode *mode, DWORD *refresh,
   } input = {SubGetRefreshRates, selector, *mode};
   static_assert(sizeof input == 28, "request 65 is 28 bytes");
   DWORD reply[20] = {};
-  if (!Succeeded(SendDisplayControl(sizeof input, &input, sizeof reply,
-                                    reply))) {
+  if (!Succeeded(
+          SendDisplayControl(sizeof input, &input, sizeof reply, reply))) {
     rates[0] = 0;
     return FALSE;
   }

@@ -1,7 +1,7 @@
 // The probe of the Windows 9x switch device, which tells the newer driver
 // generation apart and names the display adapter's class subkey.
-#include "app/app.h"
 #include "driver/driver.h"
+#include "platform/state.h"
 
 namespace {
 
@@ -56,8 +56,8 @@ void ProbeSwitchDriver(void) {
   DWORD deviceRef = deviceReply[1];
 
   char reply[SwitchTextSize] = {};
-  if (SwitchRequest(device, SwitchRequestClassKey, &deviceRef,
-                    sizeof deviceRef, reply, SwitchTextSize)) {
+  if (SwitchRequest(device, SwitchRequestClassKey, &deviceRef, sizeof deviceRef,
+                    reply, SwitchTextSize)) {
     DWORD i = 0;
     for (; i < SwitchTextSize && reply[i] != 0; ++i)
       text[i] = reply[i];

@@ -38,6 +38,7 @@ bounded.  Exit status 0 when every named test passed, 1 otherwise.
 import argparse
 import fcntl
 import hashlib
+import json
 import os
 import re
 import select
@@ -137,77 +138,41 @@ def wait_until(what, timeout, probe, interval=0.15):
 
 # ---------------------------------------------------------------- scenarios
 
-def unquote_word(line, pos):
-    """Reads a quoted text starting after its opening quote."""
-    text = bytearray()
-    while pos < len(line):
-        c = line[pos]
-        if c == '"':
-            return text.decode("utf-8"), pos + 1
-        if c != "\\":
-            text += c.encode("utf-8")
-            pos += 1
-            continue
-        e = line[pos + 1] if pos + 1 < len(line) else ""
-        if e == "n":
-            text += b"\n"
-            pos += 2
-        elif e in '"\\':
-            text += e.encode()
-            pos += 2
-        elif e == "x" and re.match(r"[0-9a-fA-F]{2}", line[pos + 2:pos + 4]):
-            text.append(int(line[pos + 2:pos + 4], 16))
-            pos += 4
-        else:
-            raise Failure(f"bad escape in quoted text: {line}")
-    raise Failure(f"unterminated quoted text: {line}")
+# Scenario files and the quoted texts of transcripts and of the helper's
+# lines are read by crtrate-sim, with the scenario reader the simulated
+# notebook itself uses: one reader of the format, not a second one here.
 
-
-def split_statement(line):
-    """Splits a scenario line as the simulated notebook does: blanks
-    separate words, a quoted text is one word, '#' starts a comment.
-    Returns (text, quoted) pairs."""
-    words = []
-    pos = 0
-    while pos < len(line):
-        c = line[pos]
-        if c.isspace():
-            pos += 1
-        elif c == "#":
-            break
-        elif c == '"':
-            text, pos = unquote_word(line, pos + 1)
-            words.append((text, True))
-        else:
-            end = pos
-            while end < len(line) and not line[end].isspace():
-                end += 1
-            words.append((line[pos:end], False))
-            pos = end
-    return words
-
-
-ACTIONS = {"click", "callback", "command", "destroy", "close", "quit",
-           "taskbar-created", "choose", "answer", "apply", "menu"}
+def sim_output(args, stdin=None):
+    result = subprocess.run([SIM] + args, input=stdin, capture_output=True,
+                            timeout=60)
+    if result.returncode != 0:
+        raise Failure(f"crtrate-sim {' '.join(args)}: "
+                      f"{result.stderr.decode(errors='replace').strip()}")
+    return result.stdout.decode("utf-8")
 
 
 def read_scenario(path):
-    """Returns (statements, actions), each a list of word lists."""
-    statements, actions = [], []
-    in_actions = False
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            line = line.rstrip("\r\n")
-            if line.strip() == "---":
-                in_actions = True
-                continue
-            words = split_statement(line)
-            if not words:
-                continue
-            if words[0][0] in ACTIONS:
-                in_actions = True
-            (actions if in_actions else statements).append(words)
-    return statements, actions
+    """Returns (statements, actions), each a list of word lists of
+    (text, quoted) pairs."""
+    parsed = json.loads(sim_output(["--parse", path]))
+    return tuple([[tuple(w) for w in line] for line in parsed[kind]]
+                 for kind in ("statements", "actions"))
+
+
+def split_lines(lines):
+    """Each line split into words as a scenario line is: blanks separate
+    words, a quoted text is one word, '#' starts a comment.  A list of
+    (text, quoted) pairs per line."""
+    if not lines:
+        return []
+    out = sim_output(["--words"], "\n".join(lines).encode("utf-8") + b"\n")
+    result = []
+    for line, words in zip(lines, out.splitlines()):
+        words = json.loads(words)
+        if words is None:
+            raise Failure(f"not a line of scenario words: {line}")
+        result.append([tuple(w) for w in words])
+    return result
 
 
 def statement(statements, keyword):
@@ -270,9 +235,9 @@ def sim_transcript(path):
     return result.stdout.decode("utf-8").splitlines()
 
 
-def parse_quoted_fields(text):
-    """The quoted texts and bare words of a transcript line."""
-    return [w for w, _ in split_statement(text)]
+def parse_quoted_fields(lines):
+    """The quoted texts and bare words of each transcript line."""
+    return [[w for w, _ in words] for words in split_lines(lines)]
 
 
 # ------------------------------------------------------------------ session
@@ -500,8 +465,8 @@ class Session:
         for root, path, name in triples:
             args += [root, path, name]
         found = {}
-        for line in self.helper("regget", *args):
-            words = parse_quoted_fields(line)
+        lines = self.helper("regget", *args)
+        for line, words in zip(lines, parse_quoted_fields(lines)):
             key = (words[1], words[2], words[3])
             m = re.search(r"type=(\d+) size=(\d+) hex=(.*)$", line)
             found[key] = ((int(m.group(1)), bytes.fromhex(m.group(3)))
@@ -513,16 +478,18 @@ class Session:
     def windows(self):
         """Top-level windows as the helper sees them, children included:
         dicts of the helper's fields (class, title or text, id, visible)."""
-        result = []
+        result, found, quoted = [], [], []
         for line in self.helper("windows"):
             m = re.match(r"\s*(window|child) (\S+) (.*)$", line)
-            if not m:
-                continue
+            if m:
+                found.append((m, re.findall(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)',
+                                            m.group(3))))
+                quoted += [v for _, v in found[-1][1] if v.startswith('"')]
+        texts = iter([w[0] for w in parse_quoted_fields(quoted)])
+        for m, fields in found:
             info = {"hwnd": m.group(2)}
-            for key, value in re.findall(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)',
-                                         m.group(3)):
-                info[key] = (split_statement(value)[0][0]
-                             if value.startswith('"') else value)
+            for key, value in fields:
+                info[key] = next(texts) if value.startswith('"') else value
             if m.group(1) == "window":
                 info["children"] = []
                 result.append(info)
@@ -555,8 +522,8 @@ class Session:
         m = re.match(r"tray icons=(\d+)", lines[-1])
         if not m:
             raise Failure(f"helper tray answered {lines[-1]!r}")
-        tips = [parse_quoted_fields(l.split(" tip=", 1)[1])[0]
-                for l in lines if l.startswith("icon ")]
+        tips = [w[0] for w in parse_quoted_fields(
+            [l.split(" tip=", 1)[1] for l in lines if l.startswith("icon ")])]
         check_equal(len(tips), int(m.group(1)), "icons listed")
         return tips
 
@@ -795,8 +762,9 @@ def parse_sim(lines):
     """What the oracle's transcript says the Wine run must show."""
     compared = [l for l in lines if l.startswith(("escape ", "menu "))]
     boxes, writes = [], {}
-    for line in lines:
-        words = parse_quoted_fields(line)
+    for words in parse_quoted_fields(lines):
+        if not words:
+            continue
         if words[0] == "box":
             boxes.append((words[2], words[3]))
         elif words[0] == "regset" and words[-1] == "0":
@@ -1423,21 +1391,21 @@ def demo_scenario(path):
     lines = ["# Written by e2e/wine_e2e.py from scenarios/demo.scn for the "
              "demo under Wine."]
     with open(DEMO, encoding="utf-8") as f:
-        for line in f:
-            words = split_statement(line)
-            if not words:
-                continue
-            if words[0][0] == "---":
-                break
-            if words[0][0] in ("switch", "switch-text"):
-                continue
-            if words[0][0] == "desktop":
-                line = " ".join(["desktop"] + [w for w, _ in words[1:3]]
-                                + ["16", "1"])
-            lines.append(line.rstrip("\n").replace("\\\\0000\\\\",
-                                                     "\\\\\\\\")
-                         .replace("\\\\MODES\\\\8\\\\",
-                                  "\\\\MODES\\\\16\\\\"))
+        text = f.read().splitlines()
+    for line, words in zip(text, split_lines(text)):
+        if not words:
+            continue
+        if words[0][0] == "---":
+            break
+        if words[0][0] in ("switch", "switch-text"):
+            continue
+        if words[0][0] == "desktop":
+            line = " ".join(["desktop"] + [w for w, _ in words[1:3]]
+                            + ["16", "1"])
+        lines.append(line.rstrip("\n").replace("\\\\0000\\\\",
+                                                 "\\\\\\\\")
+                     .replace("\\\\MODES\\\\8\\\\",
+                              "\\\\MODES\\\\16\\\\"))
     lines += ["---", "click left", "choose 9008", "answer ok", "click left",
               "click left"]
     with open(path, "w", encoding="utf-8") as f:

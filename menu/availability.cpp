@@ -2,9 +2,9 @@
 // driver generation allow.  The display chip shares its memory bandwidth
 // between panel and CRT, so what the CRT may run depends on all of them;
 // the tables below are the chip maker's grid of what was qualified.
-#include "app/app.h"
 #include "driver/driver.h"
 #include "menu/menu.h"
+#include "platform/state.h"
 
 #include <initializer_list>
 
@@ -20,8 +20,6 @@ const DWORD Group1024Commands[4] = {9008, 9009, 9010, 9011};
 // list, as the grid gives them; kept as sets, the tables take 160 bytes of
 // the executable instead of over five kilobytes.
 typedef WORD CommandSet;
-
-enum : DWORD { FirstCommand = 9000, LastCommand = 9014 };
 
 constexpr CommandSet Commands(std::initializer_list<DWORD> row) {
   CommandSet set = 0;

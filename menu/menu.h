@@ -16,6 +16,10 @@ struct MenuSlot {
 };
 extern const MenuSlot MenuCommandTable[MenuSlotCount];
 
+// The popup menu's command identifiers lie in this range; the tray window
+// takes no other WM_COMMAND as a choice.
+enum : DWORD { FirstCommand = 9000, LastCommand = 9014 };
+
 extern HMENU MenuHandle; // the popup menu, built once with the window
 
 // Exports from commands.cpp.

@@ -10,6 +10,9 @@
 #                       driver path, under ASan
 #   make fuzz           the fuzzer for FUZZ_SECONDS (600), keeping what it
 #                       finds in build/fuzz/corpus
+#   make fuzz-seeds     rewrites each seed fuzz/corpus/NAME from
+#                       scenarios/NAME.scn (the unit tests check that each
+#                       seed is its scenario's records and plays like it)
 #   make coverage       line and branch coverage of app/ driver/ menu/ modes/
 #                       by the unit tests and golden scenarios
 #                       (build/coverage, HTML in build/coverage/html)
@@ -26,11 +29,6 @@ FUZZ_DIR := build/fuzz
 COVERAGE_DIR := build/coverage
 FUZZ_SECONDS ?= 600
 FUZZ_TEST_SECONDS ?= 60
-# The scenarios the committed seeds are written from (fuzz/seeds.py).
-FUZZ_SEEDS := demo story-win98-switch story-nt4-switch story-nt4-legacy-error \
-	apply-show-all-modes apply-win9x-legacy-locked startup-long-class-key \
-	story-taskbar-restart story-mouse-messages story-commands
-FUZZ_SEED_FILES := $(addprefix scenarios/,$(addsuffix .scn,$(FUZZ_SEEDS)))
 
 # Any sanitizer report ends the process with a failure; leaks are reported
 # at exit; a stack frame used after return is caught too.
@@ -78,12 +76,9 @@ test-longrun: asan-build
 	echo "long run: 4 driver paths x (10000 openings, 1000 choices)" \
 	  "under ASan in $$(( $$(date +%s) - start )) s"
 
-# Seeds first: each must still be what its scenario encodes to and play
-# like it.  The run starts from the committed seeds alone, in a scratch
-# corpus, so that it judges the program and not what earlier runs kept.
+# The run starts from the committed seeds alone, in a scratch corpus, so
+# that it judges the program and not what earlier runs kept.
 test-fuzz: fuzz-build
-	@$(SANITIZER_ENV) python3 fuzz/seeds.py --check \
-	  $(FUZZ_DIR)/crtrate_fuzz $(FUZZ_DIR)/crtrate-sim $(FUZZ_SEED_FILES)
 	@rm -rf $(FUZZ_DIR)/test-corpus; mkdir -p $(FUZZ_DIR)/test-corpus
 	@$(MAKE) --no-print-directory fuzz-run FUZZ_RUN_SECONDS=$(FUZZ_TEST_SECONDS) \
 	  FUZZ_RUN_CORPUS=$(FUZZ_DIR)/test-corpus
@@ -116,10 +111,13 @@ fuzz-run:
 	echo "fuzz: $$runs executions in $(FUZZ_RUN_SECONDS) s ($$cov)," \
 	  "$$(ls $(FUZZ_RUN_CORPUS) | wc -l) new inputs kept, $$crashes crashes"
 
-# Rewrites fuzz/corpus from the scenarios in FUZZ_SEEDS.
-fuzz-seeds:
-	@python3 fuzz/seeds.py --write $(FUZZ_SEED_FILES)
-	@echo "wrote $(words $(FUZZ_SEEDS)) seeds into fuzz/corpus"
+# A new seed: an empty fuzz/corpus/NAME for scenarios/NAME.scn, then this.
+fuzz-seeds: configure
+	@cmake --build --preset native --target crtrate-sim >/dev/null
+	@for seed in fuzz/corpus/*; do \
+	  $(SIM) --seed scenarios/$$(basename $$seed).scn >$$seed; \
+	done
+	@echo "wrote $$(ls fuzz/corpus | wc -l) seeds into fuzz/corpus"
 
 # Every process of the suite writes its own profile (%p); they are merged
 # and reported over both programs that carry the product code.

@@ -1,8 +1,8 @@
 // Applying a refresh-rate choice: the desktop stays as it is, only its
 // frequency and the CRT mode behind it change.
-#include "app/app.h"
 #include "driver/driver.h"
 #include "modes/modes.h"
+#include "platform/state.h"
 
 namespace {
 
@@ -113,11 +113,11 @@ BOOL ApplyWin9xLegacy(ModeRequest request) {
     return FALSE;
 
   char sameImage[8];
-  if (wsprintfA(sameImage, "%s",
-                ChooseSameImage(request.ModeCode, request.RefreshHz,
-                                dm.dmPelsHeight)
-                    ? "ON"
-                    : "OFF") <= 0 ||
+  if (wsprintfA(
+          sameImage, "%s",
+          ChooseSameImage(request.ModeCode, request.RefreshHz, dm.dmPelsHeight)
+              ? "ON"
+              : "OFF") <= 0 ||
       !WriteText(HKEY_CURRENT_CONFIG, DisplaySettingsKey, "Pairlux_SameImage",
                  sameImage))
     return FALSE;
@@ -134,8 +134,7 @@ BOOL ApplyWin9xLegacy(ModeRequest request) {
     return FALSE;
 
   ChangeDisplaySettingsA(&request.DevMode, CDS_UPDATEREGISTRY);
-  WriteText(HKEY_LOCAL_MACHINE, defaultKey, "RefreshRate",
-            savedDefaultRefresh);
+  WriteText(HKEY_LOCAL_MACHINE, defaultKey, "RefreshRate", savedDefaultRefresh);
   return TRUE;
 }
 
@@ -192,7 +191,7 @@ BOOL ApplyRefreshChoice(LONG modeCode, LONG refreshHz) {
     applied = SwitchDriverPresent ? ApplyWin9xSwitch(request)
                                   : ApplyWin9xLegacy(request);
   else if (PlatformClass == PlatformNT4)
-    applied = SwitchDriverPresent ? ApplyNt4Switch(request)
-                                  : ApplyNt4Legacy(request);
+    applied =
+        SwitchDriverPresent ? ApplyNt4Switch(request) : ApplyNt4Legacy(request);
   return applied ? TRUE : FALSE;
 }

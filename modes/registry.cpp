@@ -70,8 +70,8 @@ BOOL ReadShowAllModes(void) {
   ShowAllModesOn = 0;
   BYTE data[MaxValueBytes + 1];
   DWORD length = 0;
-  if (!QueryValue(HKEY_LOCAL_MACHINE, SwitchKey, KEY_READ, "ShowAllModes",
-                  data, &length))
+  if (!QueryValue(HKEY_LOCAL_MACHINE, SwitchKey, KEY_READ, "ShowAllModes", data,
+                  &length))
     return FALSE;
   if (lstrcmpiA(reinterpret_cast<LPCSTR>(data), "ON") == 0)
     ShowAllModesOn = 1;
@@ -80,8 +80,7 @@ BOOL ReadShowAllModes(void) {
 
 BOOL WriteShowAllModes(void) {
   LPCSTR text = ShowAllModesWanted ? "ON" : "OFF";
-  return WriteRegistryValue(HKEY_LOCAL_MACHINE, SwitchKey, KEY_WRITE,
-                            "ShowAllModes", REG_SZ,
-                            reinterpret_cast<const BYTE *>(text),
-                            static_cast<DWORD>(lstrlenA(text)));
+  return WriteRegistryValue(
+      HKEY_LOCAL_MACHINE, SwitchKey, KEY_WRITE, "ShowAllModes", REG_SZ,
+      reinterpret_cast<const BYTE *>(text), static_cast<DWORD>(lstrlenA(text)));
 }

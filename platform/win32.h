@@ -6,6 +6,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+// <shellapi.h> needs <windows.h> first.
 #include <shellapi.h>
 #else
 #include "sim/win32.h"

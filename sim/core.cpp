@@ -27,6 +27,8 @@ FILE *echo = nullptr;
 std::vector<std::pair<std::string, int>> calls;
 // Injected failures by function name.
 std::map<std::string, Fault> faults;
+// Calls the fault table made fail, by function name.
+std::map<std::string, int> failed;
 
 // Every simulated Win32 function, as SimFailCall accepts them.
 const char *const kFunctions[] = {
@@ -121,22 +123,6 @@ std::string Convert(const char *to, const char *from, const std::string &in,
   return out;
 }
 
-// Length of the valid UTF-8 sequence at `s[i]`, or 0.
-size_t Utf8Length(const std::string &s, size_t i) {
-  unsigned char c = s[i];
-  size_t n = c < 0x80         ? 1
-             : (c >> 5) == 6  ? 2
-             : (c >> 4) == 14 ? 3
-             : (c >> 3) == 30 ? 4
-                              : 0;
-  if (n == 0 || (n > 1 && c < 0xC2) || i + n > s.size())
-    return 0;
-  for (size_t k = 1; k < n; ++k)
-    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-      return 0;
-  return n;
-}
-
 } // namespace
 
 namespace sim {
@@ -153,7 +139,9 @@ bool Enter(const char *function) {
   auto fault = faults.find(function);
   if (fault == faults.end())
     return false;
-  return fault->second.every || fault->second.nth.count(count) != 0;
+  bool fails = fault->second.every || fault->second.nth.count(count) != 0;
+  failed[function] += fails;
+  return fails;
 }
 
 void Emit(const std::string &line) {
@@ -195,6 +183,7 @@ void ResetCore() {
   pending.clear();
   calls.clear();
   faults.clear();
+  failed.clear();
 }
 
 } // namespace sim
@@ -242,6 +231,11 @@ int SimCallCount(const std::string &function) {
 
 std::vector<std::pair<std::string, int>> SimCallCounts() { return calls; }
 
+int SimFailedCount(const std::string &function) {
+  auto entry = failed.find(function);
+  return entry == failed.end() ? 0 : entry->second;
+}
+
 std::vector<std::string> SimFunctionNames() {
   return std::vector<std::string>(std::begin(kFunctions), std::end(kFunctions));
 }
@@ -279,23 +273,5 @@ std::string SimUtf8ToAnsi(const std::string &utf8) {
 }
 
 std::string SimQuote(const std::string &utf8) {
-  std::string out = "\"";
-  for (size_t i = 0; i < utf8.size();) {
-    unsigned char c = utf8[i];
-    size_t n = Utf8Length(utf8, i);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (n == 0 || c < 0x20 || c == 0x7F) {
-      out += sim::Format("\\x%02x", c);
-    } else {
-      out.append(utf8, i, n);
-      i += n;
-      continue;
-    }
-    ++i;
-  }
-  return out + "\"";
+  return QuoteScenarioText(utf8);
 }

@@ -49,60 +49,11 @@ bool NumberList(const std::vector<DisplayDriverModel::Word> &w, size_t first,
                 std::vector<uint32_t> *out) {
   for (size_t i = first; i < w.size(); ++i) {
     long long value;
-    if (!DisplayDriverModel::ParseNumber(w[i], &value))
+    if (!ParseScenarioNumber(w[i], &value))
       return false;
     out->push_back(static_cast<uint32_t>(value));
   }
   return true;
-}
-
-bool Space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' ||
-         c == '\r';
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
-// Reads the quoted text starting after the opening quote at `*pos`.
-bool ReadQuoted(const std::string &line, size_t *pos, std::string *text,
-                std::string *error) {
-  for (size_t i = *pos; i < line.size(); ++i) {
-    char c = line[i];
-    if (c == '"') {
-      *pos = i + 1;
-      return true;
-    }
-    if (c != '\\') {
-      *text += c;
-      continue;
-    }
-    if (++i == line.size())
-      break;
-    char e = line[i];
-    if (e == 'n') {
-      *text += '\n';
-    } else if (e == '"' || e == '\\') {
-      *text += e;
-    } else if (e == 'x' && i + 2 < line.size() && HexDigit(line[i + 1]) >= 0 &&
-               HexDigit(line[i + 2]) >= 0) {
-      *text +=
-          static_cast<char>(HexDigit(line[i + 1]) * 16 + HexDigit(line[i + 2]));
-      i += 2;
-    } else {
-      *error = "bad escape in quoted text";
-      return false;
-    }
-  }
-  *error = "unterminated quoted text";
-  return false;
 }
 
 } // namespace
@@ -123,67 +74,6 @@ bool DisplayDriverModel::IsStatement(const std::string &keyword) {
     if (keyword == known)
       return true;
   return false;
-}
-
-bool DisplayDriverModel::ParseNumber(const Word &word, long long *value) {
-  if (word.quoted || word.text.empty())
-    return false;
-  const char *text = word.text.c_str();
-  bool negative = *text == '-';
-  if (negative)
-    ++text;
-  int base = 10;
-  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    text += 2;
-  }
-  if (*text == '\0' || *text == '-' || *text == '+')
-    return false;
-  // Digits up to the end, as strtoull would take them (it allows the hex
-  // prefix once more), refusing anything past 32 bits of magnitude.
-  if (base == 16 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') &&
-      HexDigit(text[2]) >= 0)
-    text += 2;
-  unsigned long long magnitude = 0;
-  for (; *text != '\0'; ++text) {
-    int digit = HexDigit(*text);
-    if (digit < 0 || digit >= base)
-      return false;
-    magnitude =
-        magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
-    if (magnitude > 0xFFFFFFFFull)
-      return false;
-  }
-  *value = negative ? -static_cast<long long>(magnitude)
-                    : static_cast<long long>(magnitude);
-  return true;
-}
-
-bool DisplayDriverModel::SplitLine(const std::string &line,
-                                   std::vector<Word> *words,
-                                   std::string *error) {
-  size_t pos = 0;
-  while (pos < line.size()) {
-    char c = line[pos];
-    if (Space(c)) {
-      ++pos;
-    } else if (c == '#') {
-      break;
-    } else if (c == '"') {
-      Word word{"", true};
-      ++pos;
-      if (!ReadQuoted(line, &pos, &word.text, error))
-        return false;
-      words->push_back(word);
-    } else {
-      size_t end = pos;
-      while (end < line.size() && !Space(line[end]))
-        ++end;
-      words->push_back({line.substr(pos, end - pos), false});
-      pos = end;
-    }
-  }
-  return true;
 }
 
 bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w,
@@ -247,21 +137,6 @@ bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w,
     *error = "expected: " + what + " <n>";
   }
   return false;
-}
-
-bool DisplayDriverModel::ApplyLine(const std::string &line, bool *mine,
-                                   std::string *error) {
-  std::string scratch;
-  if (!error)
-    error = &scratch;
-  *mine = false;
-  std::vector<Word> words;
-  if (!SplitLine(line, &words, error))
-    return false;
-  if (words.empty() || words[0].quoted || !IsStatement(words[0].text))
-    return true;
-  *mine = true;
-  return ApplyStatement(words, error);
 }
 
 std::vector<uint8_t> DisplayDriverModel::StateReply(uint32_t code,

@@ -13,14 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "sim/scenario.h"
+
 class DisplayDriverModel {
 public:
-  // One word of a scenario statement: the word, or a quoted text without
-  // its quotes.  A quoted word is never a number.
-  struct Word {
-    std::string text;
-    bool quoted;
-  };
+  typedef ScenarioWord Word;
 
   // Words in the refresh-rate reply (sub-function 65).
   static const int kRateCount = 20;
@@ -37,21 +34,6 @@ public:
   // false and sets `error` for a malformed one or a keyword of another
   // area ("unknown statement").
   bool ApplyStatement(const std::vector<Word> &w, std::string *error);
-  // Splits a scenario line into words: blanks separate them, a quoted text
-  // (with the \" \\ \n \xNN escapes) is one word, and a '#' outside a
-  // quoted text starts a comment.  False with `error` set for a bad escape
-  // or an unterminated text.
-  static bool SplitLine(const std::string &line, std::vector<Word> *words,
-                        std::string *error);
-  // Splits `line` and applies it when it is one of this model's
-  // statements.  Sets `mine` to whether it was; a line of another
-  // area is left alone and not an error.  Returns false with `error` set
-  // for a malformed line of this model or a line that does not split.
-  bool ApplyLine(const std::string &line, bool *mine, std::string *error);
-
-  // The scenario's numbers: decimal or 0x hex, an optional leading '-', at
-  // most 32 bits of magnitude; a quoted word is not a number.
-  static bool ParseNumber(const Word &word, long long *value);
 
   // One request as the escape carries it: `input` holds `inputSize` bytes
   // of little-endian 32-bit words, the sub-function first; the reply goes

@@ -41,11 +41,13 @@ void ResetShell();
 
 // Scenario setters, one per statement family; each validates its words
 // and returns false with `error` set when they are wrong.
-// The words of a statement: the word, or a quoted text without its quotes,
-// as the display driver model splits them (one syntax for every area).
-typedef DisplayDriverModel::Word Word;
-typedef std::vector<Word> Words;
-bool ParseNumber(const Word &word, long long *value);
+// The words of a statement, as the scenario reader splits them (one syntax
+// for every area).
+typedef ScenarioWord Word;
+typedef ScenarioWords Words;
+inline bool ParseNumber(const Word &word, long long *value) {
+  return ParseScenarioNumber(word, value);
+}
 bool SetOs(const Words &w, std::string *error);
 bool SetSwitch(const Words &w, std::string *error);
 bool SetDriver(const Words &w, std::string *error);

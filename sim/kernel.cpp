@@ -45,7 +45,6 @@ namespace sim {
 
 DWORD OsPlatform() { return os.platform; }
 
-
 void ResetKernel() { os = kReleases[4].second; }
 
 bool SetOs(const Words &w, std::string *error) {

@@ -189,7 +189,6 @@ bool SystemSetValue(const std::string &root, const std::string &path,
   return true;
 }
 
-
 void ResetRegistry() {
   machine = Key();
   currentConfig = Key();

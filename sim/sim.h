@@ -25,8 +25,10 @@ void SimReset();
 // `error` for an unknown or malformed line.  Blank lines and '#' comments are
 // accepted and ignored.
 bool SimApplyStatement(const std::string &line, std::string *error);
-// Applies each line of `text` in turn; stops at the first bad one and
-// returns false with `error` naming its line number (1-based) and text.
+// Reads `text` as a scenario (sim/scenario.h) and applies its statements in
+// turn; stops at the first bad line and returns false with `error` naming
+// its line number (1-based), what is wrong and its text.  Actions are read
+// but not played.
 bool SimApplyScenario(const std::string &text, std::string *error);
 
 // Transcript: every event line the simulation produced, in order.
@@ -80,6 +82,9 @@ std::string SimOpenLine();
 bool SimFailCall(const std::string &function, int nth);
 // Calls made to a simulated function since SimReset.
 int SimCallCount(const std::string &function);
+// Calls of a simulated function that the fault table made fail since
+// SimReset.
+int SimFailedCount(const std::string &function);
 // Every simulated function that was called, with its count, in first-call
 // order.
 std::vector<std::pair<std::string, int>> SimCallCounts();

@@ -1,5 +1,5 @@
 // Scenario statements: handing each statement, split into words and quoted
-// texts as the display driver model splits them, to the area of the
+// texts by the scenario reader (sim/scenario.h), to the area of the
 // notebook it configures.
 #include <map>
 
@@ -55,20 +55,12 @@ bool SetFault(const sim::Words &w, std::string *error) {
 
 } // namespace
 
-namespace sim {
-
-bool ParseNumber(const Word &word, long long *value) {
-  return DisplayDriverModel::ParseNumber(word, value);
-}
-
-} // namespace sim
-
 bool SimApplyStatement(const std::string &line, std::string *error) {
   std::string scratch;
   if (!error)
     error = &scratch;
   sim::Words words;
-  if (!DisplayDriverModel::SplitLine(line, &words, error))
+  if (!SplitScenarioLine(line, &words, error))
     return false;
   if (words.empty())
     return true;
@@ -87,23 +79,16 @@ bool SimApplyStatement(const std::string &line, std::string *error) {
 }
 
 bool SimApplyScenario(const std::string &text, std::string *error) {
-  size_t start = 0;
-  int number = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-      end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    ++number;
-    std::string why;
-    if (!SimApplyStatement(line, &why)) {
-      if (error)
-        *error = std::to_string(number) + ": " + why + ": " + line;
-      return false;
+  Scenario scenario;
+  ScenarioLine bad;
+  std::string why;
+  bool applied = ReadScenario(text, &scenario, &bad, &why);
+  for (const ScenarioLine &line : scenario.statements)
+    if (applied && !SimApplyStatement(line.text, &why)) {
+      applied = false;
+      bad = line;
     }
-    start = end + 1;
-  }
-  return true;
+  if (!applied && error)
+    *error = std::to_string(bad.number) + ": " + why + ": " + bad.text;
+  return applied;
 }

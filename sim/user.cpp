@@ -5,12 +5,10 @@
 #include <deque>
 #include <map>
 
+#include "platform/state.h"
 #include "sim/internal.h"
 
 namespace {
-
-// The class and title of the window another copy of the program shows.
-const char kOtherCopyName[] = "Norvex Velkor Resolution Icon Task";
 
 struct WindowClass {
   std::string name; // matched case-insensitively
@@ -213,7 +211,9 @@ bool SetUser(const Words &w, std::string *error) {
   long long x, y;
   if (w[0].text == "running") {
     if (w.size() == 1) {
-      NewWindow({kOtherCopyName, kOtherCopyName, nullptr, true, false, false,
+      // Another copy of the program shows its window, of the program's own
+      // class and title.
+      NewWindow({MainWindowName, MainWindowName, nullptr, true, false, false,
                  nullptr});
       return true;
     }

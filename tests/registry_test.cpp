@@ -28,11 +28,11 @@ TEST_F(Registry, ByteReadTakesTheFirstByteOfAnyType) {
     DWORD value;
   } cases[] = {
       {"binary", "08", TRUE, 8},
-      {"dword", "8", TRUE, 8},              // little-endian: first byte 8
-      {"sz", "\"6\"", TRUE, 54},            // the character '6'
-      {"binary", "ff 01", TRUE, 255},       // zero-extended
-      {"binary", "", FALSE, 0xDEAD},        // nothing to take
-      {"sz-bare", "\"\"", FALSE, 0xDEAD},   // zero length as text
+      {"dword", "8", TRUE, 8},            // little-endian: first byte 8
+      {"sz", "\"6\"", TRUE, 54},          // the character '6'
+      {"binary", "ff 01", TRUE, 255},     // zero-extended
+      {"binary", "", FALSE, 0xDEAD},      // nothing to take
+      {"sz-bare", "\"\"", FALSE, 0xDEAD}, // zero length as text
   };
   for (const auto &c : cases) {
     FreshNotebook();
@@ -52,12 +52,12 @@ TEST_F(Registry, StringReadIsAlwaysTerminated) {
     BOOL ok;
     std::string text;
   } cases[] = {
-      {"sz-bare", "\"75\"", TRUE, "75"},  // no NUL stored
-      {"sz", "\"75\"", TRUE, "75"},       // NUL stored
-      {"sz-bare", "\"\"", TRUE, ""},      // zero length
+      {"sz-bare", "\"75\"", TRUE, "75"}, // no NUL stored
+      {"sz", "\"75\"", TRUE, "75"},      // NUL stored
+      {"sz-bare", "\"\"", TRUE, ""},     // zero length
       {"sz-bare", "\"" + max + "\"", TRUE, max},
       {"sz", "\"" + max + "\"", FALSE, "untouched"}, // 256 bytes with NUL
-      {"dword", "75", TRUE, "K"},         // type not checked: bytes 4b 00..
+      {"dword", "75", TRUE, "K"}, // type not checked: bytes 4b 00..
   };
   for (const auto &c : cases) {
     FreshNotebook();
@@ -116,8 +116,8 @@ TEST_F(Registry, ShowAllModesIsOnInAnyCaseAndForcedOtherwise) {
     BOOL readOk;
     DWORD on;
   } cases[] = {
-      {"\"ON\"", TRUE, 1},    {"\"on\"", TRUE, 1},   {"\"oN\"", TRUE, 1},
-      {"\"on \"", TRUE, 0},   {"\"OFF\"", TRUE, 0},  {"\"\"", TRUE, 0},
+      {"\"ON\"", TRUE, 1},  {"\"on\"", TRUE, 1},  {"\"oN\"", TRUE, 1},
+      {"\"on \"", TRUE, 0}, {"\"OFF\"", TRUE, 0}, {"\"\"", TRUE, 0},
       {nullptr, FALSE, 0},
   };
   for (const auto &c : cases) {
@@ -135,8 +135,8 @@ TEST_F(Registry, ShowAllModesIsOnInAnyCaseAndForcedOtherwise) {
     EXPECT_TRUE(WriteShowAllModes());
     DWORD type = 0;
     std::string data;
-    ASSERT_TRUE(SimRegistryGet("HKLM", SwitchKey, "ShowAllModes", &type,
-                               &data));
+    ASSERT_TRUE(
+        SimRegistryGet("HKLM", SwitchKey, "ShowAllModes", &type, &data));
     EXPECT_EQ(data, "ON");
   }
 

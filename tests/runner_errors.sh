@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A scenario the runner cannot read must stop it before anything runs, with
-# exit status 2 and a message naming the file and line.
+# exit status 2 and a message naming the file and line; one it can read,
+# --parse gives as JSON, and --words splits lines the same way.
 set -u
 runner=$1
 dir=$(mktemp -d)
@@ -28,4 +29,18 @@ expect_refused after-actions 'os win98\n---\nclick left\nattached 3\n' 4
 expect_refused unterminated 'value HKCC "a" "b" sz "open\n' 1
 expect_refused bad-number 'attached three\n' 1
 expect_refused bad-action 'os nt4\n---\nclick middle\n' 3
+expect_output() {
+  local what=$1 got=$2 want=$3
+  [ "$got" = "$want" ] || { echo "$what: got $got"; failed=1; }
+}
+printf 'os win98 # note\nswitch-text "a\\x80\\"b\\n\xe5\xa4\xa7"\n---\nclick left\n' \
+  >"$dir/parse.scn"
+expect_output --parse "$("$runner" --parse "$dir/parse.scn")" '{"statements": [
+  [["os", false], ["win98", false]],
+  [["switch-text", false], ["a\udc80\"b\u000a大", true]]],
+ "actions": [
+  [["click", false], ["left", false]]]}'
+expect_output --words "$(printf 'box 0 "x y" -> 1\n"open\n' | "$runner" --words)" \
+  '[["box", false], ["0", false], ["x y", true], ["->", false], ["1", false]]
+null'
 exit $failed

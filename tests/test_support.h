@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,21 +13,27 @@
 #include "menu/menu.h"
 #include "modes/modes.h"
 #include "sim/sim.h"
+#include "tools/runner.h"
 
 // A fresh notebook and a product whose start-up state is all zero, as in a
 // process that has just been loaded.
 inline void FreshNotebook() {
   SimReset();
-  AppInstance = reinterpret_cast<HINSTANCE>(0x400000);
-  PlatformClass = PlatformUnsupported;
-  DriverReady = SwitchDriverPresent = 0;
-  DriverKeyName[0] = 0;
-  PanelWidth = 0;
-  PanelIsVga = PanelIsSvga = PanelIsXga = PanelIsSxga = 0;
-  MainWindow = NULL;
-  CrtActive = CrtIdle = LcdActive = 0;
-  ShowAllModesOn = ShowAllModesWanted = 0;
-  MenuHandle = NULL;
+  ResetProgram();
+  AppInstance = SimInstance();
+}
+
+// Start-up state as InitInstance would leave it: the driver answering, of
+// the switch generation or not, a `panel` pixels wide panel and the Windows
+// 9x display class subkey `keyName`.
+inline void StartedAs(DWORD platform, DWORD switchDriver, WORD panel,
+                      const char *keyName = "") {
+  PlatformClass = platform;
+  SwitchDriverPresent = switchDriver;
+  DriverReady = 1;
+  std::strcpy(DriverKeyName, keyName);
+  PanelWidth = panel;
+  SetPanelClass();
 }
 
 // Applies scenario statements ("os nt4\nattached 3", ...) to the notebook.
@@ -36,10 +43,9 @@ inline void FreshNotebook() {
     ASSERT_TRUE(SimApplyScenario(text, &error_)) << error_;                    \
   } while (0)
 
-// The transcript lines produced since the last call, without newlines.
-inline std::vector<std::string> TakeLines() {
+// The lines of a transcript, without newlines.
+inline std::vector<std::string> SplitLines(const std::string &text) {
   std::vector<std::string> lines;
-  std::string text = SimTakeTranscript();
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
@@ -49,6 +55,11 @@ inline std::vector<std::string> TakeLines() {
     start = end + 1;
   }
   return lines;
+}
+
+// The transcript lines produced since the last call.
+inline std::vector<std::string> TakeLines() {
+  return SplitLines(SimTakeTranscript());
 }
 
 // Only the lines that start with `prefix` ("escape ", "regset ", ...).

@@ -9,10 +9,7 @@ namespace {
 void LegacyWin98() {
   GIVEN("os win98\nattached 3\nactive 1\ndesktop 800 600 8 60\n"
         "key HKCC \"Display\\\\Settings\"");
-  PlatformClass = PlatformWin9x;
-  DriverReady = 1;
-  PanelWidth = 800;
-  SetPanelClass();
+  StartedAs(PlatformWin9x, 0, 800);
 }
 
 } // namespace
@@ -22,15 +19,17 @@ TEST(ModeInForce, Win9xLegacyRateTextConvertsLikeASignedDecimal) {
     const char *stored; // NULL: no value
     DWORD checked;
   } cases[] = {
-      {"sz \"-1\"", 9004},        // adapter default: 60 Hz
-      {"sz-bare \"-1\"", 9004},   // the same without a NUL
-      {"sz \"75\"", 9006},        {"sz \"085\"", 9007},
-      {"sz \"  +72Hz\"", 9005},   // blanks, sign, stops at 'H'
-      {"sz \"70\"", 9005},        // 70 and 72 share the second place
-      {"sz \"-1 \"", 0},          // not exactly "-1": it is -1 Hz
-      {"sz \"\"", 0},             {"sz \"abc\"", 0},
-      {"sz \"100\"", 0},          // no 800x600 100 Hz entry
-      {"sz \"4294967356\"", 0},   // too large: must not wrap round to 60
+      {"sz \"-1\"", 9004},      // adapter default: 60 Hz
+      {"sz-bare \"-1\"", 9004}, // the same without a NUL
+      {"sz \"75\"", 9006},
+      {"sz \"085\"", 9007},
+      {"sz \"  +72Hz\"", 9005}, // blanks, sign, stops at 'H'
+      {"sz \"70\"", 9005},      // 70 and 72 share the second place
+      {"sz \"-1 \"", 0},        // not exactly "-1": it is -1 Hz
+      {"sz \"\"", 0},
+      {"sz \"abc\"", 0},
+      {"sz \"100\"", 0},        // no 800x600 100 Hz entry
+      {"sz \"4294967356\"", 0}, // too large: must not wrap round to 60
       {NULL, 0},
   };
   for (const auto &c : cases) {
@@ -51,10 +50,10 @@ TEST(ModeInForce, Win9xLegacyResolutionIsTheFirstStoredByte) {
     const char *stored;
     DWORD checked;
   } cases[] = {
-      {"binary 06", 9006},        {"dword 6", 9006},
-      {"binary 06 08", 9006},     {"sz \"6\"", 0}, // the character '6'
-      {"binary", 0},              // empty: no mode in force
-      {"binary 08", 9010},        // checked, though greyed on this desktop
+      {"binary 06", 9006},    {"dword 6", 9006},
+      {"binary 06 08", 9006}, {"sz \"6\"", 0}, // the character '6'
+      {"binary", 0},                           // empty: no mode in force
+      {"binary 08", 9010}, // checked, though greyed on this desktop
   };
   for (const auto &c : cases) {
     FreshNotebook();
@@ -72,19 +71,16 @@ TEST(ModeInForce, Nt4LegacyReadsTheDriverAndTheScreenRate) {
     DWORD checked;
   } cases[] = {
       {"mode 8\ndesktop 1024 768 8 75", 9010},
-      {"mode 8\ndesktop 1024 768 8 0", 9008},  // "default" rate: 60 Hz entry
+      {"mode 8\ndesktop 1024 768 8 0", 9008}, // "default" rate: 60 Hz entry
       {"mode 8\ndesktop 1024 768 8 56", 9008},
       {"mode 0x00010006\ndesktop 1024 768 8 72", 9005},
       {"mode 8\nresult 9 0\ndesktop 1024 768 8 75", 0},
-      {"mode 13\ndesktop 1024 768 8 75", 0},   // not a legacy mode number
+      {"mode 13\ndesktop 1024 768 8 75", 0}, // not a legacy mode number
   };
   for (const auto &c : cases) {
     FreshNotebook();
     GIVEN(std::string("os nt4\nattached 3\nactive 1\n") + c.given);
-    PlatformClass = PlatformNT4;
-    DriverReady = 1;
-    PanelWidth = 1024;
-    SetPanelClass();
+    StartedAs(PlatformNT4, 0, 1024);
     EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.given;
   }
 }
@@ -96,10 +92,10 @@ TEST(ModeInForce, SwitchDriverAnswersInItsOwnNumbering) {
     DWORD checked;
   } cases[] = {
       {PlatformWin9x, "mode 10\nrates 72 60 72", 9005},
-      {PlatformWin9x, "mode 2\nrates 60", 0},     // no conversion on 9x
-      {PlatformNT4, "mode 2\nrates 60", 9004},    // NT's 2 is 800x600
+      {PlatformWin9x, "mode 2\nrates 60", 0},  // no conversion on 9x
+      {PlatformNT4, "mode 2\nrates 60", 9004}, // NT's 2 is 800x600
       {PlatformNT4, "mode 3\nrates 85", 9011},
-      {PlatformNT4, "mode 5\nrates 60", 0},       // its fifth mode
+      {PlatformNT4, "mode 5\nrates 60", 0},                 // its fifth mode
       {PlatformNT4, "mode 3\nrates 85\nresult 65 0", 9008}, // rate 0
       {PlatformWin9x, "mode 13\nrates 85\nresult 65 0", 0},
   };
@@ -107,11 +103,7 @@ TEST(ModeInForce, SwitchDriverAnswersInItsOwnNumbering) {
     FreshNotebook();
     GIVEN(std::string("attached 3\nactive 1\ndesktop 1024 768 16 60\n") +
           c.given);
-    PlatformClass = c.platform;
-    DriverReady = 1;
-    SwitchDriverPresent = 1;
-    PanelWidth = 1024;
-    SetPanelClass();
+    StartedAs(c.platform, 1, 1024);
     EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.given;
   }
 }
@@ -121,10 +113,7 @@ TEST(ModeInForce, FirstWindows95ReleaseHasNoModeInForce) {
   GIVEN("os win95\nattached 3\nactive 1\nmode 6\nrates 60\n"
         "value HKCC \"Display\\\\Settings\" \"CRTResolution\" binary 06\n"
         "value HKCC \"Display\\\\Settings\" \"RefreshRate\" sz \"60\"");
-  PlatformClass = PlatformWin95First;
-  DriverReady = 1;
-  PanelWidth = 800;
-  SetPanelClass();
+  StartedAs(PlatformWin95First, 0, 800);
   EXPECT_EQ(CheckedAfterOpening(), 0u);
   EXPECT_EQ(SimCallCount("RegOpenKeyExA"), 0);
 }

@@ -4,28 +4,16 @@
 // refused while the menu opens, and the calls only a direct caller makes.
 #include "tests/test_support.h"
 
-#include <cstring>
-
-namespace {
-
-void StartedAs(DWORD platform, DWORD switchDriver, WORD panel) {
-  PlatformClass = platform;
-  DriverReady = 1;
-  SwitchDriverPresent = switchDriver;
-  PanelWidth = panel;
-  SetPanelClass();
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(UnusualAnswers, StoredRateAfterControlCharactersOrAnotherNegative) {
   const struct {
     const char *stored;
     DWORD checked;
   } cases[] = {
-      {"\\x0975", 9006},                 // a tab first, as atol skips it
+      {"\\x0975", 9006},               // a tab first, as atol skips it
       {"\\x0d\\n\\x0b\\x0c 72", 9005}, // every other blank atol skips
-      {"\\x0875", 0},                    // backspace is no blank: no rate
+      {"\\x0875", 0},                  // backspace is no blank: no rate
       {"-7", 0}, // negative, and not the "-1" of the default
   };
   for (const auto &c : cases) {

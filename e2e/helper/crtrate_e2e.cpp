@@ -36,6 +36,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/scenario.h"
+
 namespace {
 
 void Out(const std::string &line) {
@@ -53,27 +55,6 @@ std::string Utf8(const wchar_t *text) {
   WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, NULL, NULL);
   out.resize(static_cast<size_t>(n - 1));
   return out;
-}
-
-// A text quoted like the transcripts: "..." with \" \\ \n escapes and
-// other control bytes as \xNN.
-std::string Quote(const std::string &text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c < 0x20) {
-      char hex[8];
-      snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
 }
 
 std::string ClassOf(HWND window) {
@@ -101,7 +82,8 @@ std::string Hex(const void *handle) {
 
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
   Out("  child " + Hex(child) + " id=" + std::to_string(GetDlgCtrlID(child)) +
-      " class=" + Quote(ClassOf(child)) + " text=" + Quote(TextOf(child)) +
+      " class=" + QuoteScenarioText(ClassOf(child)) +
+      " text=" + QuoteScenarioText(TextOf(child)) +
       " visible=" + (IsWindowVisible(child) ? "1" : "0"));
   return TRUE;
 }
@@ -110,7 +92,8 @@ BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   Out("window " + Hex(window) + " pid=" + std::to_string(pid) +
-      " class=" + Quote(ClassOf(window)) + " title=" + Quote(TextOf(window)) +
+      " class=" + QuoteScenarioText(ClassOf(window)) +
+      " title=" + QuoteScenarioText(TextOf(window)) +
       " visible=" + (IsWindowVisible(window) ? "1" : "0"));
   EnumChildWindows(window, PrintChild, 0);
   return TRUE;
@@ -135,15 +118,14 @@ bool ReadTool(HWND tooltip, HWND *window, std::string *text) {
   DWORD pid = 0;
   if (!GetWindowThreadProcessId(tooltip, &pid))
     return false;
-  HANDLE shell = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ |
-                                 PROCESS_VM_WRITE,
-                             FALSE, pid);
+  HANDLE shell = OpenProcess(
+      PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
   if (shell == NULL)
     return false;
   const size_t chars = 256;
   char *remote = static_cast<char *>(
-      VirtualAllocEx(shell, NULL, sizeof(TTTOOLINFOW) + chars * 2,
-                     MEM_COMMIT, PAGE_READWRITE));
+      VirtualAllocEx(shell, NULL, sizeof(TTTOOLINFOW) + chars * 2, MEM_COMMIT,
+                     PAGE_READWRITE));
   bool ok = false;
   if (remote != NULL) {
     TTTOOLINFOW info;
@@ -158,8 +140,7 @@ bool ReadTool(HWND tooltip, HWND *window, std::string *text) {
          SendMessageW(tooltip, TTM_ENUMTOOLSW, 0,
                       reinterpret_cast<LPARAM>(remote)) &&
          ReadProcessMemory(shell, remote, &info, sizeof info, &done) &&
-         ReadProcessMemory(shell, remote + sizeof info, tip, sizeof tip,
-                           &done);
+         ReadProcessMemory(shell, remote + sizeof info, tip, sizeof tip, &done);
     if (ok) {
       tip[chars - 1] = 0;
       *window = info.hwnd;
@@ -190,7 +171,7 @@ BOOL CALLBACK CountIcon(HWND child, LPARAM) {
       IsWindowVisible(child)) {
     ++trayIcons;
     Out("icon " + Hex(child) + " in " + Hex(GetParent(child)) +
-        " tip=" + Quote(TipOf(child)));
+        " tip=" + QuoteScenarioText(TipOf(child)));
   }
   return TRUE;
 }
@@ -247,7 +228,8 @@ HKEY RootKey(const std::string &name) {
 // and bytes, so a text stored without its terminating NUL shows as such.
 void PrintValue(const std::string &root, const std::string &path,
                 const std::string &name) {
-  std::string where = "value " + root + " " + Quote(path) + " " + Quote(name);
+  std::string where = "value " + root + " " + QuoteScenarioText(path) + " " +
+                      QuoteScenarioText(name);
   HKEY base = RootKey(root);
   HKEY key = NULL;
   if (base == NULL || RegOpenKeyExA(base, path.c_str(), 0, KEY_QUERY_VALUE,
@@ -310,8 +292,9 @@ int main(int argc, char **argv) {
     Out("version platform=" + std::to_string(info.dwPlatformId) + " " +
         std::to_string(info.dwMajorVersion) + "." +
         std::to_string(info.dwMinorVersion) +
-        " build=" + std::to_string(info.dwBuildNumber) + " csd=" +
-        Quote(info.szCSDVersion) + " acp=" + std::to_string(GetACP()));
+        " build=" + std::to_string(info.dwBuildNumber) +
+        " csd=" + QuoteScenarioText(info.szCSDVersion) +
+        " acp=" + std::to_string(GetACP()));
     return 0;
   }
   if (what == "desktop" && argc == 2) {

@@ -99,24 +99,20 @@ private:
       text.append(buffer, got);
     CloseHandle(file);
 
-    size_t start = 0;
-    for (int number = 1; start < text.size(); ++number) {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos)
-        end = text.size();
-      std::string line = text.substr(start, end - start);
-      start = end + 1;
-      if (!line.empty() && line[line.size() - 1] == '\r')
-        line.erase(line.size() - 1);
-      // The session's actions follow; they are played by the harness.
-      if (line == "---")
-        break;
-      bool mine = false;
-      std::string why;
-      if (!driver_.ApplyLine(line, &mine, &why))
-        Log("error " + path + ":" + std::to_string(number) + ": " + why + ": " +
-            line);
-    }
+    // The session's actions are played by the harness.
+    Scenario scenario;
+    ScenarioLine bad;
+    std::string why;
+    bool read = ReadScenario(text, &scenario, &bad, &why);
+    for (const ScenarioLine &line : scenario.statements)
+      if (read && DisplayDriverModel::IsStatement(line.words[0].text) &&
+          !driver_.ApplyStatement(line.words, &why)) {
+        bad = line;
+        read = false;
+      }
+    if (!read)
+      Log("error " + path + ":" + std::to_string(bad.number) + ": " + why +
+          ": " + bad.text);
   }
 
   std::string logPath_;

@@ -1,0 +1,55 @@
+// The end-of-run rules that the fuzzer, the fault sweep and the long run
+// judge by: each breaks on what it names, and a failed call excuses only
+// what it kept.
+#include "tests/test_support.h"
+
+namespace {
+
+const char kEnded[] = "exit 0\nopen dc=0 key=0 device=0 menu=0\n";
+const char kTwoMarks[] = "menu 9000 enabled checked\nmenu 9001 enabled "
+                         "checked\nexit 0\nopen dc=0 key=0 device=0 menu=0\n";
+
+void TrayIcon() {
+  NOTIFYICONDATAA data = {};
+  data.cbSize = sizeof data;
+  Shell_NotifyIconA(NIM_ADD, &data);
+}
+
+} // namespace
+
+TEST(EndOfRunRules, BreakOnWhatTheyNameUnlessAFailedCallKeptIt) {
+  const struct {
+    const char *faults;
+    void (*run)();
+    const char *transcript;
+    const char *broken; // the rules broken, in order
+  } cases[] = {
+      {"", [] {}, kEnded, ""},
+      {"", [] {}, "exit 1\nopen dc=0 key=0 device=0 menu=0\n", "exit"},
+      {"", [] {}, "open dc=0 key=0 device=0 menu=0\nexit 0\n", "exit"},
+      {"", [] { GetDC(NULL); }, kEnded, "open"},
+      {"fail ReleaseDC", [] { ReleaseDC(NULL, GetDC(NULL)); }, kEnded, ""},
+      {"fail ReleaseDC 1",
+       [] {
+         ReleaseDC(NULL, GetDC(NULL));
+         GetDC(NULL);
+       },
+       kEnded, "open"},
+      {"fail DestroyMenu", [] { CreatePopupMenu(); }, kEnded, "open"},
+      {"fail IsWindow", [] { IsWindow(NULL), CreatePopupMenu(); }, kEnded, ""},
+      {"", TrayIcon, kEnded, "icon"},
+      {"fail DestroyWindow", [] { DestroyWindow(NULL), TrayIcon(); }, kEnded,
+       ""},
+      {"", [] {}, kTwoMarks, "menu"},
+      {"fail CheckMenuItem", [] { CheckMenuItem(NULL, 0, 0); }, kTwoMarks, ""},
+  };
+  for (const auto &c : cases) {
+    FreshNotebook();
+    GIVEN(c.faults);
+    c.run();
+    std::string broken;
+    for (const std::string &rule : EndOfRunBreaks(c.transcript))
+      broken += (broken.empty() ? "" : " ") + rule.substr(0, rule.find(':'));
+    EXPECT_EQ(broken, c.broken) << c.faults << " / " << c.transcript;
+  }
+}

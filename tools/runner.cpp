@@ -1,0 +1,336 @@
+// The scenario runner: reads a scenario, sets up the simulated notebook
+// from its statements and runs WinMain, delivering the actions (clicks,
+// menu choices, box answers, direct calls) one at a time whenever the
+// program waits for a message with an empty queue and no timer due (the
+// user's pause between two actions outlasts the double-click time, except
+// within "click right" directly followed by "click rightdouble", which is
+// one double-click).
+#include "tools/runner.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "driver/driver.h"
+#include "menu/menu.h"
+#include "modes/modes.h"
+#include "sim/sim.h"
+
+namespace {
+
+// One action line, split into words.
+struct Action {
+  std::vector<std::string> words;
+};
+
+// The mouse messages of the "click" kinds, as the shell reports them.
+const std::pair<const char *, LPARAM> kClicks[] = {
+    {"left", WM_LBUTTONDOWN},     {"right", WM_RBUTTONDOWN},
+    {"double", WM_LBUTTONDBLCLK}, {"rightdouble", WM_RBUTTONDBLCLK},
+    {"leftup", WM_LBUTTONUP},     {"rightup", WM_RBUTTONUP},
+};
+
+// The actions still to deliver, in order.
+std::vector<Action> actions;
+// Index of the next action to deliver.
+size_t nextAction = 0;
+// The idle hook has run, so start-up is over and the state was printed.
+bool started = false;
+
+long long Number(const std::string &text) {
+  long long value = 0;
+  ParseScenarioNumber({text, false}, &value);
+  return value;
+}
+
+bool ClickMessage(const std::string &kind, LPARAM *message) {
+  for (const auto &click : kClicks)
+    if (kind == click.first) {
+      *message = click.second;
+      return true;
+    }
+  return false;
+}
+
+// Checks the words of the "click" and "answer" actions (the reader checked
+// the rest); returns an error message or "".
+std::string CheckAction(const std::vector<std::string> &w) {
+  LPARAM message;
+  if (w[0] == "click")
+    return ClickMessage(w[1], &message) ? "" : "unknown click";
+  if (w[0] == "answer")
+    return w[1] == "ok" || w[1] == "cancel" ? "" : "expected ok or cancel";
+  return "";
+}
+
+// Reads and checks a scenario; returns 0 or the exit code 2 (with a message
+// naming `file` and the line).  The notebook is left with the statements
+// applied.
+int Load(const std::string &file, const std::string &text, Scenario *scenario) {
+  SimReset();
+  ScenarioLine bad;
+  std::string why;
+  bool read =
+      SimApplyScenario(text, &why) && ReadScenario(text, scenario, &bad, &why);
+  for (const ScenarioLine &line : scenario->actions) {
+    std::vector<std::string> words;
+    for (const ScenarioWord &word : line.words)
+      words.push_back(word.text);
+    std::string wrong = CheckAction(words);
+    if (read && !wrong.empty()) {
+      why = std::to_string(line.number) + ": " + wrong + ": " + line.text;
+      read = false;
+    }
+    actions.push_back({words});
+  }
+  if (!read)
+    fprintf(stderr, "%s:%s\n", file.c_str(), why.c_str());
+  return read ? 0 : 2;
+}
+
+const char *PanelClass() {
+  if (PanelIsVga)
+    return "vga";
+  if (PanelIsSvga)
+    return "svga";
+  if (PanelIsXga)
+    return "xga";
+  if (PanelIsSxga)
+    return "sxga";
+  return "none";
+}
+
+void PrintState() {
+  SimEmit("platform " + std::to_string(PlatformClass));
+  std::string key(DriverKeyName, strnlen(DriverKeyName, sizeof DriverKeyName));
+  SimEmit("state driver=" + std::to_string(DriverReady) +
+          " switch=" + std::to_string(SwitchDriverPresent) +
+          " key=" + SimQuote(SimAnsiToUtf8(key)) +
+          " panel=" + std::to_string(PanelWidth) + " class=" + PanelClass());
+}
+
+void EmitLines(const std::string &lines) {
+  size_t start = 0;
+  while (start < lines.size()) {
+    size_t end = lines.find('\n', start);
+    SimEmit(lines.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+void ShowMenu(const std::vector<std::string> &w) {
+  if (w.size() == 6) {
+    SimDesktop now = SimCurrentDesktop();
+    SimApplyStatement("desktop " + w[3] + " " + w[4] + " " + w[5] + " " +
+                          std::to_string(now.hz),
+                      nullptr);
+  }
+  RefreshDisplayState();
+  DEVMODEA desktop = {};
+  DescribeDesktop(&desktop);
+  UpdateMenuAvailability(static_cast<WORD>(Number(w[1])),
+                         static_cast<DWORD>(Number(w[2])), &desktop);
+  EmitLines(SimMenuLines(MenuHandle));
+}
+
+void Apply(const std::vector<std::string> &w) {
+  LONG modeCode = static_cast<LONG>(Number(w[1]));
+  LONG refreshHz = static_cast<LONG>(Number(w[2]));
+  BOOL result = ApplyRefreshChoice(modeCode, refreshHz);
+  SimEmit("apply " + std::to_string(modeCode) + " " +
+          std::to_string(refreshHz) + " -> " + std::to_string(result));
+}
+
+// Delivers one action; false for those that only prepare the next menu or
+// box, after which the following action is delivered at once.
+bool Deliver(const std::vector<std::string> &w) {
+  const std::string &what = w[0];
+  LPARAM click = 0;
+  if (what == "click" && ClickMessage(w[1], &click)) {
+    SimPostMessage(MainWindow, TrayCallbackMessage, TrayCallbackMessage, click);
+    // A right click directly followed by a right double-click is one
+    // double-click: its second press comes within the double-click time,
+    // before the first press's timer can run out.
+    if (w[1] == "right" && nextAction < actions.size() &&
+        actions[nextAction].words[0] == "click" &&
+        actions[nextAction].words[1] == "rightdouble") {
+      ++nextAction;
+      SimPostMessage(MainWindow, TrayCallbackMessage, TrayCallbackMessage,
+                     WM_RBUTTONDBLCLK);
+    }
+  } else if (what == "callback")
+    SimPostMessage(MainWindow, TrayCallbackMessage,
+                   static_cast<WPARAM>(Number(w[1])),
+                   static_cast<LPARAM>(Number(w[2])));
+  else if (what == "command")
+    SimPostMessage(MainWindow, WM_COMMAND, static_cast<WPARAM>(Number(w[1])),
+                   0);
+  else if (what == "destroy")
+    DestroyWindow(MainWindow);
+  else if (what == "close")
+    SimPostMessage(MainWindow, WM_CLOSE, 0, 0);
+  else if (what == "quit")
+    SimPostMessage(nullptr, WM_QUIT, 0, 0);
+  else if (what == "taskbar-created")
+    SimBroadcastTaskbarCreated();
+  else if (what == "apply")
+    Apply(w);
+  else if (what == "menu")
+    ShowMenu(w);
+  else if (what == "choose")
+    SimQueueMenuChoice(static_cast<UINT>(Number(w[1])));
+  else if (what == "answer")
+    SimQueueAnswer(w[1] == "ok" ? IDOK : IDCANCEL);
+  return what != "choose" && what != "answer";
+}
+
+bool Idle() {
+  if (!started) {
+    started = true;
+    PrintState();
+  }
+  while (nextAction < actions.size())
+    if (Deliver(actions[nextAction++].words))
+      return true;
+  return false;
+}
+
+bool EndsWith(const std::string &line, const std::string &end) {
+  return line.size() >= end.size() &&
+         line.compare(line.size() - end.size(), end.size(), end) == 0;
+}
+
+int Failed(std::initializer_list<const char *> functions) {
+  int failed = 0;
+  for (const char *function : functions)
+    failed += SimFailedCount(function);
+  return failed;
+}
+
+void JsonText(const std::string &text, FILE *out) {
+  fputc('"', out);
+  for (size_t i = 0; i < text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t n = Utf8Length(text, i);
+    if (c == '"' || c == '\\')
+      fprintf(out, "\\%c", c);
+    else if (c < 0x20 || c == 0x7F)
+      fprintf(out, "\\u%04x", c);
+    else if (n == 0)
+      fprintf(out, "\\u%04x", 0xDC00 + c);
+    else
+      fwrite(text.data() + i, 1, n, out);
+    i += n > 1 ? n - 1 : 0;
+  }
+  fputc('"', out);
+}
+
+} // namespace
+
+void ResetProgram() {
+  AppInstance = NULL;
+  PlatformClass = PlatformUnsupported;
+  DriverReady = SwitchDriverPresent = 0;
+  DriverKeyName[0] = 0;
+  PanelWidth = 0;
+  PanelIsVga = PanelIsSvga = PanelIsXga = PanelIsSxga = 0;
+  MainWindow = NULL;
+  CrtActive = CrtIdle = LcdActive = 0;
+  ShowAllModesOn = ShowAllModesWanted = 0;
+  MenuHandle = NULL;
+}
+
+int RunScenarioText(const std::string &name, const std::string &text,
+                    FILE *echo) {
+  actions.clear();
+  nextAction = 0;
+  started = false;
+  Scenario scenario;
+  int status = Load(name, text, &scenario);
+  if (status != 0)
+    return status;
+  SimReset();
+  ResetProgram();
+  for (const ScenarioLine &line : scenario.statements)
+    SimApplyStatement(line.text, nullptr);
+  SimSetIdleHook(Idle);
+  SimSetEcho(echo);
+  char commandLine[] = "";
+  int result = WinMain(SimInstance(), nullptr, commandLine, SW_SHOWNORMAL);
+  if (!started)
+    SimEmit("platform " + std::to_string(PlatformClass));
+  SimEmit("exit " + std::to_string(result));
+  SimEmit(SimOpenLine());
+  SimSetEcho(nullptr);
+  SimSetIdleHook(nullptr);
+  return 0;
+}
+
+int ParseScenarioText(const std::string &name, const std::string &text,
+                      FILE *out) {
+  actions.clear();
+  Scenario scenario;
+  int status = Load(name, text, &scenario);
+  if (status != 0)
+    return status;
+  const char *separator = "{\"statements\": [";
+  for (const auto *part : {&scenario.statements, &scenario.actions}) {
+    fputs(separator, out);
+    for (size_t i = 0; i < part->size(); ++i) {
+      fputs(i ? ",\n  " : "\n  ", out);
+      WriteWordsJson((*part)[i].words, out);
+    }
+    separator = "],\n \"actions\": [";
+  }
+  fputs("]}\n", out);
+  return 0;
+}
+
+void WriteWordsJson(const ScenarioWords &words, FILE *out) {
+  fputc('[', out);
+  for (size_t i = 0; i < words.size(); ++i) {
+    fputs(i ? ", [" : "[", out);
+    JsonText(words[i].text, out);
+    fputs(words[i].quoted ? ", true]" : ", false]", out);
+  }
+  fputc(']', out);
+}
+
+std::vector<std::string> EndOfRunBreaks(const std::string &transcript) {
+  std::vector<std::string> lines, breaks;
+  for (size_t start = 0; start < transcript.size();) {
+    size_t end = transcript.find('\n', start);
+    lines.push_back(transcript.substr(start, end - start));
+    start = end == std::string::npos ? end : end + 1;
+  }
+  if (lines.size() < 2 || lines[lines.size() - 2] != "exit 0" ||
+      lines.back().compare(0, 5, "open ") != 0)
+    breaks.push_back("exit: the transcript does not end with exit 0 and open");
+
+  // A release call that fails keeps the handle it was given; a window that
+  // would not go, or that the system calls gone, keeps its menu and icon.
+  int keptWindow = Failed({"DestroyWindow", "IsWindow"}) > 0;
+  SimOpenCounts open = SimOpen();
+  if (open.dc > Failed({"DeleteDC", "ReleaseDC"}) ||
+      open.key > Failed({"RegCloseKey"}) ||
+      open.device > Failed({"CloseHandle"}) ||
+      open.menu > Failed({"DestroyMenu"}) + keptWindow)
+    breaks.push_back("open: left open: " + SimOpenLine());
+  if (SimTrayIconCount() != 0 && !keptWindow && !Failed({"Shell_NotifyIconA"}))
+    breaks.push_back("icon: the tray icon outlived the program");
+
+  int marks = 0;
+  for (size_t i = 0; i < lines.size() && !Failed({"CheckMenuItem"}); ++i) {
+    marks = lines[i].compare(0, 5, "menu ") != 0 ? 0
+            : EndsWith(lines[i], " checked")     ? marks + 1
+                                                 : marks;
+    if (marks == 2)
+      breaks.push_back("menu: the listing at line " + std::to_string(i + 1) +
+                       " checks two entries");
+  }
+  return breaks;
+}

@@ -82,8 +82,7 @@ bool SetDisplay(const Words &w, std::string *error) {
 SimDesktop SimCurrentDesktop() { return desktop; }
 
 int WINAPI GetDeviceCaps(HDC dc, int index) {
-  if (sim::Enter("GetDeviceCaps"))
-    return 0;
+  SIM_ENTER(0);
   if (!sim::ValidDc(dc))
     return 0;
   switch (index) {
@@ -100,8 +99,7 @@ int WINAPI GetDeviceCaps(HDC dc, int index) {
 }
 
 BOOL WINAPI EnumDisplaySettingsA(LPCSTR device, DWORD index, DEVMODEA *mode) {
-  if (sim::Enter("EnumDisplaySettingsA"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   std::vector<SimDesktop> list = modes;
   if (list.empty())
     list.push_back(desktop);
@@ -120,8 +118,7 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR device, DWORD index, DEVMODEA *mode) {
 }
 
 LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
-  if (sim::Enter("ChangeDisplaySettingsA"))
-    return DISP_CHANGE_FAILED;
+  SIM_ENTER(DISP_CHANGE_FAILED);
   sim::Emit(sim::Format("cds 0x%08x %s -> %d", flags, ModeText(mode).c_str(),
                         cdsResult));
   if (cdsResult == DISP_CHANGE_SUCCESSFUL && mode && !(flags & kCdsTest)) {

@@ -153,8 +153,7 @@ std::string FormatAll(const char *format, va_list *args) {
 } // namespace
 
 int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...) {
-  if (sim::Enter("wsprintfA"))
-    return 0;
+  SIM_ENTER(0);
   if (!buffer || !format)
     return 0;
   va_list args;

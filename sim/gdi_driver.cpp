@@ -51,21 +51,16 @@ SimDriverState DriverState() {
 
 } // namespace sim
 
-HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR output,
-                     const DEVMODEA *init) {
-  (void)device;
-  (void)output;
-  (void)init;
-  if (sim::Enter("CreateDCA"))
-    return nullptr;
+HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR /*device*/, LPCSTR /*output*/,
+                     const DEVMODEA * /*init*/) {
+  SIM_ENTER(nullptr);
   if (!driver || !sim::SameName(driver, "DISPLAY"))
     return nullptr;
   return NewDc(false);
 }
 
 BOOL WINAPI DeleteDC(HDC dc) {
-  if (sim::Enter("DeleteDC"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   auto found = dcs.find(dc);
   if (found == dcs.end() || found->second.screen)
     return FALSE;
@@ -74,17 +69,14 @@ BOOL WINAPI DeleteDC(HDC dc) {
 }
 
 HDC WINAPI GetDC(HWND window) {
-  if (sim::Enter("GetDC"))
-    return nullptr;
+  SIM_ENTER(nullptr);
   if (window && !sim::WindowExists(window))
     return nullptr;
   return NewDc(true);
 }
 
-int WINAPI ReleaseDC(HWND window, HDC dc) {
-  (void)window;
-  if (sim::Enter("ReleaseDC"))
-    return 0;
+int WINAPI ReleaseDC(HWND /*window*/, HDC dc) {
+  SIM_ENTER(0);
   auto found = dcs.find(dc);
   if (found == dcs.end() || !found->second.screen)
     return 0;
@@ -96,8 +88,7 @@ int WINAPI ReleaseDC(HWND window, HDC dc) {
 // own escape number and ignores the others.
 int WINAPI ExtEscape(HDC dc, int escape, int inSize, LPCSTR in, int outSize,
                      LPSTR out) {
-  if (sim::Enter("ExtEscape"))
-    return 0;
+  SIM_ENTER(0);
   if (!sim::ValidDc(dc) || escape != 0x3000)
     return 0;
   std::string line;

@@ -13,8 +13,17 @@
 namespace sim {
 
 // Counts a call of `function` and tells whether the fault table makes this
-// call fail.  Every simulated Win32 function calls it before anything else.
+// call fail.  Every simulated Win32 function calls it before anything else,
+// through SIM_ENTER.
 bool Enter(const char *function);
+// The first statement of every simulated Win32 function: counts the call
+// under the function's own name and returns `failed` (the function's failure
+// answer; nothing for a void function) when the fault table makes it fail.
+#define SIM_ENTER(failed)                                                      \
+  do {                                                                         \
+    if (sim::Enter(__func__))                                                  \
+      return failed;                                                           \
+  } while (0)
 // Appends one transcript line (without its '\n').
 void Emit(const std::string &line);
 // printf-style formatting into a std::string.

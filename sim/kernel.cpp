@@ -72,8 +72,7 @@ bool SetOs(const Words &w, std::string *error) {
 } // namespace sim
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
-  if (sim::Enter("GetVersionExA"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
     return FALSE;
   info->dwMajorVersion = os.major;
@@ -86,8 +85,7 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
 }
 
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
-  if (sim::Enter("lstrcmpiA"))
-    return 0;
+  SIM_ENTER(0);
   if (!a || !b)
     return a == b ? 0 : (a ? 1 : -1);
   for (;; ++a, ++b) {
@@ -101,7 +99,6 @@ int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
 }
 
 int WINAPI lstrlenA(LPCSTR s) {
-  if (sim::Enter("lstrlenA"))
-    return 0;
+  SIM_ENTER(0);
   return s ? static_cast<int>(strlen(s)) : 0;
 }

@@ -87,8 +87,7 @@ std::vector<SimMenuItem> SimMenuItems(HMENU menu) {
 }
 
 HMENU WINAPI CreatePopupMenu(void) {
-  if (sim::Enter("CreatePopupMenu"))
-    return nullptr;
+  SIM_ENTER(nullptr);
   HMENU menu = reinterpret_cast<HMENU>(nextMenu);
   nextMenu += 0x10;
   menus[menu];
@@ -96,8 +95,7 @@ HMENU WINAPI CreatePopupMenu(void) {
 }
 
 BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
-  if (sim::Enter("AppendMenuA"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   auto found = menus.find(menu);
   if (found == menus.end())
     return FALSE;
@@ -111,16 +109,14 @@ BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
 }
 
 BOOL WINAPI DestroyMenu(HMENU menu) {
-  if (sim::Enter("DestroyMenu"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return menus.erase(menu) ? TRUE : FALSE;
 }
 
 // Answers the item's previous MF_GRAYED/MF_DISABLED bits, or -1 when there
 // is no such item.
 BOOL WINAPI EnableMenuItem(HMENU menu, UINT item, UINT flags) {
-  if (sim::Enter("EnableMenuItem"))
-    return -1;
+  SIM_ENTER(-1);
   Item *entry = FindItem(menu, item, flags);
   if (!entry)
     return -1;
@@ -132,8 +128,7 @@ BOOL WINAPI EnableMenuItem(HMENU menu, UINT item, UINT flags) {
 
 // Answers the item's previous MF_CHECKED bit, or 0xFFFFFFFF.
 DWORD WINAPI CheckMenuItem(HMENU menu, UINT item, UINT flags) {
-  if (sim::Enter("CheckMenuItem"))
-    return 0xFFFFFFFF;
+  SIM_ENTER(0xFFFFFFFF);
   Item *entry = FindItem(menu, item, flags);
   if (!entry)
     return 0xFFFFFFFF;
@@ -143,8 +138,7 @@ DWORD WINAPI CheckMenuItem(HMENU menu, UINT item, UINT flags) {
 }
 
 UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags) {
-  if (sim::Enter("GetMenuState"))
-    return 0xFFFFFFFF;
+  SIM_ENTER(0xFFFFFFFF);
   Item *entry = FindItem(menu, item, flags);
   return entry ? entry->state : 0xFFFFFFFF;
 }
@@ -152,16 +146,14 @@ UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags) {
 // The owner gets WM_INITMENUPOPUP before the menu shows, as from the real
 // menu loop.  A chosen enabled command reaches the owner as a posted
 // WM_COMMAND once the call has returned.
-BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved,
-                           HWND owner, const RECT *rect) {
-  (void)reserved;
-  (void)rect;
+BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
+                           int /*reserved*/, HWND owner,
+                           const RECT * /*rect*/) {
   bool chosen = !choices.empty();
   UINT choice = chosen ? choices.front() : 0;
   if (chosen)
     choices.pop_front();
-  if (sim::Enter("TrackPopupMenu"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   if (!sim::MenuExists(menu) || !sim::WindowExists(owner))
     return FALSE;
   sim::SendInternal(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);

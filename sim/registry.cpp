@@ -98,6 +98,12 @@ Key *RootByName(const std::string &name) {
   return nullptr;
 }
 
+// An existing key by its root's name ("HKLM", "HKCC") and path, or NULL.
+Key *FindKey(const std::string &root, const std::string &path) {
+  Key *base = RootByName(root);
+  return base ? Walk(base, path, false) : nullptr;
+}
+
 // Resolves a handle the program passes: an open key or a predefined root.
 bool Resolve(HKEY handle, OpenKey *out) {
   const REGSAM all = KEY_READ | KEY_WRITE;
@@ -181,12 +187,10 @@ namespace sim {
 bool SystemSetValue(const std::string &root, const std::string &path,
                     const std::string &name, DWORD type,
                     const std::string &data) {
-  Key *key = RootByName(root);
-  key = key ? Walk(key, path, false) : nullptr;
-  if (!key)
-    return false;
-  Store(key, name, type, data);
-  return true;
+  Key *key = FindKey(root, path);
+  if (key)
+    Store(key, name, type, data);
+  return key != nullptr;
 }
 
 void ResetRegistry() {
@@ -225,8 +229,7 @@ int KeyOpenCount() { return static_cast<int>(handles.size()); }
 
 bool SimRegistryGet(const std::string &root, const std::string &path,
                     const std::string &name, DWORD *type, std::string *data) {
-  Key *base = RootByName(root);
-  Key *key = base ? Walk(base, path, false) : nullptr;
+  Key *key = FindKey(root, path);
   Value *value = key ? FindValue(key, name) : nullptr;
   if (!value)
     return false;
@@ -238,15 +241,12 @@ bool SimRegistryGet(const std::string &root, const std::string &path,
 }
 
 bool SimRegistryKeyExists(const std::string &root, const std::string &path) {
-  Key *base = RootByName(root);
-  return base && Walk(base, path, false);
+  return FindKey(root, path) != nullptr;
 }
 
-LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options,
+LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD /*options*/,
                           REGSAM access, PHKEY result) {
-  (void)options;
-  if (sim::Enter("RegOpenKeyExA"))
-    return ERROR_ACCESS_DENIED;
+  SIM_ENTER(ERROR_ACCESS_DENIED);
   OpenKey base;
   if (!Resolve(root, &base))
     return ERROR_INVALID_HANDLE;
@@ -271,8 +271,7 @@ LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options,
 
 LONG WINAPI RegQueryValueExA(HKEY handle, LPCSTR name, LPDWORD reserved,
                              LPDWORD type, LPBYTE data, LPDWORD size) {
-  if (sim::Enter("RegQueryValueExA"))
-    return ERROR_ACCESS_DENIED;
+  SIM_ENTER(ERROR_ACCESS_DENIED);
   OpenKey open;
   if (!Resolve(handle, &open))
     return ERROR_INVALID_HANDLE;
@@ -297,11 +296,9 @@ LONG WINAPI RegQueryValueExA(HKEY handle, LPCSTR name, LPDWORD reserved,
   return status;
 }
 
-LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR name, DWORD reserved, DWORD type,
-                           const BYTE *data, DWORD size) {
-  (void)reserved;
-  if (sim::Enter("RegSetValueExA"))
-    return ERROR_ACCESS_DENIED;
+LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR name, DWORD /*reserved*/,
+                           DWORD type, const BYTE *data, DWORD size) {
+  SIM_ENTER(ERROR_ACCESS_DENIED);
   OpenKey open;
   if (!Resolve(handle, &open))
     return ERROR_INVALID_HANDLE;
@@ -321,8 +318,7 @@ LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR name, DWORD reserved, DWORD type,
 }
 
 LONG WINAPI RegCloseKey(HKEY handle) {
-  if (sim::Enter("RegCloseKey"))
-    return ERROR_ACCESS_DENIED;
+  SIM_ENTER(ERROR_ACCESS_DENIED);
   if (handle == HKEY_LOCAL_MACHINE || handle == HKEY_CURRENT_CONFIG)
     return ERROR_SUCCESS;
   return handles.erase(handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;

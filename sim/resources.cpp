@@ -79,8 +79,7 @@ void SimQueueAnswer(int answer) { answers.push_back(answer); }
 
 // A NULL instance means the program's own module, as with FindResource.
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
-  if (sim::Enter("LoadStringA"))
-    return 0;
+  SIM_ENTER(0);
   if ((instance && !OwnModule(instance)) || !buffer || size <= 0)
     return 0;
   auto found = strings.find(id);
@@ -102,11 +101,9 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
   return static_cast<int>(n);
 }
 
-HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx,
-                         int cy, UINT flags) {
-  (void)cx, (void)cy, (void)flags;
-  if (sim::Enter("LoadImageA"))
-    return nullptr;
+HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int /*cx*/,
+                         int /*cy*/, UINT /*flags*/) {
+  SIM_ENTER(nullptr);
   ULONG_PTR id = reinterpret_cast<ULONG_PTR>(name);
   if (!OwnModule(instance) || type != IMAGE_ICON ||
       (id != IDI_DRIVER_READY && id != IDI_DRIVER_MISSING))
@@ -118,23 +115,19 @@ HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx,
 }
 
 BOOL WINAPI DestroyIcon(HICON icon) {
-  if (sim::Enter("DestroyIcon"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return icons.erase(icon) ? TRUE : FALSE;
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
-  if (sim::Enter("LoadCursorA"))
-    return nullptr;
+  SIM_ENTER(nullptr);
   return !instance && name == IDC_ARROW ? kArrow : nullptr;
 }
 
 // Only a box that asks a question takes a queued answer; a NULL caption
 // shows as "Error", as USER32 does.
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  (void)owner;
-  if (sim::Enter("MessageBoxA"))
-    return 0;
+int WINAPI MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
+  SIM_ENTER(0);
   int answer = IDOK;
   if ((type & MB_TYPEMASK) == MB_OKCANCEL && !answers.empty()) {
     answer = answers.front();

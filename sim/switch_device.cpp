@@ -156,13 +156,11 @@ int DeviceOpenCount() { return static_cast<int>(handles.size()); }
 
 } // namespace sim
 
-HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share,
-                          LPSECURITY_ATTRIBUTES security, DWORD disposition,
-                          DWORD flags, HANDLE templateFile) {
-  (void)access, (void)share, (void)security, (void)disposition, (void)flags,
-      (void)templateFile;
-  if (sim::Enter("CreateFileA"))
-    return INVALID_HANDLE_VALUE;
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD /*access*/, DWORD /*share*/,
+                          LPSECURITY_ATTRIBUTES /*security*/,
+                          DWORD /*disposition*/, DWORD /*flags*/,
+                          HANDLE /*templateFile*/) {
+  SIM_ENTER(INVALID_HANDLE_VALUE);
   std::string path = sim::Str(name);
   bool ok = name && Opens(path);
   sim::Emit("device open " + sim::QuoteAnsi(path) +
@@ -177,10 +175,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share,
 
 BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize,
                             LPVOID out, DWORD outSize, LPDWORD returned,
-                            LPOVERLAPPED overlapped) {
-  (void)overlapped;
-  if (sim::Enter("DeviceIoControl"))
-    return FALSE;
+                            LPOVERLAPPED /*overlapped*/) {
+  SIM_ENTER(FALSE);
   bool ok =
       handles.count(device) != 0 && Control(code, in, inSize, out, outSize);
   sim::Emit(sim::Format("device ioctl %u", code) + WordsText(in, inSize) +
@@ -191,8 +187,7 @@ BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize,
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
-  if (sim::Enter("CloseHandle"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   if (!handles.erase(handle))
     return FALSE;
   sim::Emit("device close");

@@ -274,8 +274,7 @@ void SimBroadcastTaskbarCreated() {
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA *wc) {
-  if (sim::Enter("RegisterClassA"))
-    return 0;
+  SIM_ENTER(0);
   if (!wc || !wc->lpszClassName || IsAtomName(wc->lpszClassName) ||
       !wc->lpfnWndProc || FindClass(wc->lpszClassName))
     return 0;
@@ -290,8 +289,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title,
                             DWORD style, int x, int y, int width, int height,
                             HWND parent, HMENU menu, HINSTANCE instance,
                             LPVOID param) {
-  if (sim::Enter("CreateWindowExA"))
-    return nullptr;
+  SIM_ENTER(nullptr);
   const WindowClass *wc = className ? FindClass(className) : nullptr;
   if (!wc || (parent && !sim::WindowExists(parent)))
     return nullptr;
@@ -308,20 +306,17 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title,
 }
 
 BOOL WINAPI DestroyWindow(HWND window) {
-  if (sim::Enter("DestroyWindow"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return Destroy(window) ? TRUE : FALSE;
 }
 
 BOOL WINAPI IsWindow(HWND window) {
-  if (sim::Enter("IsWindow"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return sim::WindowExists(window) ? TRUE : FALSE;
 }
 
 BOOL WINAPI ShowWindow(HWND window, int show) {
-  if (sim::Enter("ShowWindow"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   Window *w = Own(window);
   if (!w)
     return FALSE;
@@ -331,16 +326,14 @@ BOOL WINAPI ShowWindow(HWND window, int show) {
 }
 
 BOOL WINAPI UpdateWindow(HWND window) {
-  if (sim::Enter("UpdateWindow"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return sim::WindowExists(window) ? TRUE : FALSE;
 }
 
 // Top-level windows are searched from the top of the z-order down, which
 // puts the newest first.
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR title) {
-  if (sim::Enter("FindWindowA"))
-    return nullptr;
+  SIM_ENTER(nullptr);
   for (auto it = zOrder.rbegin(); it != zOrder.rend(); ++it) {
     const Window &w = windows[*it];
     if (ClassMatches(w, className) && NameMatches(w.title, title))
@@ -349,12 +342,9 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR title) {
   return nullptr;
 }
 
-LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam,
-                              LPARAM lParam) {
-  (void)wParam;
-  (void)lParam;
-  if (sim::Enter("DefWindowProcA"))
-    return 0;
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM /*wParam*/,
+                              LPARAM /*lParam*/) {
+  SIM_ENTER(0);
   if (message == WM_CLOSE)
     Destroy(window);
   return 0;
@@ -363,8 +353,7 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam,
 // A WM_QUIT from PostQuitMessage is not a posted message: it is produced
 // only once no posted message is waiting.
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
-  if (sim::Enter("GetMessageA"))
-    return -1;
+  SIM_ENTER(-1);
   if (!msg || (window && !Own(window)))
     return -1;
   for (;;) {
@@ -386,16 +375,13 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
   }
 }
 
-BOOL WINAPI TranslateMessage(const MSG *msg) {
-  (void)msg;
-  if (sim::Enter("TranslateMessage"))
-    return FALSE;
+BOOL WINAPI TranslateMessage(const MSG * /*msg*/) {
+  SIM_ENTER(FALSE);
   return FALSE;
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG *msg) {
-  if (sim::Enter("DispatchMessageA"))
-    return 0;
+  SIM_ENTER(0);
   if (!msg || !msg->hwnd)
     return 0;
   return Call(msg->hwnd, msg->message, msg->wParam, msg->lParam);
@@ -403,35 +389,30 @@ LRESULT WINAPI DispatchMessageA(const MSG *msg) {
 
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam,
                          LPARAM lParam) {
-  if (sim::Enter("PostMessageA"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return sim::PostInternal(window, message, wParam, lParam) ? TRUE : FALSE;
 }
 
 void WINAPI PostQuitMessage(int exitCode) {
-  if (sim::Enter("PostQuitMessage"))
-    return;
+  SIM_ENTER();
   quitPending = true;
   quitCode = exitCode;
 }
 
 UINT WINAPI RegisterWindowMessageA(LPCSTR name) {
-  if (sim::Enter("RegisterWindowMessageA"))
-    return 0;
+  SIM_ENTER(0);
   if (!name || !*name)
     return 0;
   return AddAtom(name);
 }
 
 BOOL WINAPI SetForegroundWindow(HWND window) {
-  if (sim::Enter("SetForegroundWindow"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return sim::WindowExists(window) ? TRUE : FALSE;
 }
 
 BOOL WINAPI GetCursorPos(LPPOINT point) {
-  if (sim::Enter("GetCursorPos"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   if (!point)
     return FALSE;
   *point = cursor;
@@ -439,8 +420,7 @@ BOOL WINAPI GetCursorPos(LPPOINT point) {
 }
 
 BOOL WINAPI SetMenu(HWND window, HMENU menu) {
-  if (sim::Enter("SetMenu"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   if (menu && !sim::MenuExists(menu))
     return FALSE;
   return sim::SetWindowMenu(window, menu) ? TRUE : FALSE;
@@ -448,11 +428,9 @@ BOOL WINAPI SetMenu(HWND window, HMENU menu) {
 
 // Setting a running timer again starts its time afresh.  Timer procedures
 // are not simulated: the program takes WM_TIMER in its window procedure.
-UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse,
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT /*elapse*/,
                          TIMERPROC proc) {
-  (void)elapse;
-  if (sim::Enter("SetTimer"))
-    return 0;
+  SIM_ENTER(0);
   if (!Own(window) || proc)
     return 0;
   for (Timer &timer : timers)
@@ -466,8 +444,7 @@ UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse,
 
 // A WM_TIMER already taken from the queue is not taken back.
 BOOL WINAPI KillTimer(HWND window, UINT_PTR id) {
-  if (sim::Enter("KillTimer"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   for (auto it = timers.begin(); it != timers.end(); ++it)
     if (it->window == window && it->id == id) {
       timers.erase(it);
@@ -479,7 +456,6 @@ BOOL WINAPI KillTimer(HWND window, UINT_PTR id) {
 // Windows' default; a failure answers 0, which SetTimer takes as its
 // shortest time.
 UINT WINAPI GetDoubleClickTime(void) {
-  if (sim::Enter("GetDoubleClickTime"))
-    return 0;
+  SIM_ENTER(0);
   return 500;
 }

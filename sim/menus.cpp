@@ -64,17 +64,15 @@ int MenuOpenCount() { return static_cast<int>(menus.size()); }
 
 void SimQueueMenuChoice(UINT command) { choices.push_back(command); }
 
-std::string SimMenuLines(HMENU menu) {
-  std::string lines;
+void SimEmitMenuLines(HMENU menu) {
   for (const SimMenuItem &item : SimMenuItems(menu)) {
     if (item.state & MF_SEPARATOR)
       continue;
-    lines += sim::Format("menu %u %s%s\n", item.id,
-                         item.state & (MF_GRAYED | MF_DISABLED) ? "grayed"
-                                                                : "enabled",
-                         item.state & MF_CHECKED ? " checked" : "");
+    sim::Emit(sim::Format("menu %u %s%s", item.id,
+                          item.state & (MF_GRAYED | MF_DISABLED) ? "grayed"
+                                                                 : "enabled",
+                          item.state & MF_CHECKED ? " checked" : ""));
   }
-  return lines;
 }
 
 std::vector<SimMenuItem> SimMenuItems(HMENU menu) {
@@ -158,12 +156,7 @@ BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
     return FALSE;
   sim::SendInternal(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
   sim::Emit(sim::Format("track %u %d %d", flags, x, y));
-  std::string lines = SimMenuLines(menu);
-  for (size_t start = 0; start < lines.size();) {
-    size_t end = lines.find('\n', start);
-    sim::Emit(lines.substr(start, end - start));
-    start = end + 1;
-  }
+  SimEmitMenuLines(menu);
   Item *entry = chosen ? FindItem(menu, choice, MF_BYCOMMAND) : nullptr;
   bool taken = entry && Enabled(*entry);
   if (flags & kReturnCommand)

@@ -1,6 +1,8 @@
 // Scenario files: words, numbers, and the split into statements and actions.
 #include "sim/scenario.h"
 
+#include <algorithm>
+
 namespace {
 
 // One action keyword: its argument counts.  Arguments are numbers, but for
@@ -117,6 +119,16 @@ bool SplitScenarioLine(const std::string &line, ScenarioWords *words,
   return true;
 }
 
+std::vector<std::string> SplitLines(const std::string &text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(text.find('\n', start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 size_t Utf8Length(const std::string &s, size_t i) {
   unsigned char c = s[i];
   size_t n = c < 0x80         ? 1
@@ -197,13 +209,9 @@ bool IsScenarioAction(const std::string &keyword) {
 bool ReadScenario(const std::string &text, Scenario *scenario,
                   ScenarioLine *bad, std::string *why) {
   bool inActions = false;
-  size_t start = 0;
-  for (int number = 1; start < text.size(); ++number) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-      end = text.size();
-    ScenarioLine line{number, text.substr(start, end - start), {}};
-    start = end + 1;
+  int number = 0;
+  for (const std::string &each : SplitLines(text)) {
+    ScenarioLine line{++number, each, {}};
     if (!line.text.empty() && line.text.back() == '\r')
       line.text.pop_back();
     *bad = line;

@@ -44,6 +44,9 @@ bool SplitScenarioLine(const std::string &line, ScenarioWords *words,
 // escapes, valid UTF-8 as it is, and every other byte below 0x20, 0x7F or
 // not part of valid UTF-8 as \xNN.  SplitScenarioLine reads it back.
 std::string QuoteScenarioText(const std::string &bytes);
+// The lines of a text, without their '\n'; a last line without one counts
+// too, an empty text has none.
+std::vector<std::string> SplitLines(const std::string &text);
 // Length of the valid UTF-8 sequence at `s[i]`, or 0.
 size_t Utf8Length(const std::string &s, size_t i);
 

@@ -97,9 +97,9 @@ std::vector<std::string> SimFunctionNames();
 bool SimRegistryGet(const std::string &root, const std::string &path,
                     const std::string &name, DWORD *type, std::string *data);
 bool SimRegistryKeyExists(const std::string &root, const std::string &path);
-// The "menu <command> enabled|grayed[ checked]" lines of every entry of
-// `menu` that is not a separator, in menu order, each ending in '\n'.
-std::string SimMenuLines(HMENU menu);
+// Adds to the transcript a "menu <command> enabled|grayed[ checked]" line
+// for every entry of `menu` that is not a separator, in menu order.
+void SimEmitMenuLines(HMENU menu);
 // Items of `menu` including separators (for layout checks): id, flags as
 // GetMenuState reports them, text.
 struct SimMenuItem {

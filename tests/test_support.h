@@ -43,20 +43,6 @@ inline void StartedAs(DWORD platform, DWORD switchDriver, WORD panel,
     ASSERT_TRUE(SimApplyScenario(text, &error_)) << error_;                    \
   } while (0)
 
-// The lines of a transcript, without newlines.
-inline std::vector<std::string> SplitLines(const std::string &text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-      end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
 // The transcript lines produced since the last call.
 inline std::vector<std::string> TakeLines() {
   return SplitLines(SimTakeTranscript());

@@ -113,15 +113,6 @@ void PrintState() {
           " panel=" + std::to_string(PanelWidth) + " class=" + PanelClass());
 }
 
-void EmitLines(const std::string &lines) {
-  size_t start = 0;
-  while (start < lines.size()) {
-    size_t end = lines.find('\n', start);
-    SimEmit(lines.substr(start, end - start));
-    start = end + 1;
-  }
-}
-
 void ShowMenu(const std::vector<std::string> &w) {
   if (w.size() == 6) {
     SimDesktop now = SimCurrentDesktop();
@@ -134,7 +125,7 @@ void ShowMenu(const std::vector<std::string> &w) {
   DescribeDesktop(&desktop);
   UpdateMenuAvailability(static_cast<WORD>(Number(w[1])),
                          static_cast<DWORD>(Number(w[2])), &desktop);
-  EmitLines(SimMenuLines(MenuHandle));
+  SimEmitMenuLines(MenuHandle);
 }
 
 void Apply(const std::vector<std::string> &w) {
@@ -301,12 +292,7 @@ void WriteWordsJson(const ScenarioWords &words, FILE *out) {
 }
 
 std::vector<std::string> EndOfRunBreaks(const std::string &transcript) {
-  std::vector<std::string> lines, breaks;
-  for (size_t start = 0; start < transcript.size();) {
-    size_t end = transcript.find('\n', start);
-    lines.push_back(transcript.substr(start, end - start));
-    start = end == std::string::npos ? end : end + 1;
-  }
+  std::vector<std::string> lines = SplitLines(transcript), breaks;
   if (lines.size() < 2 || lines[lines.size() - 2] != "exit 0" ||
       lines.back().compare(0, 5, "open ") != 0)
     breaks.push_back("exit: the transcript does not end with exit 0 and open");

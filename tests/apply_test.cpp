@@ -1,17 +1,7 @@
 // Applying a menu choice on each platform and driver generation.
 #include "tests/test_support.h"
 
-using Lines = std::vector<std::string>;
-
 namespace {
-
-std::string Value(const char *root, const std::string &path, const char *name) {
-  DWORD type = 0;
-  std::string data;
-  if (!SimRegistryGet(root, path, name, &type, &data))
-    return "<missing>";
-  return std::to_string(type) + ":" + data;
-}
 
 const char Win9xKeys[] =
     "key HKCC \"Display\\\\Settings\"\n"
@@ -70,12 +60,12 @@ TEST_F(Apply, Win9xLegacyStoresTheChoiceByteForByte) {
         "System\\\\CurrentControlSet\\\\Services\\\\Class\\\\DISPLAY\\\\0001"
         "\\\\Default\" \"RefreshRate\" sz \"72\"");
   EXPECT_TRUE(ApplyRefreshChoice(8, 75));
-  EXPECT_EQ(Value("HKCC", "Display\\Settings", "CRTResolution"),
+  EXPECT_EQ(Stored("HKCC", "Display\\Settings", "CRTResolution"),
             std::string("3:") + '\x08');
-  EXPECT_EQ(Value("HKCC", "Display\\Settings", "Pairlux_SameImage"), "1:ON");
-  EXPECT_EQ(Value("HKLM", ModesKey, "RefreshRate"), "1:75");
+  EXPECT_EQ(Stored("HKCC", "Display\\Settings", "Pairlux_SameImage"), "1:ON");
+  EXPECT_EQ(Stored("HKLM", ModesKey, "RefreshRate"), "1:75");
   // Put back as read, now without the NUL the other writer had stored.
-  EXPECT_EQ(Value("HKLM", DefaultKey, "RefreshRate"), "1:72");
+  EXPECT_EQ(Stored("HKLM", DefaultKey, "RefreshRate"), "1:72");
   EXPECT_EQ(SimCurrentDesktop().hz, 75);
   EXPECT_EQ(SimCurrentDesktop().width, 1024);
   EXPECT_TRUE(TakeLines("escape 10").empty()) << "no mode number on 9x";
@@ -86,8 +76,8 @@ TEST_F(Apply, Win9xLegacyDefaultRateFallsBackToSixty) {
   StartedAs(PlatformWin9x, 0, 1024, "0001");
   GIVEN(Win9xKeys);
   EXPECT_TRUE(ApplyRefreshChoice(5, 60));
-  EXPECT_EQ(Value("HKLM", DefaultKey, "RefreshRate"), "1:60");
-  EXPECT_EQ(Value("HKLM", ModesKey, "RefreshRate"), "1:60");
+  EXPECT_EQ(Stored("HKLM", DefaultKey, "RefreshRate"), "1:60");
+  EXPECT_EQ(Stored("HKLM", ModesKey, "RefreshRate"), "1:60");
 }
 
 TEST_F(Apply, Win9xLegacyStopsAtTheFirstFailedWrite) {
@@ -107,14 +97,14 @@ TEST_F(Apply, Win9xLegacyStopsAtTheFirstFailedWrite) {
     GIVEN(Win9xKeys);
     GIVEN(c.fault);
     EXPECT_FALSE(ApplyRefreshChoice(6, 60)) << c.fault;
-    EXPECT_EQ(Value("HKCC", "Display\\Settings", "CRTResolution"),
+    EXPECT_EQ(Stored("HKCC", "Display\\Settings", "CRTResolution"),
               c.crtResolution)
         << c.fault;
-    EXPECT_EQ(Value("HKCC", "Display\\Settings", "Pairlux_SameImage"),
+    EXPECT_EQ(Stored("HKCC", "Display\\Settings", "Pairlux_SameImage"),
               c.sameImage)
         << c.fault;
-    EXPECT_EQ(Value("HKLM", ModesKey, "RefreshRate"), c.modeRate) << c.fault;
-    EXPECT_EQ(Value("HKLM", DefaultKey, "RefreshRate"), "<missing>")
+    EXPECT_EQ(Stored("HKLM", ModesKey, "RefreshRate"), c.modeRate) << c.fault;
+    EXPECT_EQ(Stored("HKLM", DefaultKey, "RefreshRate"), "<missing>")
         << "default not written back: " << c.fault;
     EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0) << c.fault;
     EXPECT_TRUE(OpenCountsAreZero()) << c.fault;

@@ -2,12 +2,7 @@
 // the wire format the drivers implement.
 #include "tests/test_support.h"
 
-using Lines = std::vector<std::string>;
-
-class DriverRequests : public ::testing::Test {
-protected:
-  void SetUp() override { FreshNotebook(); }
-};
+using DriverRequests = FreshNotebookTest;
 
 TEST_F(DriverRequests, SixteenBitRepliesTakeTheLowHalfOnly) {
   GIVEN("reply 9 0x00010006\nreply 7 0x00010003\nreply 1 0x00010002 7");

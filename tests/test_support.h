@@ -36,6 +36,24 @@ inline void StartedAs(DWORD platform, DWORD switchDriver, WORD panel,
   SetPanelClass();
 }
 
+// Tests of one suite that each start from a fresh notebook.
+class FreshNotebookTest : public ::testing::Test {
+protected:
+  void SetUp() override { FreshNotebook(); }
+};
+
+using Lines = std::vector<std::string>;
+
+// A stored value as "<type>:<bytes>", or "<missing>".
+inline std::string Stored(const char *root, const std::string &path,
+                          const char *name) {
+  DWORD type = 0;
+  std::string data;
+  if (!SimRegistryGet(root, path, name, &type, &data))
+    return "<missing>";
+  return std::to_string(type) + ":" + data;
+}
+
 // Applies scenario statements ("os nt4\nattached 3", ...) to the notebook.
 #define GIVEN(text)                                                            \
   do {                                                                         \

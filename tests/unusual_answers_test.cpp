@@ -4,8 +4,6 @@
 // refused while the menu opens, and the calls only a direct caller makes.
 #include "tests/test_support.h"
 
-namespace {} // namespace
-
 TEST(UnusualAnswers, StoredRateAfterControlCharactersOrAnotherNegative) {
   const struct {
     const char *stored;
@@ -29,31 +27,19 @@ TEST(UnusualAnswers, StoredRateAfterControlCharactersOrAnotherNegative) {
   }
 }
 
-TEST(UnusualAnswers, NtSwitchModeNumbersOutsideItsRangeNameNoResolution) {
-  for (const char *mode : {"0", "7", "0xFFFF"}) {
-    FreshNotebook();
-    GIVEN(std::string("os nt4\nlevel 3\nattached 3\nactive 1\n"
-                      "desktop 1024 768 16 60\nrates 60\nmode ") +
-          mode);
-    StartedAs(PlatformNT4, 1, 1024);
-    EXPECT_EQ(CheckedAfterOpening(), 0u) << mode;
-    // No resolution for the rate query: width and height 0, the number as
-    // the driver gave it.
-    std::vector<std::string> query = TakeLines("escape 65 ");
-    ASSERT_EQ(query.size(), 1u) << mode;
-    EXPECT_EQ(query[0].rfind("escape 65 1 0 0 ", 0), 0u) << query[0];
-  }
-}
-
 // The NT switch driver's own numbers are 1-5; any other number it reports
 // is passed on as it came, so one that happens to be a Windows 9x switch
-// number names that resolution.
+// number names that resolution, and any other names none: the rate query
+// then has width and height 0 and the number as the driver gave it.
 TEST(UnusualAnswers, NtSwitchModeNumbersOutsideItsRangePassThrough) {
   const struct {
     const char *mode;
     DWORD checked;
     const char *record;
-  } cases[] = {{"6", 9000, "escape 65 1 640 480 6 "},
+  } cases[] = {{"0", 0, "escape 65 1 0 0 "},
+               {"7", 0, "escape 65 1 0 0 "},
+               {"0xFFFF", 0, "escape 65 1 0 0 "},
+               {"6", 9000, "escape 65 1 640 480 6 "},
                {"10", 9004, "escape 65 1 800 600 10 "},
                {"13", 9008, "escape 65 1 1024 768 13 "},
                {"15", 9014, "escape 65 1 1280 1024 15 "}};

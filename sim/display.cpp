@@ -15,16 +15,6 @@ std::vector<SimDesktop> modes;
 // What ChangeDisplaySettingsA answers.
 LONG cdsResult;
 
-bool ReadNumbers(const sim::Words &w, std::vector<long long> *values) {
-  for (size_t i = 1; i < w.size(); ++i) {
-    long long value;
-    if (!sim::ParseNumber(w[i], &value))
-      return false;
-    values->push_back(value);
-  }
-  return true;
-}
-
 std::string ModeText(const DEVMODEA *dm) {
   if (!dm)
     return "null";
@@ -56,7 +46,7 @@ void ResetDisplay() {
 
 bool SetDisplay(const Words &w, std::string *error) {
   std::vector<long long> v;
-  bool numbers = ReadNumbers(w, &v);
+  bool numbers = ParseScenarioNumbers(w, 1, &v);
   if (w[0].text == "cds-result") {
     if (numbers && v.size() == 1) {
       cdsResult = static_cast<LONG>(v[0]);

@@ -47,12 +47,11 @@ std::vector<uint32_t> InputWords(const void *input, int inputSize) {
 
 bool NumberList(const std::vector<DisplayDriverModel::Word> &w, size_t first,
                 std::vector<uint32_t> *out) {
-  for (size_t i = first; i < w.size(); ++i) {
-    long long value;
-    if (!ParseScenarioNumber(w[i], &value))
-      return false;
+  std::vector<long long> values;
+  if (!ParseScenarioNumbers(w, first, &values))
+    return false;
+  for (long long value : values)
     out->push_back(static_cast<uint32_t>(value));
-  }
   return true;
 }
 

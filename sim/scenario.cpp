@@ -83,11 +83,10 @@ std::string CheckAction(const ScenarioWords &w) {
   if (args < kind->minArgs || args > kind->maxArgs ||
       (w[0].text == "menu" && args != 2 && args != 5))
     return "wrong number of arguments";
-  long long value;
-  for (size_t i = 1; i < w.size(); ++i)
-    if (w[0].text != "click" && w[0].text != "answer" &&
-        !ParseScenarioNumber(w[i], &value))
-      return "bad number";
+  std::vector<long long> values;
+  if (w[0].text != "click" && w[0].text != "answer" &&
+      !ParseScenarioNumbers(w, 1, &values))
+    return "bad number";
   return "";
 }
 
@@ -166,6 +165,17 @@ std::string QuoteScenarioText(const std::string &bytes) {
     ++i;
   }
   return out + "\"";
+}
+
+bool ParseScenarioNumbers(const ScenarioWords &words, size_t first,
+                          std::vector<long long> *values) {
+  long long value;
+  for (size_t i = first; i < words.size(); ++i) {
+    if (!ParseScenarioNumber(words[i], &value))
+      return false;
+    values->push_back(value);
+  }
+  return true;
 }
 
 bool ParseScenarioNumber(const ScenarioWord &word, long long *value) {

@@ -53,6 +53,9 @@ size_t Utf8Length(const std::string &s, size_t i);
 // The scenario's numbers: decimal or 0x hex, an optional leading '-', at
 // most 32 bits of magnitude; a quoted word is not a number.
 bool ParseScenarioNumber(const ScenarioWord &word, long long *value);
+// The numbers of `words` from `first` on; false when one is not a number.
+bool ParseScenarioNumbers(const ScenarioWords &words, size_t first,
+                          std::vector<long long> *values);
 
 // The action keywords (click, callback, command, destroy, close, quit,
 // taskbar-created, choose, answer, apply, menu); every other first word is

@@ -9,22 +9,14 @@ namespace {
 
 typedef bool (*Setter)(const sim::Words &, std::string *);
 
-// The statement keywords and the area setter behind each.
+// The statement keywords and the area setter behind each; the display
+// driver's own statements (DisplayDriverModel::IsStatement) go to SetDriver.
 const std::map<std::string, Setter> kSetters = {
     {"os", sim::SetOs},
     {"switch", sim::SetSwitch},
     {"switch-fail", sim::SetSwitch},
     {"switch-text", sim::SetSwitch},
     {"switch-ref", sim::SetSwitch},
-    {"driver", sim::SetDriver},
-    {"result", sim::SetDriver},
-    {"reply", sim::SetDriver},
-    {"attached", sim::SetDriver},
-    {"active", sim::SetDriver},
-    {"level", sim::SetDriver},
-    {"panel", sim::SetDriver},
-    {"mode", sim::SetDriver},
-    {"rates", sim::SetDriver},
     {"desktop", sim::SetDisplay},
     {"modes", sim::SetDisplay},
     {"cds-result", sim::SetDisplay},
@@ -70,6 +62,8 @@ bool SimApplyStatement(const std::string &line, std::string *error) {
   }
   if (words[0].text == "fail")
     return SetFault(words, error);
+  if (DisplayDriverModel::IsStatement(words[0].text))
+    return sim::SetDriver(words, error);
   auto setter = kSetters.find(words[0].text);
   if (setter == kSetters.end()) {
     *error = "unknown statement";

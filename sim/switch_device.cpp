@@ -134,20 +134,13 @@ bool SetSwitch(const Words &w, std::string *error) {
     }
     *error = "expected: switch-ref <n>";
   } else {
-    std::set<DWORD> codes;
-    for (size_t i = 1; i < w.size(); ++i) {
-      if (!ParseNumber(w[i], &value)) {
-        *error = "expected: switch-fail <code>...";
-        return false;
-      }
-      codes.insert(static_cast<DWORD>(value));
+    std::vector<long long> codes;
+    if (ParseScenarioNumbers(w, 1, &codes) && !codes.empty()) {
+      for (long long code : codes)
+        failingCodes.insert(static_cast<DWORD>(code));
+      return true;
     }
-    if (codes.empty()) {
-      *error = "expected: switch-fail <code>...";
-      return false;
-    }
-    failingCodes.insert(codes.begin(), codes.end());
-    return true;
+    *error = "expected: switch-fail <code>...";
   }
   return false;
 }

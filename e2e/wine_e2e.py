@@ -295,7 +295,7 @@ class Session:
         if m.group(4) != "950":
             raise Failure(f"ANSI code page {m.group(4)}, not 950: is the "
                           f"{LOCALE} locale generated?")
-        return got
+        log("   " + got)
 
     def start_xvfb(self):
         width, height, depth = self.screen
@@ -509,6 +509,9 @@ class Session:
                 found.append((w["title"], text[0] if text else "", buttons))
         return found
 
+    def main_windows(self):
+        return [w for w in self.windows() if w.get("class") == MAIN_CLASS]
+
     def menu_open(self):
         return any(w.get("class") == "#32768" and w.get("visible") == "1"
                    for w in self.windows())
@@ -527,6 +530,25 @@ class Session:
         check_equal(len(tips), int(m.group(1)), "icons listed")
         return tips
 
+    def wait_icons(self, count, what="the tray icon", timeout=30):
+        wait_until(what, timeout, lambda: self.tray_icons() == count)
+
+    def retray(self):
+        """What a restarted shell means to the program: its icon taken out
+        of the notification area behind its back, then "TaskbarCreated"
+        broadcast as Explorer does; the icon must come back."""
+        self.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
+        self.wait_icons(0, "the icon to go", 20)
+        self.helper("broadcast", "TaskbarCreated")
+        self.wait_icons(1, "the icon to come back", 20)
+
+    def end_program(self, proc, how="close", timeout=30):
+        """Sends WM_CLOSE (or posts WM_QUIT) from outside; the program must
+        end with 0 and take its icon along."""
+        self.helper(how, MAIN_CLASS)
+        check_equal(proc.wait(timeout=timeout), 0, f"exit code after {how}")
+        check_equal(self.tray_icons(), 0, f"tray icons after {how}")
+
     def wait_icon(self):
         """Waits for the program's one icon and checks its tip."""
         tips = wait_until("the program's tray icon", self.patience,
@@ -538,10 +560,13 @@ class Session:
                                 capture_output=True, timeout=timeout)
         return result.stdout.decode("utf-8", errors="replace").split()
 
+    def tray_window(self):
+        return wait_until("Wine's tray window", 20, lambda: self.xdotool(
+            "search", "--onlyvisible", "--name", "^Wine System Tray$"))[0]
+
     def click_icon(self, button=1, repeat=1):
-        tray = wait_until("Wine's tray window", 20, lambda: self.xdotool(
-            "search", "--onlyvisible", "--name", "^Wine System Tray$"))
-        args = ["mousemove", "--window", tray[0], "10", "10", "click"]
+        args = ["mousemove", "--window", self.tray_window(), "10", "10",
+                "click"]
         if repeat > 1:
             args += ["--repeat", str(repeat), "--delay", "60"]
         self.xdotool(*(args + [str(button)]))
@@ -571,10 +596,9 @@ class Session:
 
     def tray_picture(self):
         """Wine's tray window as rows of (r, g, b)."""
-        tray = wait_until("Wine's tray window", 20, lambda: self.xdotool(
-            "search", "--onlyvisible", "--name", "^Wine System Tray$"))
         result = subprocess.run(["import", "-display", self.display,
-                                 "-window", tray[0], "-depth", "8", "ppm:-"],
+                                 "-window", self.tray_window(), "-depth", "8",
+                                 "ppm:-"],
                                 env=self.env(), capture_output=True,
                                 timeout=30)
         return read_ppm(result.stdout)
@@ -601,10 +625,20 @@ class Session:
         return path
 
     def wait_box(self, caption):
-        def probe():
-            return [b for b in self.boxes() if b[0] == caption]
-        return wait_until(f"a box titled {caption!r}", self.patience,
-                          probe)[0]
+        """The box titled `caption` once it shows: (caption, text,
+        buttons), logged."""
+        box = wait_until(f"a box titled {caption!r}", self.patience, lambda: [
+            b for b in self.boxes() if b[0] == caption])[0]
+        log(f"   box {box[0]!r}: {box[1]!r} {box[2]}")
+        return box
+
+    def close_box(self, caption, shot, key="Return"):
+        """Shoots the box titled `caption` as `shot`, presses `key` in it
+        and waits for it to go."""
+        self.screenshot(shot)
+        self.focus_box(caption)
+        self.keys(key)
+        self.wait_no_box(caption)
 
     def wait_no_box(self, caption):
         wait_until(f"box {caption!r} to close", self.patience,
@@ -873,17 +907,14 @@ class Player:
         return choice if enabled else None
 
     def answer_warning(self, answer):
-        caption, text, buttons = self.s.wait_box(WARNING_CAPTION)
-        self.boxes.append((caption, text))
-        log(f"   box {caption!r}: {text!r} {buttons}")
-        check_equal(text, DAMAGE_TEXT, "warning text")
-        self.s.screenshot("warning")
-        before = self.snapshot()
-        self.s.focus_box(WARNING_CAPTION)
         if answer is None:
             raise Failure("the scenario chose an entry but gave no answer")
-        self.s.keys("Return" if answer == "ok" else "Escape")
-        self.s.wait_no_box(WARNING_CAPTION)
+        caption, text, _ = self.s.wait_box(WARNING_CAPTION)
+        self.boxes.append((caption, text))
+        check_equal(text, DAMAGE_TEXT, "warning text")
+        before = self.snapshot()
+        self.s.close_box(WARNING_CAPTION, "warning",
+                         "Return" if answer == "ok" else "Escape")
         self.sync()
         if answer == "cancel":
             check_equal(self.snapshot(), before,
@@ -900,25 +931,17 @@ class Player:
             time.sleep(0.3)
 
     def take_error_box(self):
-        errors = [b for b in self.s.boxes() if b[0] == "Error"]
+        errors = [b[:2] for b in self.s.boxes() if b[0] == "Error"]
         if errors:
-            caption, text, _ = errors[0]
-            self.boxes.append((caption, text))
-            log(f"   box {caption!r}: {text!r}")
-            self.s.screenshot("error")
-            self.s.focus_box("Error")
-            self.s.keys("Return")
-            self.s.wait_no_box("Error")
+            self.boxes.append(errors[0])
+            log(f"   box {errors[0][0]!r}: {errors[0][1]!r}")
+            self.s.close_box("Error", "error")
 
     def close(self, how):
+        """The "close", "quit" and "taskbar-created" actions."""
         if how == "taskbar-created":
-            self.s.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
-            wait_until("the icon to go", 20, lambda: self.s.tray_icons() == 0)
-            self.s.helper("broadcast", "TaskbarCreated")
-            wait_until("the icon to come back", 20,
-                       lambda: self.s.tray_icons() == 1)
-            return
-        self.s.helper("close" if how == "close" else "quit", MAIN_CLASS)
+            return self.s.retray()
+        self.s.helper(how, MAIN_CLASS)
         self.proc.wait(timeout=self.s.patience)
 
     def play(self):
@@ -1016,12 +1039,15 @@ def check_empty_key_names(session, statements):
 
 
 def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
-                  bits=64):
+                  bits=64, rig=None, directory=None, then=None):
+    """Plays the scenario under Wine and checks it against crtrate-sim.
+    `rig`: the scenario the rig reads the driver from, if not this one;
+    `then(session)` goes on in the same session."""
     statements, actions = read_scenario(scenario)
     os_name = (statement(statements, "os") or ["win98"])[0]
     desktop = statement(statements, "desktop") or ["1024", "768", "16", "1"]
     with Session(name, os_name, screen_for(desktop), keep,
-                 bits=bits) as session:
+                 directory=directory, bits=bits) as session:
         session.start(statements)
         # Under load the first answer once gave the size of the previous
         # test's screen: ask again for a while before judging.
@@ -1045,11 +1071,13 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
             head, sep, tail = text.partition("\n---\n")
             with open(oracle, "w", encoding="utf-8") as f:
                 f.write(head + "\n" + "\n".join(extra) + "\n" + sep + tail)
-        player = Player(session, scenario, actions, sim_transcript(oracle),
-                        extra_env)
+        player = Player(session, rig or scenario, actions,
+                        sim_transcript(oracle), extra_env)
         player.start(statements)
         player.play()
         player.verify()
+        if then:
+            then(session)
         return session, player
 
 
@@ -1071,17 +1099,12 @@ def test_unsupported(os_name, keep, bits=64):
     icon, no window, exit code 0."""
     with Session(f"unsupported-{os_name}{SUFFIX[bits]}", os_name, keep=keep,
                  bits=bits) as s:
-        log("   " + s.start())
+        s.start()
         proc = start_release(s)
-        caption, text, buttons = s.wait_box(APP_TITLE)
-        log(f"   box {caption!r}: {text!r} {buttons}")
-        check_equal(text, UNSUPPORTED_TEXT, "box text")
+        check_equal(s.wait_box(APP_TITLE)[1], UNSUPPORTED_TEXT, "box text")
         check_equal(s.tray_icons(), 0, "tray icons")
-        check(not [w for w in s.windows() if w.get("class") == MAIN_CLASS],
-              "the program's window exists")
-        s.screenshot("unsupported")
-        s.focus_box(APP_TITLE)
-        s.keys("Return")
+        check_equal(s.main_windows(), [], "the program's windows")
+        s.close_box(APP_TITLE, "unsupported")
         check_equal(proc.wait(timeout=s.patience), 0, "exit code")
         log("   OK closes it; exit code 0, no icon")
 
@@ -1094,34 +1117,40 @@ def test_driver_missing(os_name, driver_file, keep, bits=64,
     32-bit runs check one copy this way rather than start three)."""
     with Session(f"driver-missing-{os_name}{SUFFIX[bits]}", os_name, keep=keep,
                  bits=bits) as s:
-        log("   " + s.start())
+        s.start()
         proc = start_release(s)
         s.wait_icon()
         log(f"   icon with the tip {APP_TITLE!r}")
         s.screenshot("icon")
         s.check_icon("driver_missing")
-        s.click_icon(1)
-        caption, text, buttons = s.wait_box(APP_TITLE)
-        log(f"   box {caption!r}: {text!r} {buttons}")
-        check_equal(text, MISSING_FORMAT % driver_file, "box text")
-        s.screenshot("driver-missing")
-        s.focus_box(APP_TITLE)
-        s.keys("Return")
-        s.wait_no_box(APP_TITLE)
-        s.helper("sync", MAIN_CLASS)
-        check_equal(proc.poll(), None, "the program still running")
-        check_equal(s.tray_icons(), 1, "tray icons after the box")
-        log("   the box closed; still running, one icon")
+        click_for_missing_driver(s, proc, driver_file)
         if second_copy:
-            second = start_release(s, name="second")
-            check_equal(second.wait(timeout=s.patience), 0,
-                        "second copy's exit code")
-            check_equal(s.tray_icons(), 1, "tray icons with two copies")
-            log("   a second copy left at once (0); one icon")
-        s.helper("close", MAIN_CLASS)
-        check_equal(proc.wait(timeout=s.patience), 0, "exit code")
-        check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
+            check_second_copy(s)
+        s.end_program(proc, timeout=s.patience)
         log("   WM_CLOSE: exit code 0, icon gone")
+
+
+def click_for_missing_driver(s, proc, driver_file):
+    """A click on the icon of a program whose driver does not answer: a box
+    names the driver file, and after it the program goes on."""
+    s.click_icon(1)
+    check_equal(s.wait_box(APP_TITLE)[1], MISSING_FORMAT % driver_file,
+                "box text")
+    s.close_box(APP_TITLE, "driver-missing")
+    s.helper("sync", MAIN_CLASS)
+    check_equal(proc.poll(), None, "the program still running")
+    check_equal(s.tray_icons(), 1, "tray icons after the box")
+    log("   the box closed; still running, one icon")
+
+
+def check_second_copy(s):
+    """A second copy started while one runs leaves at once with 0, adding
+    no icon and no window."""
+    second = start_release(s, name="second")
+    check_equal(second.wait(timeout=s.patience), 0, "second copy's exit code")
+    check_equal(s.tray_icons(), 1, "tray icons with two copies")
+    check_equal(len(s.main_windows()), 1, "main windows")
+    log("   a second copy left at once (0); one icon")
 
 
 def test_simhw(scenario, keep, bits=64):
@@ -1166,27 +1195,16 @@ def test_single_copy(keep):
     """One icon however many copies start; WM_CLOSE and a quit posted from
     outside both take it away; exit code 0 each time."""
     with Session("single-copy", "win98", keep=keep) as s:
-        log("   " + s.start())
+        s.start()
         first = s.start_program(EXE, name="first")
-        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
-        second = s.start_program(EXE, name="second")
-        check_equal(second.wait(timeout=30), 0, "second copy's exit code")
-        check_equal(s.tray_icons(), 1, "tray icons with two copies started")
-        check_equal(len([w for w in s.windows()
-                         if w.get("class") == MAIN_CLASS]), 1,
-                    "main windows")
-        log("   the second copy left at once (0); one icon")
-        s.helper("close", MAIN_CLASS)
-        check_equal(first.wait(timeout=30), 0, "exit code after WM_CLOSE")
-        check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
+        s.wait_icons(1)
+        check_second_copy(s)
+        s.end_program(first)
         log("   WM_CLOSE: exit code 0, icon gone")
         third = s.start_program(EXE, name="third")
-        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
-        s.helper("quit", MAIN_CLASS)
-        check_equal(third.wait(timeout=30), 0, "exit code after WM_QUIT")
-        check_equal(s.tray_icons(), 0, "tray icons after WM_QUIT")
-        check(not [w for w in s.windows() if w.get("class") == MAIN_CLASS],
-              "the window outlived the quit")
+        s.wait_icons(1)
+        s.end_program(third, "quit")
+        check_equal(s.main_windows(), [], "windows after the quit")
         log("   WM_QUIT from outside: exit code 0, icon and window gone")
 
 
@@ -1202,18 +1220,13 @@ def test_taskbar_created(keep):
     instead: its icon is taken out of the notification area behind its
     back, then the message is broadcast as Explorer does."""
     with Session("taskbar-created", "win98", keep=keep) as s:
-        log("   " + s.start())
+        s.start()
         proc = s.start_program(EXE)
-        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
-        s.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
-        wait_until("the icon to go", 20, lambda: s.tray_icons() == 0)
-        s.helper("broadcast", "TaskbarCreated")
-        wait_until("the icon to come back", 20, lambda: s.tray_icons() == 1)
+        s.wait_icons(1)
+        s.retray()
         log("   icon taken away, TaskbarCreated broadcast: icon back")
         s.screenshot("icon-back")
-        s.helper("close", MAIN_CLASS)
-        check_equal(proc.wait(timeout=30), 0, "exit code")
-        check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
+        s.end_program(proc)
 
 
 def test_desk_applet(keep):
@@ -1227,7 +1240,7 @@ def test_desk_applet(keep):
     statements, _ = read_scenario(scenario)
     desktop = statement(statements, "desktop")
     with Session("desk-applet", "win98", screen_for(desktop), keep) as s:
-        log("   " + s.start(statements))
+        s.start(statements)
         system32 = os.path.join(s.prefix, "drive_c", "windows", "system32")
         applet = os.path.join(system32, "desk.cpl")
         # The prefix shares system32's files with the template by hard
@@ -1418,36 +1431,25 @@ def run_demo():
     crtrate.exe on the same screen without an answering driver."""
     os.makedirs(WORK, exist_ok=True)
     scenario = demo_scenario(os.path.join(WORK, "demo-wine.scn"))
-    statements, actions = read_scenario(scenario)
-    desktop = statement(statements, "desktop")
+    statements, _ = read_scenario(scenario)
     person = os.environ.get("DISPLAY")
     if person:
         return run_demo_on(person, scenario, statements)
-    log(f"== demo under Wine (Windows 98, {' '.join(desktop[:3])}, "
-        f"no $DISPLAY: on a virtual screen)")
-    with Session("demo", "win98", screen_for(desktop),
-                 directory=DEMO_DIR) as s:
-        log("   " + s.start(statements))
-        player = Player(s, DEMO, actions, sim_transcript(scenario))
-        player.start(statements)
-        player.play()
-        log("   checked against crtrate-sim; the values the change wrote, "
-            "read back from Wine's registry:")
-        player.verify()
+    desktop = " ".join(statement(statements, "desktop")[:3])
+    log(f"== demo under Wine (Windows 98, {desktop}, no $DISPLAY: on a "
+        f"virtual screen), checked against crtrate-sim")
+
+    def without_driver(s):
         # What the same notebook shows when its driver does not answer:
         # the release program on Wine's own display driver.
+        log("   crtrate.exe without the driver:")
         proc = s.start_program(EXE, name="crtrate")
-        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
-        s.click_icon(1)
-        _, text, _ = s.wait_box(APP_TITLE)
-        check_equal(text, MISSING_FORMAT % "Kq_M1.VXD", "box text")
-        s.screenshot("driver-missing")
-        s.focus_box(APP_TITLE)
-        s.keys("Return")
-        s.wait_no_box(APP_TITLE)
-        s.helper("close", MAIN_CLASS)
-        check_equal(proc.wait(timeout=30), 0, "exit code")
-        log(f"   crtrate.exe without the driver: box {text!r}")
+        s.wait_icons(1)
+        click_for_missing_driver(s, proc, "Kq_M1.VXD")
+        s.end_program(proc)
+
+    play_scenario("demo", scenario, rig=DEMO, directory=DEMO_DIR,
+                  then=without_driver)
     log("   screenshots:")
     for name in sorted(os.listdir(DEMO_DIR)):
         if name.endswith(".png"):
@@ -1466,13 +1468,12 @@ def run_demo_on(display, scenario, statements):
         subprocess.run([s.wineserver, "-k"], env=s.env(), timeout=30,
                        stderr=subprocess.DEVNULL)
     try:
-        log("   " + s.start(statements))
+        s.start(statements)
         proc = s.start_program(SIMHW, {
             "CRTRATE_SIM": DEMO,
             "CRTRATE_SIM_LOG": os.path.join(DEMO_DIR, "rig.log")},
             name="crtrate-simhw")
-        wait_until("the program's tray icon", 60,
-                   lambda: s.tray_icons() == 1)
+        s.wait_icons(1, "the program's tray icon", 60)
     except BaseException:
         s.stop()
         raise

@@ -53,7 +53,6 @@ public:
   uint32_t attached() const { return attached_; }
   uint32_t active() const { return active_; }
   uint32_t level() const { return level_; }
-  uint32_t panelWidth() const { return panelWidth_; }
   uint32_t modeNumber() const { return modeNumber_; }
   uint32_t refresh() const { return rates_[0]; } // word 0 of the 65 reply
 

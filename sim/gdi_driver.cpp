@@ -13,26 +13,16 @@ struct Dc {
 };
 
 // Device contexts open now, by handle.
-std::map<HDC, Dc> dcs;
-// Next handle value to give out.
-uintptr_t nextDc;
+sim::Handles<HDC, Dc> dcs;
 // The display driver.
 DisplayDriverModel displayDriver;
-
-HDC NewDc(bool screen) {
-  HDC dc = reinterpret_cast<HDC>(nextDc);
-  nextDc += 0x10;
-  dcs[dc] = {screen};
-  return dc;
-}
 
 } // namespace
 
 namespace sim {
 
 void ResetGdi() {
-  dcs.clear();
-  nextDc = 0x10000;
+  dcs.Reset(0x10000);
   displayDriver.Reset();
 }
 
@@ -42,7 +32,7 @@ bool SetDriver(const Words &w, std::string *error) {
 
 bool ValidDc(HDC dc) { return dcs.count(dc) != 0; }
 
-int DcOpenCount() { return static_cast<int>(dcs.size()); }
+int DcOpenCount() { return dcs.Count(); }
 
 SimDriverState DriverState() {
   return {displayDriver.attached(), displayDriver.active(),
@@ -56,7 +46,7 @@ HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR /*device*/, LPCSTR /*output*/,
   SIM_ENTER(nullptr);
   if (!driver || !sim::SameName(driver, "DISPLAY"))
     return nullptr;
-  return NewDc(false);
+  return dcs.Add({false});
 }
 
 BOOL WINAPI DeleteDC(HDC dc) {
@@ -72,7 +62,7 @@ HDC WINAPI GetDC(HWND window) {
   SIM_ENTER(nullptr);
   if (window && !sim::WindowExists(window))
     return nullptr;
-  return NewDc(true);
+  return dcs.Add({true});
 }
 
 int WINAPI ReleaseDC(HWND /*window*/, HDC dc) {

@@ -4,6 +4,8 @@
 // the runner use sim/sim.h instead.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,25 @@ std::string Str(const char *text);
 std::string QuoteAnsi(const std::string &ansi);
 // ASCII case-insensitive equality, as the registry and class names compare.
 bool SameName(const std::string &a, const std::string &b);
+
+// The handles of one kind an area gives out, each with what the area keeps
+// for it: values from the area's base on, 0x10 apart, none given twice
+// before the area's reset.
+template <typename Handle, typename Entry>
+struct Handles : std::map<Handle, Entry> {
+  uintptr_t next = 0;
+  void Reset(uintptr_t base) {
+    this->clear();
+    next = base;
+  }
+  Handle Add(const Entry &entry) {
+    Handle handle = reinterpret_cast<Handle>(next);
+    next += 0x10;
+    (*this)[handle] = entry;
+    return handle;
+  }
+  int Count() const { return static_cast<int>(this->size()); }
+};
 
 // Per-area resets, called by SimReset in this order.
 void ResetCore();

@@ -20,9 +20,7 @@ struct Item {
 };
 
 // Menus existing now, by handle.
-std::map<HMENU, std::vector<Item>> menus;
-// Next menu handle value to give out.
-uintptr_t nextMenu;
+sim::Handles<HMENU, std::vector<Item>> menus;
 // The scenario's choices for the coming TrackPopupMenu calls.
 std::deque<UINT> choices;
 
@@ -49,8 +47,7 @@ bool Enabled(const Item &item) {
 namespace sim {
 
 void ResetMenus() {
-  menus.clear();
-  nextMenu = 0x40000;
+  menus.Reset(0x40000);
   choices.clear();
 }
 
@@ -58,7 +55,7 @@ void DestroyMenuInternal(HMENU menu) { menus.erase(menu); }
 
 bool MenuExists(HMENU menu) { return menus.count(menu) != 0; }
 
-int MenuOpenCount() { return static_cast<int>(menus.size()); }
+int MenuOpenCount() { return menus.Count(); }
 
 } // namespace sim
 
@@ -86,10 +83,7 @@ std::vector<SimMenuItem> SimMenuItems(HMENU menu) {
 
 HMENU WINAPI CreatePopupMenu(void) {
   SIM_ENTER(nullptr);
-  HMENU menu = reinterpret_cast<HMENU>(nextMenu);
-  nextMenu += 0x10;
-  menus[menu];
-  return menu;
+  return menus.Add({});
 }
 
 BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {

@@ -34,9 +34,7 @@ struct OpenKey {
 // The two roots the program uses.
 Key machine, currentConfig;
 // Handles open now.
-std::map<HKEY, OpenKey> handles;
-// Next handle value to give out.
-uintptr_t nextHandle;
+sim::Handles<HKEY, OpenKey> handles;
 
 std::vector<std::string> SplitPath(const std::string &path) {
   std::vector<std::string> parts;
@@ -196,8 +194,7 @@ bool SystemSetValue(const std::string &root, const std::string &path,
 void ResetRegistry() {
   machine = Key();
   currentConfig = Key();
-  handles.clear();
-  nextHandle = 0x20000;
+  handles.Reset(0x20000);
 }
 
 bool SetRegistry(const Words &w, std::string *error) {
@@ -223,7 +220,7 @@ bool SetRegistry(const Words &w, std::string *error) {
   return false;
 }
 
-int KeyOpenCount() { return static_cast<int>(handles.size()); }
+int KeyOpenCount() { return handles.Count(); }
 
 } // namespace sim
 
@@ -262,10 +259,7 @@ LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD /*options*/,
     path = base.path + "\\" + path;
   else if (path.empty())
     path = base.path;
-  HKEY handle = reinterpret_cast<HKEY>(nextHandle);
-  nextHandle += 0x10;
-  handles[handle] = {key, access, base.root, path};
-  *result = handle;
+  *result = handles.Add({key, access, base.root, path});
   return ERROR_SUCCESS;
 }
 

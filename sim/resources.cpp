@@ -28,9 +28,7 @@ const HCURSOR kArrow = reinterpret_cast<HCURSOR>(0x7F00);
 // The string table: the resource texts and the scenario's, UTF-8.
 std::map<UINT, std::string> strings;
 // Icons loaded and not destroyed, with their resource id.
-std::map<HICON, int> icons;
-// Next icon handle value to give out.
-uintptr_t nextIcon;
+sim::Handles<HICON, int> icons;
 // Answers for the coming MB_OKCANCEL boxes.
 std::deque<int> answers;
 
@@ -50,8 +48,7 @@ void ResetResources() {
   strings.clear();
   for (const StringEntry &entry : kStringTable)
     strings[entry.id] = entry.text;
-  icons.clear();
-  nextIcon = 0x60000;
+  icons.Reset(0x60000);
   answers.clear();
 }
 
@@ -108,10 +105,7 @@ HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int /*cx*/,
   if (!OwnModule(instance) || type != IMAGE_ICON ||
       (id != IDI_DRIVER_READY && id != IDI_DRIVER_MISSING))
     return nullptr;
-  HICON icon = reinterpret_cast<HICON>(nextIcon);
-  nextIcon += 0x10;
-  icons[icon] = static_cast<int>(id);
-  return icon;
+  return icons.Add(static_cast<int>(id));
 }
 
 BOOL WINAPI DestroyIcon(HICON icon) {

@@ -30,9 +30,7 @@ std::string switchText;
 // The device reference code 2 reports and codes 3 and 4 expect.
 DWORD reference;
 // Device handles open now, with the path they were opened by.
-std::map<HANDLE, std::string> handles;
-// Next handle value to give out.
-uintptr_t nextHandle;
+sim::Handles<HANDLE, std::string> handles;
 
 bool Opens(const std::string &path) {
   if (installed == Installed::First)
@@ -103,8 +101,7 @@ void ResetSwitch() {
   failingCodes.clear();
   switchText.clear();
   reference = 0x00004000;
-  handles.clear();
-  nextHandle = 0x30000;
+  handles.Reset(0x30000);
 }
 
 bool SetSwitch(const Words &w, std::string *error) {
@@ -145,7 +142,7 @@ bool SetSwitch(const Words &w, std::string *error) {
   return false;
 }
 
-int DeviceOpenCount() { return static_cast<int>(handles.size()); }
+int DeviceOpenCount() { return handles.Count(); }
 
 } // namespace sim
 
@@ -160,10 +157,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD /*access*/, DWORD /*share*/,
             (ok ? " -> ok" : " -> fail"));
   if (!ok)
     return INVALID_HANDLE_VALUE;
-  HANDLE handle = reinterpret_cast<HANDLE>(nextHandle);
-  nextHandle += 0x10;
-  handles[handle] = path;
-  return handle;
+  return handles.Add(path);
 }
 
 BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize,

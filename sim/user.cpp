@@ -53,11 +53,9 @@ std::vector<WindowClass> classes;
 // Names in the atom table that classes and registered messages share.
 std::vector<std::string> atoms;
 // Windows existing now, by handle.
-std::map<HWND, Window> windows;
+sim::Handles<HWND, Window> windows;
 // Windows in creation order, for FindWindowA's top-down search.
 std::vector<HWND> zOrder;
-// Next window handle value to give out.
-uintptr_t nextWindow;
 // Running window timers, oldest first.
 std::vector<Timer> timers;
 // Posted messages not yet taken, oldest first.
@@ -102,9 +100,7 @@ Window *Own(HWND window) {
 }
 
 HWND NewWindow(const Window &w) {
-  HWND handle = reinterpret_cast<HWND>(nextWindow);
-  nextWindow += 0x10;
-  windows[handle] = w;
+  HWND handle = windows.Add(w);
   zOrder.push_back(handle);
   return handle;
 }
@@ -195,9 +191,8 @@ namespace sim {
 void ResetUser() {
   classes.clear();
   atoms.clear();
-  windows.clear();
+  windows.Reset(0x50000);
   zOrder.clear();
-  nextWindow = 0x50000;
   timers.clear();
   queue.clear();
   quitPending = false;

@@ -133,7 +133,7 @@ std::string Format(const char *format, ...) {
 std::string Str(const char *text) { return text ? text : ""; }
 
 std::string QuoteAnsi(const std::string &ansi) {
-  return SimQuote(SimAnsiToUtf8(ansi));
+  return QuoteScenarioText(SimAnsiToUtf8(ansi));
 }
 
 bool SameName(const std::string &a, const std::string &b) {
@@ -235,8 +235,4 @@ std::string SimUtf8ToAnsi(const std::string &utf8) {
                    size_t n = Utf8Length(in, pos);
                    return n ? n : size_t(1);
                  });
-}
-
-std::string SimQuote(const std::string &utf8) {
-  return QuoteScenarioText(utf8);
 }

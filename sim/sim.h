@@ -124,11 +124,10 @@ SimDesktop SimCurrentDesktop();
 // Tray icons shown now (added and not deleted).
 int SimTrayIconCount();
 
-// Texts: ANSI (code page 950) to UTF-8, and the transcript's quoting
-// ("..." with \" \\ \n escapes, other control bytes as \xNN).
+// Texts: ANSI (code page 950) to UTF-8 and back.  The transcript quotes
+// them as scenarios do (QuoteScenarioText).
 std::string SimAnsiToUtf8(const std::string &ansi);
 std::string SimUtf8ToAnsi(const std::string &utf8);
-std::string SimQuote(const std::string &utf8);
 
 // The program's module handle, as the loader passes it to WinMain and the
 // resource functions recognise it.

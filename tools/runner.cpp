@@ -109,7 +109,7 @@ void PrintState() {
   std::string key(DriverKeyName, strnlen(DriverKeyName, sizeof DriverKeyName));
   SimEmit("state driver=" + std::to_string(DriverReady) +
           " switch=" + std::to_string(SwitchDriverPresent) +
-          " key=" + SimQuote(SimAnsiToUtf8(key)) +
+          " key=" + QuoteScenarioText(SimAnsiToUtf8(key)) +
           " panel=" + std::to_string(PanelWidth) + " class=" + PanelClass());
 }
 

@@ -135,8 +135,7 @@ def menu_blocks(lines):
 
 
 def checked(block):
-    marks = [line.split()[1] for line in block if line.endswith(" checked")]
-    return marks
+    return [line.split()[1] for line in block if line.endswith(" checked")]
 
 
 BOUNDARY = re.compile(r"(box |track |apply |tray |exit |platform |state |menu )")
@@ -172,6 +171,9 @@ def attempts(lines):
 
 
 REGSET = re.compile(r'regset (HKCC|HKLM) "(.*)" "(.*)" .* -> (-?\d+)$')
+# The three writes, in order; the HKLM one in the desktop mode's key.
+LEGACY_WRITES = (("HKCC", "CRTResolution"), ("HKCC", "Pairlux_SameImage"),
+                 ("HKLM", "RefreshRate"))
 CDS = re.compile(r"cds 0x[0-9a-f]+ (\d+)x(\d+)x(\d+)@(\d+) -> (-?\d+)$")
 
 
@@ -185,14 +187,9 @@ def legacy_writes(segment):
         m = REGSET.match(line)
         if m:
             root, path, name, status = m.groups()
-            slot = None
-            if root == "HKCC" and name == "CRTResolution":
-                slot = 0
-            elif root == "HKCC" and name == "Pairlux_SameImage":
-                slot = 1
-            elif root == "HKLM" and "\\\\MODES\\\\" in path and \
-                    name == "RefreshRate":
-                slot = 2
+            key = (root, name) if root == "HKCC" or \
+                "\\\\MODES\\\\" in path else None
+            slot = LEGACY_WRITES.index(key) if key in LEGACY_WRITES else None
             if slot is not None and want[slot] is None:
                 want[slot] = (i, int(status))
         if cds is None and line.startswith("cds "):
@@ -399,8 +396,7 @@ def main():
         same = lines == bases[scn]["lines"]
         return job, verdict, same, seconds
 
-    same_count = 0
-    slowest = 0.0
+    same_count, slowest = 0, 0.0
     with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
         for job, verdict, same, seconds in pool.map(one, jobs):
             scn, fault = job

@@ -103,7 +103,6 @@ ROOT_KEYS = {
     "HKCC": "HKEY_CURRENT_CONFIG",
     "HKCU": "HKEY_CURRENT_USER",
 }
-REG_TYPES = {"sz": 1, "binary": 3, "dword": 4}
 
 
 class Failure(Exception):
@@ -186,11 +185,6 @@ def reg_string(text):
     return text.replace("\\", "\\\\").replace('"', '\\"')
 
 
-def utf16_hex(text, terminated):
-    data = text.encode("utf-16-le") + (b"\0\0" if terminated else b"")
-    return ",".join(f"{b:02x}" for b in data)
-
-
 def registry_file(statements, wine_version):
     """The scenario's keys and values as a .reg file for `wine64 reg
     import`, with the Windows version Wine is to report."""
@@ -214,7 +208,8 @@ def registry_file(statements, wine_version):
             if data_kind == "sz":
                 value = f'"{reg_string(args[0])}"'
             elif data_kind == "sz-bare":
-                value = "hex(1):" + utf16_hex(args[0], False)
+                value = "hex(1):" + ",".join(
+                    f"{b:02x}" for b in args[0].encode("utf-16-le"))
             elif data_kind == "binary":
                 value = "hex:" + ",".join(f"{int(b, 16):02x}" for b in args)
             elif data_kind == "dword":
@@ -228,11 +223,7 @@ def registry_file(statements, wine_version):
 
 def sim_transcript(path):
     """Plays the scenario on the simulated notebook."""
-    result = subprocess.run([SIM, path], capture_output=True, timeout=60)
-    if result.returncode != 0:
-        raise Failure(f"crtrate-sim {path} failed: "
-                      f"{result.stderr.decode(errors='replace')}")
-    return result.stdout.decode("utf-8").splitlines()
+    return sim_output([path]).splitlines()
 
 
 def parse_quoted_fields(lines):
@@ -1094,7 +1085,7 @@ def start_release(s, name="program"):
     return s.start_program(exe, name=name)
 
 
-def test_unsupported(os_name, keep, bits=64):
+def test_unsupported(keep, os_name, bits=64):
     """The unsupported-system box, in English under the Chinese caption; no
     icon, no window, exit code 0."""
     with Session(f"unsupported-{os_name}{SUFFIX[bits]}", os_name, keep=keep,
@@ -1109,7 +1100,7 @@ def test_unsupported(os_name, keep, bits=64):
         log("   OK closes it; exit code 0, no icon")
 
 
-def test_driver_missing(os_name, driver_file, keep, bits=64,
+def test_driver_missing(keep, os_name, driver_file, bits=64,
                         second_copy=False):
     """Wine's display driver does not answer: the icon is there with its
     tip and a click names the missing driver file; the program goes on.
@@ -1153,7 +1144,7 @@ def check_second_copy(s):
     log("   a second copy left at once (0); one icon")
 
 
-def test_simhw(scenario, keep, bits=64):
+def test_simhw(keep, scenario, bits=64):
     name = os.path.splitext(os.path.basename(scenario))[0]
     play_scenario(name + SUFFIX[bits],
                   os.path.join(SCENARIOS, scenario), keep, bits=bits)
@@ -1274,78 +1265,71 @@ def test_desk_applet(keep):
         player.verify()
 
 
+# Each test: what it proves, then the function and its arguments after keep.
 TESTS = {
     "unsupported-winme": (
         "Windows ME: the unsupported-system box, English text under the "
-        "Chinese caption, no icon, exit code 0",
-        lambda keep: test_unsupported("winme", keep)),
+        "Chinese caption, no icon, exit code 0", test_unsupported, "winme"),
     "unsupported-win2k": (
         "Windows 2000: the same box, no icon, exit code 0",
-        lambda keep: test_unsupported("win2k", keep)),
+        test_unsupported, "win2k"),
     "driver-missing-win98": (
         "Windows 98, crtrate.exe: icon shown; a click names Kq_M1.VXD",
-        lambda keep: test_driver_missing("win98", "Kq_M1.VXD", keep)),
+        test_driver_missing, "win98", "Kq_M1.VXD"),
     "driver-missing-nt40": (
         "NT 4.0, crtrate.exe: icon shown; a click names KqMINI.SYS",
-        lambda keep: test_driver_missing("nt4", "KqMINI.SYS", keep)),
+        test_driver_missing, "nt4", "KqMINI.SYS"),
     "simhw-legacy-lcd": (
         "Windows 98, older driver, CRT beside the panel: menus and requests "
         "as simulated, warning in Chinese, Cancel changes nothing, OK writes "
         "the registry values byte for byte",
-        lambda keep: test_simhw("win98-legacy-lcd.scn", keep)),
+        test_simhw, "win98-legacy-lcd.scn"),
     "simhw-legacy-crt-alone": (
         "Windows 98, older driver, CRT alone: the same checks",
-        lambda keep: test_simhw("win98-legacy-crt-alone.scn", keep)),
+        test_simhw, "win98-legacy-crt-alone.scn"),
     "simhw-switch": (
         "Windows 98, switch driver generation (level 3): menus, mode and rate "
         "requests and ShowAllModes as simulated",
-        lambda keep: test_simhw("win98-switch.scn", keep)),
+        test_simhw, "win98-switch.scn"),
     "nt4-legacy-cds": (
         "NT 4.0, older driver: \"Error\" exactly when Wine's "
-        "ChangeDisplaySettingsA does not answer 0",
-        test_nt4_cds),
+        "ChangeDisplaySettingsA does not answer 0", test_nt4_cds),
     "single-copy": (
         "a second copy adds no icon; WM_CLOSE and an outside WM_QUIT remove "
-        "it",
-        test_single_copy),
+        "it", test_single_copy),
     "taskbar-created": (
-        "\"TaskbarCreated\" brings the icon back",
-        test_taskbar_created),
+        "\"TaskbarCreated\" brings the icon back", test_taskbar_created),
     "desk-applet": (
         "driver answering: a right double-click starts RUNDLL32.EXE "
         "shell32.dll,Control_RunDLL desk.cpl and no menu; a right click "
-        "opens the menu",
-        test_desk_applet),
+        "opens the menu", test_desk_applet),
     # The shipped bytes under 32-bit Wine.
     "unsupported-winme-32": (
         "i686 release exe, Windows ME: the unsupported-system box, no icon, "
-        "exit code 0",
-        lambda keep: test_unsupported("winme", keep, bits=32)),
+        "exit code 0", test_unsupported, "winme", 32),
     "driver-missing-win98-32": (
         "i686 release exe, Windows 98: icon and tip; a click names Kq_M1.VXD "
         "and the program goes on; a second copy adds no icon; WM_CLOSE ends "
         "it with 0 and takes the icon away",
-        lambda keep: test_driver_missing("win98", "Kq_M1.VXD", keep, bits=32,
-                                         second_copy=True)),
+        test_driver_missing, "win98", "Kq_M1.VXD", 32, True),
     "driver-missing-nt40-32": (
         "i686 release exe, NT 4.0: icon and tip; a click names KqMINI.SYS "
         "and the program goes on; WM_CLOSE ends it with 0",
-        lambda keep: test_driver_missing("nt4", "KqMINI.SYS", keep, bits=32)),
+        test_driver_missing, "nt4", "KqMINI.SYS", 32),
     "simhw-legacy-lcd-32": (
         "i686 rig, Windows 98, older driver, CRT beside the panel: the same "
-        "checks as simhw-legacy-lcd",
-        lambda keep: test_simhw("win98-legacy-lcd.scn", keep, bits=32)),
+        "checks as simhw-legacy-lcd", test_simhw, "win98-legacy-lcd.scn", 32),
 }
 
 
 def run_tests(names, keep):
     failed = []
     for name in names:
-        title, test = TESTS[name]
+        title, test, *args = TESTS[name]
         log(f"-- e2e {name}: {title}")
         started = time.monotonic()
         try:
-            test(keep)
+            test(keep, *args)
         except (Failure, subprocess.TimeoutExpired, OSError) as error:
             failed.append(name)
             log(f"FAIL e2e {name} ({time.monotonic() - started:.1f} s): "
@@ -1509,7 +1493,7 @@ def main():
             log(f"demo failed: {error}")
             return 1
     if args.list:
-        for name, (title, _) in TESTS.items():
+        for name, (title, *_) in TESTS.items():
             print(f"{name:24} {title}")
         return 0
     unknown = [t for t in args.tests if t not in TESTS]

@@ -30,6 +30,10 @@ TEST(ModeInForce, Win9xLegacyRateTextConvertsLikeASignedDecimal) {
       {"sz \"abc\"", 0},
       {"sz \"100\"", 0},        // no 800x600 100 Hz entry
       {"sz \"4294967356\"", 0}, // too large: must not wrap round to 60
+      {"sz \"\\x0975\"", 9006}, // a tab first, as atol skips it
+      {"sz \"\\x0d\\n\\x0b\\x0c 72\"", 9005}, // every other blank atol skips
+      {"sz \"\\x0875\"", 0},                  // backspace is no blank: no rate
+      {"sz \"-7\"", 0}, // negative, and not the "-1" of the default
       {NULL, 0},
   };
   for (const auto &c : cases) {

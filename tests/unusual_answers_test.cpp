@@ -1,31 +1,8 @@
-// Answers the other suites do not give: control characters before a stored
-// rate, mode numbers outside the NT switch driver's range, an enumeration
-// that never stops, a mode list that differs only in height, a screen DC
-// refused while the menu opens, and the calls only a direct caller makes.
+// Answers the other suites do not give: mode numbers outside the NT switch
+// driver's range, an enumeration that never stops, a mode list that differs
+// only in height, a screen DC refused while the menu opens, and the calls
+// only a direct caller makes.
 #include "tests/test_support.h"
-
-TEST(UnusualAnswers, StoredRateAfterControlCharactersOrAnotherNegative) {
-  const struct {
-    const char *stored;
-    DWORD checked;
-  } cases[] = {
-      {"\\x0975", 9006},               // a tab first, as atol skips it
-      {"\\x0d\\n\\x0b\\x0c 72", 9005}, // every other blank atol skips
-      {"\\x0875", 0},                  // backspace is no blank: no rate
-      {"-7", 0}, // negative, and not the "-1" of the default
-  };
-  for (const auto &c : cases) {
-    FreshNotebook();
-    GIVEN("os win98\nattached 3\nactive 1\ndesktop 800 600 8 60\n"
-          "value HKCC \"Display\\\\Settings\" \"CRTResolution\" binary 06");
-    GIVEN(std::string("value HKCC \"Display\\\\Settings\" \"RefreshRate\" "
-                      "sz \"") +
-          c.stored + "\"");
-    StartedAs(PlatformWin9x, 0, 800);
-    EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.stored;
-    EXPECT_TRUE(OpenCountsAreZero());
-  }
-}
 
 // The NT switch driver's own numbers are 1-5; any other number it reports
 // is passed on as it came, so one that happens to be a Windows 9x switch

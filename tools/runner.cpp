@@ -22,11 +22,6 @@
 
 namespace {
 
-// One action line, split into words.
-struct Action {
-  std::vector<std::string> words;
-};
-
 // The mouse messages of the "click" kinds, as the shell reports them.
 const std::pair<const char *, LPARAM> kClicks[] = {
     {"left", WM_LBUTTONDOWN},     {"right", WM_RBUTTONDOWN},
@@ -34,8 +29,8 @@ const std::pair<const char *, LPARAM> kClicks[] = {
     {"leftup", WM_LBUTTONUP},     {"rightup", WM_RBUTTONUP},
 };
 
-// The actions still to deliver, in order.
-std::vector<Action> actions;
+// The words of the actions still to deliver, in order.
+std::vector<std::vector<std::string>> actions;
 // Index of the next action to deliver.
 size_t nextAction = 0;
 // The idle hook has run, so start-up is over and the state was printed.
@@ -85,7 +80,7 @@ int Load(const std::string &file, const std::string &text, Scenario *scenario) {
       why = std::to_string(line.number) + ": " + wrong + ": " + line.text;
       read = false;
     }
-    actions.push_back({words});
+    actions.push_back(words);
   }
   if (!read)
     fprintf(stderr, "%s:%s\n", file.c_str(), why.c_str());
@@ -93,15 +88,11 @@ int Load(const std::string &file, const std::string &text, Scenario *scenario) {
 }
 
 const char *PanelClass() {
-  if (PanelIsVga)
-    return "vga";
-  if (PanelIsSvga)
-    return "svga";
-  if (PanelIsXga)
-    return "xga";
-  if (PanelIsSxga)
-    return "sxga";
-  return "none";
+  return PanelIsVga    ? "vga"
+         : PanelIsSvga ? "svga"
+         : PanelIsXga  ? "xga"
+         : PanelIsSxga ? "sxga"
+                       : "none";
 }
 
 void PrintState() {
@@ -147,8 +138,8 @@ bool Deliver(const std::vector<std::string> &w) {
     // double-click: its second press comes within the double-click time,
     // before the first press's timer can run out.
     if (w[1] == "right" && nextAction < actions.size() &&
-        actions[nextAction].words[0] == "click" &&
-        actions[nextAction].words[1] == "rightdouble") {
+        actions[nextAction][0] == "click" &&
+        actions[nextAction][1] == "rightdouble") {
       ++nextAction;
       SimPostMessage(MainWindow, TrayCallbackMessage, TrayCallbackMessage,
                      WM_RBUTTONDBLCLK);
@@ -185,7 +176,7 @@ bool Idle() {
     PrintState();
   }
   while (nextAction < actions.size())
-    if (Deliver(actions[nextAction++].words))
+    if (Deliver(actions[nextAction++]))
       return true;
   return false;
 }

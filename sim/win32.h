@@ -63,8 +63,7 @@ typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef void(CALLBACK *TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
 struct POINT {
-  LONG x;
-  LONG y;
+  LONG x, y;
 };
 typedef POINT *LPPOINT;
 
@@ -85,8 +84,7 @@ typedef MSG *LPMSG;
 struct WNDCLASSA {
   UINT style;
   WNDPROC lpfnWndProc;
-  int cbClsExtra;
-  int cbWndExtra;
+  int cbClsExtra, cbWndExtra;
   HINSTANCE hInstance;
   HICON hIcon;
   HCURSOR hCursor;
@@ -97,10 +95,7 @@ struct WNDCLASSA {
 
 struct OSVERSIONINFOA {
   DWORD dwOSVersionInfoSize;
-  DWORD dwMajorVersion;
-  DWORD dwMinorVersion;
-  DWORD dwBuildNumber;
-  DWORD dwPlatformId;
+  DWORD dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformId;
   CHAR szCSDVersion[128];
 };
 typedef OSVERSIONINFOA *LPOSVERSIONINFOA;
@@ -109,32 +104,16 @@ typedef OSVERSIONINFOA *LPOSVERSIONINFOA;
 // 148 bytes (up to dmReserved2) are the Windows 95 / NT 4.0 form.
 struct DEVMODEA {
   BYTE dmDeviceName[32];
-  WORD dmSpecVersion;
-  WORD dmDriverVersion;
-  WORD dmSize;
-  WORD dmDriverExtra;
+  WORD dmSpecVersion, dmDriverVersion, dmSize, dmDriverExtra;
   DWORD dmFields;
   SHORT dmPrinterFields[8]; // union with dmPosition etc. in <wingdi.h>
-  SHORT dmColor;
-  SHORT dmDuplex;
-  SHORT dmYResolution;
-  SHORT dmTTOption;
-  SHORT dmCollate;
+  SHORT dmColor, dmDuplex, dmYResolution, dmTTOption, dmCollate;
   BYTE dmFormName[32];
   WORD dmLogPixels;
-  DWORD dmBitsPerPel;
-  DWORD dmPelsWidth;
-  DWORD dmPelsHeight;
-  DWORD dmDisplayFlags;
-  DWORD dmDisplayFrequency;
-  DWORD dmICMMethod;
-  DWORD dmICMIntent;
-  DWORD dmMediaType;
-  DWORD dmDitherType;
-  DWORD dmReserved1;
-  DWORD dmReserved2;
-  DWORD dmPanningWidth;
-  DWORD dmPanningHeight;
+  DWORD dmBitsPerPel, dmPelsWidth, dmPelsHeight, dmDisplayFlags;
+  DWORD dmDisplayFrequency, dmICMMethod, dmICMIntent, dmMediaType;
+  DWORD dmDitherType, dmReserved1, dmReserved2;
+  DWORD dmPanningWidth, dmPanningHeight;
 };
 static_assert(offsetof(DEVMODEA, dmBitsPerPel) == 104, "DEVMODEA layout");
 static_assert(offsetof(DEVMODEA, dmDisplayFrequency) == 120, "DEVMODEA");
@@ -143,13 +122,10 @@ static_assert(offsetof(DEVMODEA, dmPanningWidth) == 148, "DEVMODEA layout");
 struct NOTIFYICONDATAA {
   DWORD cbSize;
   HWND hWnd;
-  UINT uID;
-  UINT uFlags;
-  UINT uCallbackMessage;
+  UINT uID, uFlags, uCallbackMessage;
   HICON hIcon;
   CHAR szTip[128];
-  DWORD dwState;
-  DWORD dwStateMask;
+  DWORD dwState, dwStateMask;
   CHAR szInfo[256];
   UINT uVersion;
   CHAR szInfoTitle[64];

@@ -7,8 +7,7 @@ namespace {
 // One driver request: its input and reply sizes in bytes.
 struct SubFunction {
   uint32_t code;
-  int inSize;
-  int replySize;
+  int inSize, replySize;
 };
 
 // The sub-functions the driver knows, with the only sizes it accepts.

@@ -9,8 +9,7 @@ namespace {
 // the kinds of "click" and "answer", which the runner checks.
 struct ActionKind {
   const char *name;
-  size_t minArgs;
-  size_t maxArgs;
+  size_t minArgs, maxArgs;
 };
 
 const ActionKind kActions[] = {

@@ -29,8 +29,7 @@ struct ScenarioLine {
 };
 
 struct Scenario {
-  std::vector<ScenarioLine> statements;
-  std::vector<ScenarioLine> actions;
+  std::vector<ScenarioLine> statements, actions;
 };
 
 // Splits a line into words: blanks separate them, a quoted text (with the

@@ -103,16 +103,13 @@ void SimEmitMenuLines(HMENU menu);
 // Items of `menu` including separators (for layout checks): id, flags as
 // GetMenuState reports them, text.
 struct SimMenuItem {
-  UINT id;
-  UINT state;
+  UINT id, state;
   std::string text;
 };
 std::vector<SimMenuItem> SimMenuItems(HMENU menu);
 // The simulated display driver's state as requests have left it.
 struct SimDriverState {
-  DWORD attached;
-  DWORD active;
-  DWORD mode;
+  DWORD attached, active, mode;
   DWORD refresh; // word 0 of the refresh-rate reply
 };
 SimDriverState SimDriver();

@@ -43,8 +43,7 @@ struct CreateStruct {
   HWND hwndParent;
   int cy, cx, y, x;
   LONG style;
-  LPCSTR lpszName;
-  LPCSTR lpszClass;
+  LPCSTR lpszName, lpszClass;
   DWORD dwExStyle;
 };
 

@@ -89,8 +89,7 @@ struct WNDCLASSA {
   HICON hIcon;
   HCURSOR hCursor;
   HBRUSH hbrBackground;
-  LPCSTR lpszMenuName;
-  LPCSTR lpszClassName;
+  LPCSTR lpszMenuName, lpszClassName;
 };
 
 struct OSVERSIONINFOA {

@@ -52,13 +52,11 @@ bool SetDisplay(const Words &w, std::string *error) {
       cdsResult = static_cast<LONG>(v[0]);
       return true;
     }
-    *error = "expected: cds-result <int>";
-    return false;
+    return ScenarioError(error, "expected: cds-result <int>");
   }
-  if (!numbers || v.size() != 4) {
-    *error = "expected: " + w[0].text + " <width> <height> <bpp> <hz>";
-    return false;
-  }
+  if (!numbers || v.size() != 4)
+    return ScenarioError(error, "expected: " + w[0].text +
+                                    " <width> <height> <bpp> <hz>");
   SimDesktop mode = {int(v[0]), int(v[1]), int(v[2]), int(v[3])};
   if (w[0].text == "desktop")
     desktop = mode;

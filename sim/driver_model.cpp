@@ -79,10 +79,8 @@ bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w,
   std::string scratch;
   if (!error)
     error = &scratch;
-  if (w.empty() || w[0].quoted || !IsStatement(w[0].text)) {
-    *error = "unknown statement";
-    return false;
-  }
+  if (w.empty() || w[0].quoted || !IsStatement(w[0].text))
+    return ScenarioError(error, "unknown statement");
   const std::string &what = w[0].text;
   std::vector<uint32_t> values;
   if (what == "driver") {

@@ -54,8 +54,7 @@ bool SetOs(const Words &w, std::string *error) {
         os = release.second;
         return true;
       }
-    *error = "unknown release";
-    return false;
+    return ScenarioError(error, "unknown release");
   }
   long long platform, major, minor, build = 0;
   if ((w.size() == 5 || w.size() == 6) && ParseNumber(w[1], &platform) &&
@@ -64,9 +63,9 @@ bool SetOs(const Words &w, std::string *error) {
     os = {DWORD(platform), DWORD(major), DWORD(minor), DWORD(build), w[4].text};
     return true;
   }
-  *error = "expected: os <release> | os <platform> <major> <minor> "
-           "\"<csd>\" [<build>]";
-  return false;
+  return ScenarioError(error,
+                       "expected: os <release> | os <platform> <major> <minor> "
+                       "\"<csd>\" [<build>]");
 }
 
 } // namespace sim

@@ -205,8 +205,7 @@ bool SetRegistry(const Words &w, std::string *error) {
       Walk(root, w[2].text, true)->locked |= what == "locked";
       return true;
     }
-    *error = "expected: " + what + " HKCC|HKLM \"<path>\"";
-    return false;
+    return ScenarioError(error, "expected: " + what + " HKCC|HKLM \"<path>\"");
   }
   DWORD type;
   std::string data;
@@ -215,9 +214,9 @@ bool SetRegistry(const Words &w, std::string *error) {
     Store(Walk(root, w[2].text, true), w[3].text, type, data);
     return true;
   }
-  *error = "expected: value HKCC|HKLM \"<path>\" \"<name>\" sz \"<text>\" | "
-           "sz-bare \"<text>\" | binary <hex>... | dword <n>";
-  return false;
+  return ScenarioError(
+      error, "expected: value HKCC|HKLM \"<path>\" \"<name>\" sz \"<text>\" | "
+             "sz-bare \"<text>\" | binary <hex>... | dword <n>");
 }
 
 int KeyOpenCount() { return handles.Count(); }

@@ -59,8 +59,7 @@ bool SetResources(const Words &w, std::string *error) {
     strings[static_cast<UINT>(id)] = w[2].text;
     return true;
   }
-  *error = "expected: string <id> \"<text>\"";
-  return false;
+  return ScenarioError(error, "expected: string <id> \"<text>\"");
 }
 
 int IconIdOf(HICON icon) {

@@ -67,12 +67,10 @@ bool ReadQuoted(const std::string &line, size_t *pos, std::string *text,
           static_cast<char>(HexDigit(line[i + 1]) * 16 + HexDigit(line[i + 2]));
       i += 2;
     } else {
-      *error = "bad escape in quoted text";
-      return false;
+      return ScenarioError(error, "bad escape in quoted text");
     }
   }
-  *error = "unterminated quoted text";
-  return false;
+  return ScenarioError(error, "unterminated quoted text");
 }
 
 // Checks an action's arguments; returns an error message or "".
@@ -239,8 +237,7 @@ bool ReadScenario(const std::string &text, Scenario *scenario,
       inActions = true;
       scenario->actions.push_back(line);
     } else if (inActions) {
-      *why = "statement after actions";
-      return false;
+      return ScenarioError(why, "statement after actions");
     } else {
       scenario->statements.push_back(line);
     }

@@ -49,6 +49,13 @@ std::vector<std::string> SplitLines(const std::string &text);
 // Length of the valid UTF-8 sequence at `s[i]`, or 0.
 size_t Utf8Length(const std::string &s, size_t i);
 
+// Sets `*error` to `why` and returns false: how the readers of scenario
+// words refuse a line.
+inline bool ScenarioError(std::string *error, const std::string &why) {
+  *error = why;
+  return false;
+}
+
 // The scenario's numbers: decimal or 0x hex, an optional leading '-', at
 // most 32 bits of magnitude; a quoted word is not a number.
 bool ParseScenarioNumber(const ScenarioWord &word, long long *value);

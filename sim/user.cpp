@@ -211,15 +211,13 @@ bool SetUser(const Words &w, std::string *error) {
                  nullptr});
       return true;
     }
-    *error = "expected: running";
-    return false;
+    return ScenarioError(error, "expected: running");
   }
   if (w.size() == 3 && ParseNumber(w[1], &x) && ParseNumber(w[2], &y)) {
     cursor = {static_cast<LONG>(x), static_cast<LONG>(y)};
     return true;
   }
-  *error = "expected: cursor <x> <y>";
-  return false;
+  return ScenarioError(error, "expected: cursor <x> <y>");
 }
 
 bool WindowExists(HWND window) { return windows.count(window) != 0; }

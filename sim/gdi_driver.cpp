@@ -7,13 +7,9 @@
 
 namespace {
 
-// A device context the program holds.
-struct Dc {
-  bool screen; // from GetDC (released by ReleaseDC), else from CreateDCA
-};
-
-// Device contexts open now, by handle.
-sim::Handles<HDC, Dc> dcs;
+// Device contexts open now, by handle, each true when it came from GetDC
+// (released by ReleaseDC), false from CreateDCA (deleted by DeleteDC).
+sim::Handles<HDC, bool> dcs;
 // The display driver.
 DisplayDriverModel displayDriver;
 
@@ -46,13 +42,13 @@ HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR /*device*/, LPCSTR /*output*/,
   SIM_ENTER(nullptr);
   if (!driver || !sim::SameName(driver, "DISPLAY"))
     return nullptr;
-  return dcs.Add({false});
+  return dcs.Add(false);
 }
 
 BOOL WINAPI DeleteDC(HDC dc) {
   SIM_ENTER(FALSE);
   auto found = dcs.find(dc);
-  if (found == dcs.end() || found->second.screen)
+  if (found == dcs.end() || found->second)
     return FALSE;
   dcs.erase(found);
   return TRUE;
@@ -62,13 +58,13 @@ HDC WINAPI GetDC(HWND window) {
   SIM_ENTER(nullptr);
   if (window && !sim::WindowExists(window))
     return nullptr;
-  return dcs.Add({true});
+  return dcs.Add(true);
 }
 
 int WINAPI ReleaseDC(HWND /*window*/, HDC dc) {
   SIM_ENTER(0);
   auto found = dcs.find(dc);
-  if (found == dcs.end() || !found->second.screen)
+  if (found == dcs.end() || !found->second)
     return 0;
   dcs.erase(found);
   return 1;

@@ -75,9 +75,6 @@ void ResetShell();
 // for every area).
 typedef ScenarioWord Word;
 typedef ScenarioWords Words;
-inline bool ParseNumber(const Word &word, long long *value) {
-  return ParseScenarioNumber(word, value);
-}
 bool SetOs(const Words &w, std::string *error);
 bool SetSwitch(const Words &w, std::string *error);
 bool SetDriver(const Words &w, std::string *error);

@@ -57,9 +57,11 @@ bool SetOs(const Words &w, std::string *error) {
     return ScenarioError(error, "unknown release");
   }
   long long platform, major, minor, build = 0;
-  if ((w.size() == 5 || w.size() == 6) && ParseNumber(w[1], &platform) &&
-      ParseNumber(w[2], &major) && ParseNumber(w[3], &minor) && w[4].quoted &&
-      w[4].text.size() < 128 && (w.size() == 5 || ParseNumber(w[5], &build))) {
+  if ((w.size() == 5 || w.size() == 6) &&
+      ParseScenarioNumber(w[1], &platform) &&
+      ParseScenarioNumber(w[2], &major) && ParseScenarioNumber(w[3], &minor) &&
+      w[4].quoted && w[4].text.size() < 128 &&
+      (w.size() == 5 || ParseScenarioNumber(w[5], &build))) {
     os = {DWORD(platform), DWORD(major), DWORD(minor), DWORD(build), w[4].text};
     return true;
   }

@@ -169,7 +169,8 @@ bool ParseData(const sim::Words &w, size_t i, DWORD *type, std::string *data) {
     return true;
   }
   long long n;
-  if (kind == "dword" && w.size() == i + 2 && sim::ParseNumber(w[i + 1], &n)) {
+  if (kind == "dword" && w.size() == i + 2 &&
+      ParseScenarioNumber(w[i + 1], &n)) {
     *type = REG_DWORD;
     DWORD word = static_cast<DWORD>(n);
     data->assign(reinterpret_cast<const char *>(&word), 4);

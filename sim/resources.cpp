@@ -54,8 +54,8 @@ void ResetResources() {
 
 bool SetResources(const Words &w, std::string *error) {
   long long id;
-  if (w.size() == 3 && ParseNumber(w[1], &id) && id >= 0 && id <= 0xFFFF &&
-      w[2].quoted) {
+  if (w.size() == 3 && ParseScenarioNumber(w[1], &id) && id >= 0 &&
+      id <= 0xFFFF && w[2].quoted) {
     strings[static_cast<UINT>(id)] = w[2].text;
     return true;
   }

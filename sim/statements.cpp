@@ -32,7 +32,7 @@ bool SetFault(const sim::Words &w, std::string *error) {
   long long nth = 0;
   if (w.size() < 2 || w.size() > 3 || w[1].quoted)
     return ScenarioError(error, "expected: fail <function> [<n>]");
-  if (w.size() == 3 && (!sim::ParseNumber(w[2], &nth) || nth < 1))
+  if (w.size() == 3 && (!ParseScenarioNumber(w[2], &nth) || nth < 1))
     return ScenarioError(error, "bad call number");
   if (!SimFailCall(w[1].text, static_cast<int>(nth)))
     return ScenarioError(error, "unknown function");

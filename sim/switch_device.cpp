@@ -125,7 +125,7 @@ bool SetSwitch(const Words &w, std::string *error) {
     }
     *error = "expected: switch-text \"<text>\"";
   } else if (what == "switch-ref") {
-    if (w.size() == 2 && ParseNumber(w[1], &value)) {
+    if (w.size() == 2 && ParseScenarioNumber(w[1], &value)) {
       reference = static_cast<DWORD>(value);
       return true;
     }

@@ -213,7 +213,8 @@ bool SetUser(const Words &w, std::string *error) {
     }
     return ScenarioError(error, "expected: running");
   }
-  if (w.size() == 3 && ParseNumber(w[1], &x) && ParseNumber(w[2], &y)) {
+  if (w.size() == 3 && ParseScenarioNumber(w[1], &x) &&
+      ParseScenarioNumber(w[2], &y)) {
     cursor = {static_cast<LONG>(x), static_cast<LONG>(y)};
     return true;
   }

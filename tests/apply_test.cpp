@@ -18,6 +18,7 @@ const std::string ModesKey = "System\\CurrentControlSet\\Services\\Class\\"
 
 class Apply : public ::testing::Test {
 protected:
+  // Also called again by a case that starts afresh.
   void SetUp() override {
     FreshNotebook();
     GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
@@ -91,8 +92,7 @@ TEST_F(Apply, Win9xLegacyStopsAtTheFirstFailedWrite) {
       {"fail RegSetValueExA 3", "3:\x06", "1:ON", "<missing>"},
   };
   for (const auto &c : cases) {
-    FreshNotebook();
-    GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
+    SetUp();
     StartedAs(PlatformWin9x, 0, 1024, "0001");
     GIVEN(Win9xKeys);
     GIVEN(c.fault);
@@ -177,8 +177,7 @@ TEST_F(Apply, SwitchPathsSendModeThenRateInTheirOwnNumbering) {
        "cds 0x40000001 1024x768x16@70 -> 0"},
   };
   for (const auto &c : cases) {
-    FreshNotebook();
-    GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
+    SetUp();
     StartedAs(c.platform, 1, 1024);
     EXPECT_TRUE(ApplyRefreshChoice(c.mode, c.hz));
     Lines lines = TakeLines();
@@ -261,8 +260,7 @@ TEST_F(Apply, Win9xLegacyNeverUsesATextItCouldNotFormat) {
     size_t regsets;
   } cases[] = {{1, 0}, {2, 1}, {3, 2}, {4, 2}};
   for (const auto &c : cases) {
-    FreshNotebook();
-    GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
+    SetUp();
     StartedAs(PlatformWin9x, 0, 1024, "0001");
     GIVEN(Win9xKeys);
     GIVEN("fail wsprintfA " + std::to_string(c.failing));

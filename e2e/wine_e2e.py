@@ -452,11 +452,8 @@ class Session:
         """{(root, path, name): (type, bytes) or None} read by the helper."""
         if not triples:
             return {}
-        args = []
-        for root, path, name in triples:
-            args += [root, path, name]
         found = {}
-        lines = self.helper("regget", *args)
+        lines = self.helper("regget", *[w for t in triples for w in t])
         for line, words in zip(lines, parse_quoted_fields(lines)):
             key = (words[1], words[2], words[3])
             m = re.search(r"type=(\d+) size=(\d+) hex=(.*)$", line)
@@ -877,20 +874,16 @@ class Player:
                    self.s.menu_open)
         self.s.screenshot("menu")
         entries = [l.split() for l in menu[-14:]]
-        if choice is None:
-            self.s.keys("Escape")
-            wait_until("the menu to close", self.s.patience,
-                       lambda: not self.s.menu_open())
-            return None
         ids = [int(e[1]) for e in entries]
-        if choice not in ids:
+        if choice is not None and choice not in ids:
             raise Failure(f"command {choice} is not in the menu")
-        index = ids.index(choice)
-        enabled = entries[index][2] == "enabled"
-        # Wine's menus step over separators but not over greyed entries.
-        self.s.keys(*(["Down"] * (index + 1)))
-        self.s.screenshot(f"menu-at-{choice}")
-        self.s.keys("Return")
+        enabled = choice is not None and \
+            entries[ids.index(choice)][2] == "enabled"
+        if choice is not None:
+            # Wine's menus step over separators but not over greyed entries.
+            self.s.keys(*(["Down"] * (ids.index(choice) + 1)))
+            self.s.screenshot(f"menu-at-{choice}")
+            self.s.keys("Return")
         if not enabled:
             self.s.keys("Escape")
         wait_until("the menu to close", self.s.patience,

@@ -138,27 +138,18 @@ bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w,
 std::vector<uint8_t> DisplayDriverModel::StateReply(uint32_t code,
                                                     int size) const {
   std::vector<uint8_t> bytes(static_cast<size_t>(size), 0);
-  switch (code) {
-  case 0:
+  if (code == 0) { // the panel width as a 16-bit word
     bytes[0] = static_cast<uint8_t>(panelWidth_);
     bytes[1] = static_cast<uint8_t>(panelWidth_ >> 8);
-    break;
-  case 1:
-    PutWord(&bytes, 0, active_);
-    break;
-  case 7:
-    PutWord(&bytes, 0, attached_);
-    break;
-  case 9:
-    PutWord(&bytes, 0, modeNumber_);
-    break;
-  case 28:
-    PutWord(&bytes, 0, level_);
-    break;
-  case 65:
+  } else if (code == 65) {
     for (int i = 0; i < kRateCount; ++i)
       PutWord(&bytes, 4 * static_cast<size_t>(i), rates_[i]);
-    break;
+  } else if (code == 1 || code == 7 || code == 9 || code == 28) {
+    PutWord(&bytes, 0,
+            code == 1   ? active_
+            : code == 7 ? attached_
+            : code == 9 ? modeNumber_
+                        : level_);
   }
   return bytes;
 }

@@ -951,6 +951,9 @@ class Player:
                 self.close(what[0])
             else:
                 raise Failure(f"action {what[0]} is not played under Wine")
+        self.finish()
+
+    def finish(self):
         if self.proc.poll() is None:
             # The simulated session ends with the quit of an empty queue.
             self.s.helper("quit", MAIN_CLASS)
@@ -1023,10 +1026,12 @@ def check_empty_key_names(session, statements):
 
 
 def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
-                  bits=64, rig=None, directory=None, then=None):
+                  bits=64, rig=None, directory=None, story=Player.play,
+                  then=None):
     """Plays the scenario under Wine and checks it against crtrate-sim.
     `rig`: the scenario the rig reads the driver from, if not this one;
-    `then(session)` goes on in the same session."""
+    `story(player)` plays the actions; `then(session)` goes on in the same
+    session."""
     statements, actions = read_scenario(scenario)
     os_name = (statement(statements, "os") or ["win98"])[0]
     desktop = statement(statements, "desktop") or ["1024", "768", "16", "1"]
@@ -1058,7 +1063,7 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
         player = Player(session, rig or scenario, actions,
                         sim_transcript(oracle), extra_env)
         player.start(statements)
-        player.play()
+        story(player)
         player.verify()
         if then:
             then(session)
@@ -1220,22 +1225,17 @@ def test_desk_applet(keep):
     applet records the command line it was started with.  A single right
     click then opens the menu.  The requests and the menu equal crtrate-sim's
     for the same clicks."""
-    scenario = os.path.join(SCENARIOS, "win98-desk-applet.scn")
-    statements, _ = read_scenario(scenario)
-    desktop = statement(statements, "desktop")
-    with Session("desk-applet", "win98", screen_for(desktop), keep) as s:
-        s.start(statements)
-        system32 = os.path.join(s.prefix, "drive_c", "windows", "system32")
-        applet = os.path.join(system32, "desk.cpl")
+    desk_log = os.path.join(WORK, "runs", "desk-applet", "desk.log")
+
+    def story(player):
+        s = player.s
+        applet = os.path.join(s.prefix, "drive_c", "windows", "system32",
+                              "desk.cpl")
         # The prefix shares system32's files with the template by hard
         # links: a file there is replaced, never written into.
         if os.path.exists(applet):
             os.unlink(applet)
         shutil.copyfile(DESK_CPL, applet)
-        desk_log = os.path.join(s.dir, "desk.log")
-        player = Player(s, scenario, [], sim_transcript(scenario),
-                        {"CRTRATE_E2E_DESK_LOG": desk_log})
-        player.start(statements)
         s.click_icon(3, repeat=2)
         lines = wait_until("the Display applet to be started", 30, lambda: (
             open(desk_log).read().splitlines()
@@ -1254,8 +1254,11 @@ def test_desk_applet(keep):
         log("   no menu after the double-click")
         player.open_menu(3, 1, None)
         log("   a single right click opened the menu")
-        player.play()
-        player.verify()
+        player.finish()
+
+    play_scenario("desk-applet", os.path.join(SCENARIOS,
+                                              "win98-desk-applet.scn"), keep,
+                  extra_env={"CRTRATE_E2E_DESK_LOG": desk_log}, story=story)
 
 
 # Each test: what it proves, then the function and its arguments after keep.
@@ -1377,7 +1380,6 @@ def demo_scenario(path):
     no rate in the display settings the way Windows 9x does, so only a
     choice at the rate already stored there shows its check mark in the
     next menu."""
-    statements, _ = read_scenario(DEMO)
     lines = ["# Written by e2e/wine_e2e.py from scenarios/demo.scn for the "
              "demo under Wine."]
     with open(DEMO, encoding="utf-8") as f:

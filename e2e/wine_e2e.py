@@ -697,23 +697,13 @@ def copy_template(wine, wineserver, prefix):
 
 
 def read_ppm(data):
-    """Rows of (r, g, b) from a binary PPM (P6, maximum 255)."""
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    if fields[0] != b"P6" or fields[3] != b"255":
+    """Rows of (r, g, b) from a binary PPM (P6, maximum 255) as ImageMagick
+    writes it, without comments in the header."""
+    m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    if not m:
         raise Failure("the tray picture is not an 8-bit PPM")
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[pos + 1:]
+    width, height = int(m.group(1)), int(m.group(2))
+    pixels = data[m.end():]
     return [[tuple(pixels[3 * (y * width + x):3 * (y * width + x) + 3])
              for x in range(width)] for y in range(height)]
 

@@ -239,7 +239,6 @@ class Session:
 
     def __init__(self, name, os_name, screen=(1024, 768, 16), keep=False,
                  directory=None, display=None, bits=64):
-        self.name = name
         self.os_name = os_name
         self.bits = bits
         # Seconds to wait for what the program does: under qemu its start

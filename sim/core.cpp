@@ -156,16 +156,11 @@ void ResetCore() {
 } // namespace sim
 
 void SimReset() {
-  sim::ResetCore();
-  sim::ResetKernel();
-  sim::ResetGdi();
-  sim::ResetDisplay();
-  sim::ResetSwitch();
-  sim::ResetRegistry();
-  sim::ResetUser();
-  sim::ResetMenus();
-  sim::ResetResources();
-  sim::ResetShell();
+  using namespace sim;
+  for (void (*reset)() :
+       {ResetCore, ResetKernel, ResetGdi, ResetDisplay, ResetSwitch,
+        ResetRegistry, ResetUser, ResetMenus, ResetResources, ResetShell})
+    reset();
 }
 
 std::string SimTakeTranscript() {

@@ -94,6 +94,5 @@ inline DWORD CheckedAfterOpening() {
 }
 
 inline bool OpenCountsAreZero() {
-  SimOpenCounts open = SimOpen();
-  return open.dc == 0 && open.key == 0 && open.device == 0 && open.menu == 0;
+  return SimOpenLine() == "open dc=0 key=0 device=0 menu=0";
 }

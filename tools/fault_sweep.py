@@ -241,7 +241,6 @@ def judge(fault, status, lines, err, base):
                     "escape 7 -> 1" in seg[:k] and "escape 1 -> 1" in seg[:k]):
                 bad.append(("switch", "%s: displays switched without both "
                             "masks read: %s" % (where, line)))
-        for line in seg:
             c = CDS.match(line)
             if c and "0" in (c.group(1), c.group(2), c.group(3)):
                 bad.append(("desktop", "%s: %s" % (where, line)))

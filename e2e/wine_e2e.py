@@ -774,11 +774,9 @@ def parse_sim(lines):
     compared = [l for l in lines if l.startswith(("escape ", "menu "))]
     boxes, writes = [], {}
     for words in parse_quoted_fields(lines):
-        if not words:
-            continue
-        if words[0] == "box":
+        if words and words[0] == "box":
             boxes.append((words[2], words[3]))
-        elif words[0] == "regset" and words[-1] == "0":
+        elif words and words[0] == "regset" and words[-1] == "0":
             key = (words[1], words[2], words[3])
             writes[key] = expected_value(words[4], words[5:-2])
     return compared, boxes, writes

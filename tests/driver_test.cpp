@@ -59,10 +59,8 @@ TEST_F(DriverRequests, RefreshRateListStopsAtTheFirstZero) {
   DWORD rates[20];
   EXPECT_TRUE(GetRefreshRates(1, &mode, &refresh, rates));
   EXPECT_EQ(refresh, 75u);
-  EXPECT_EQ((Lines{std::to_string(rates[0]), std::to_string(rates[1]),
-                   std::to_string(rates[2]), std::to_string(rates[3]),
-                   std::to_string(rates[4])}),
-            (Lines{"60", "72", "75", "85", "0"}));
+  EXPECT_EQ(std::vector<DWORD>(rates, rates + 5),
+            (std::vector<DWORD>{60, 72, 75, 85, 0}));
   EXPECT_EQ(TakeLines("escape "), (Lines{"escape 65 1 800 600 10 16 0 -> 1"}));
 }
 

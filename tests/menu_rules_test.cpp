@@ -6,6 +6,7 @@
 // tables in menu/.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
@@ -143,13 +144,8 @@ Grid SwitchWithLcdXga = {SW_LCD_XGA_ROW, SW_LCD_XGA_ROW, SW_LCD_XGA_ROW,
 // Position of a desktop depth or width among the four the grids know; any
 // other value reads the first row or column.
 int IndexOf(DWORD value, std::initializer_list<DWORD> known) {
-  int i = 0;
-  for (DWORD k : known) {
-    if (k == value)
-      return i;
-    ++i;
-  }
-  return 0;
+  const DWORD *at = std::find(known.begin(), known.end(), value);
+  return at == known.end() ? 0 : static_cast<int>(at - known.begin());
 }
 
 // ---- Legacy driver with the LCD in use: tried top to bottom, first match.

@@ -30,11 +30,6 @@ bool ValidDc(HDC dc) { return dcs.count(dc) != 0; }
 
 int DcOpenCount() { return dcs.Count(); }
 
-SimDriverState DriverState() {
-  return {displayDriver.attached(), displayDriver.active(),
-          displayDriver.modeNumber(), displayDriver.refresh()};
-}
-
 } // namespace sim
 
 HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR /*device*/, LPCSTR /*output*/,
@@ -84,4 +79,7 @@ int WINAPI ExtEscape(HDC dc, int escape, int inSize, LPCSTR in, int outSize,
   return result;
 }
 
-SimDriverState SimDriver() { return sim::DriverState(); }
+SimDriverState SimDriver() {
+  return {displayDriver.attached(), displayDriver.active(),
+          displayDriver.modeNumber(), displayDriver.refresh()};
+}

@@ -86,9 +86,7 @@ bool SetResources(const Words &w, std::string *error);
 // Inner helpers one area offers another, without counting a call.
 void DestroyMenuInternal(HMENU menu);
 bool PostInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-UINT RegisterMessageInternal(const std::string &name);
 LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-bool SetWindowMenu(HWND window, HMENU menu);
 bool MenuExists(HMENU menu);
 int IconIdOf(HICON icon);
 // A write the system makes on its own (no transcript line, no fault, never
@@ -101,8 +99,6 @@ DWORD OsPlatform();
 bool ValidDc(HDC dc);
 // A window of this process or the other copy's, existing now.
 bool WindowExists(HWND window);
-// The display driver's state, for SimDriver.
-SimDriverState DriverState();
 int DcOpenCount();
 int KeyOpenCount();
 int DeviceOpenCount();

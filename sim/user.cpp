@@ -236,16 +236,6 @@ LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return Call(window, message, wParam, lParam);
 }
 
-UINT RegisterMessageInternal(const std::string &name) { return AddAtom(name); }
-
-bool SetWindowMenu(HWND window, HMENU menu) {
-  Window *w = Own(window);
-  if (!w)
-    return false;
-  w->menu = menu;
-  return true;
-}
-
 } // namespace sim
 
 void SimSetIdleHook(std::function<bool()> hook) { idleHook = std::move(hook); }
@@ -260,7 +250,7 @@ bool SimPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 // must be added again, and adding them succeeds.
 void SimBroadcastTaskbarCreated() {
   sim::ResetShell();
-  UINT message = sim::RegisterMessageInternal("TaskbarCreated");
+  UINT message = AddAtom("TaskbarCreated");
   for (HWND window : zOrder)
     if (Own(window))
       sim::PostInternal(window, message, 0, 0);
@@ -414,9 +404,11 @@ BOOL WINAPI GetCursorPos(LPPOINT point) {
 
 BOOL WINAPI SetMenu(HWND window, HMENU menu) {
   SIM_ENTER(FALSE);
-  if (menu && !sim::MenuExists(menu))
+  Window *w = Own(window);
+  if (!w || (menu && !sim::MenuExists(menu)))
     return FALSE;
-  return sim::SetWindowMenu(window, menu) ? TRUE : FALSE;
+  w->menu = menu;
+  return TRUE;
 }
 
 // Setting a running timer again starts its time afresh.  Timer procedures

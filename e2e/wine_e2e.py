@@ -98,11 +98,8 @@ WINE_VERSIONS = {
     "winme": ("winme", (1, 4, 90)),
     "win2k": ("win2k", (2, 5, 0)),
 }
-ROOT_KEYS = {
-    "HKLM": "HKEY_LOCAL_MACHINE",
-    "HKCC": "HKEY_CURRENT_CONFIG",
-    "HKCU": "HKEY_CURRENT_USER",
-}
+ROOT_KEYS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCC": "HKEY_CURRENT_CONFIG",
+             "HKCU": "HKEY_CURRENT_USER"}
 
 
 class Failure(Exception):

@@ -58,45 +58,37 @@ TEST(ModeInForce, Win9xLegacyFromTheResolutionByteAndTheRateText) {
   }
 }
 
-TEST(ModeInForce, Nt4LegacyReadsTheDriverAndTheScreenRate) {
+// The older driver on NT 4.0 names its mode, the screen its rate; the
+// switch driver answers both in its own numbering (on a 16-bit desktop).
+TEST(ModeInForce, Nt4LegacyAndSwitchDriverAskTheDriver) {
   const struct {
+    DWORD platform, switchDriver;
     const char *given;
     DWORD checked;
   } cases[] = {
-      {"mode 8\ndesktop 1024 768 8 75", 9010},
-      {"mode 8\ndesktop 1024 768 8 0", 9008}, // "default" rate: 60 Hz entry
-      {"mode 8\ndesktop 1024 768 8 56", 9008},
-      {"mode 0x00010006\ndesktop 1024 768 8 72", 9005},
-      {"mode 8\nresult 9 0\ndesktop 1024 768 8 75", 0},
-      {"mode 13\ndesktop 1024 768 8 75", 0}, // not a legacy mode number
+      {PlatformNT4, 0, "mode 8\ndesktop 1024 768 8 75", 9010},
+      // The "default" rate: the 60 Hz entry.
+      {PlatformNT4, 0, "mode 8\ndesktop 1024 768 8 0", 9008},
+      {PlatformNT4, 0, "mode 8\ndesktop 1024 768 8 56", 9008},
+      {PlatformNT4, 0, "mode 0x00010006\ndesktop 1024 768 8 72", 9005},
+      {PlatformNT4, 0, "mode 8\nresult 9 0\ndesktop 1024 768 8 75", 0},
+      // Not a mode number of the older driver.
+      {PlatformNT4, 0, "mode 13\ndesktop 1024 768 8 75", 0},
+      {PlatformWin9x, 1, "mode 10\nrates 72 60 72", 9005},
+      {PlatformWin9x, 1, "mode 2\nrates 60", 0},  // no conversion on 9x
+      {PlatformNT4, 1, "mode 2\nrates 60", 9004}, // NT's 2 is 800x600
+      {PlatformNT4, 1, "mode 3\nrates 85", 9011},
+      {PlatformNT4, 1, "mode 5\nrates 60", 0},                 // its fifth mode
+      {PlatformNT4, 1, "mode 3\nrates 85\nresult 65 0", 9008}, // rate 0
+      {PlatformWin9x, 1, "mode 13\nrates 85\nresult 65 0", 0},
   };
   for (const auto &c : cases) {
     FreshNotebook();
-    GIVEN(std::string("os nt4\nattached 3\nactive 1\n") + c.given);
-    StartedAs(PlatformNT4, 0, 1024);
-    EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.given;
-  }
-}
-
-TEST(ModeInForce, SwitchDriverAnswersInItsOwnNumbering) {
-  const struct {
-    DWORD platform;
-    const char *given;
-    DWORD checked;
-  } cases[] = {
-      {PlatformWin9x, "mode 10\nrates 72 60 72", 9005},
-      {PlatformWin9x, "mode 2\nrates 60", 0},  // no conversion on 9x
-      {PlatformNT4, "mode 2\nrates 60", 9004}, // NT's 2 is 800x600
-      {PlatformNT4, "mode 3\nrates 85", 9011},
-      {PlatformNT4, "mode 5\nrates 60", 0},                 // its fifth mode
-      {PlatformNT4, "mode 3\nrates 85\nresult 65 0", 9008}, // rate 0
-      {PlatformWin9x, "mode 13\nrates 85\nresult 65 0", 0},
-  };
-  for (const auto &c : cases) {
-    FreshNotebook();
-    GIVEN(std::string("attached 3\nactive 1\ndesktop 1024 768 16 60\n") +
+    GIVEN(std::string(c.switchDriver
+                          ? "attached 3\nactive 1\ndesktop 1024 768 16 60\n"
+                          : "os nt4\nattached 3\nactive 1\n") +
           c.given);
-    StartedAs(c.platform, 1, 1024);
+    StartedAs(c.platform, c.switchDriver, 1024);
     EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.given;
   }
 }

@@ -61,21 +61,14 @@ import time
 # the entry the call was about (a mark not taken away, an entry not greyed).
 MENU_CALLS = ("AppendMenuA", "CheckMenuItem", "EnableMenuItem", "GetMenuState")
 
-SANITIZER_MARKS = (
-    "ERROR: AddressSanitizer",
-    "ERROR: LeakSanitizer",
-    "runtime error:",
-    "SUMMARY: AddressSanitizer",
-    "SUMMARY: UndefinedBehaviorSanitizer",
-)
+SANITIZER_MARKS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                   "runtime error:", "SUMMARY: AddressSanitizer",
+                   "SUMMARY: UndefinedBehaviorSanitizer")
 
-DEFAULT_SCENARIOS = (
-    "scenarios/story-*.scn",
-    "scenarios/demo.scn",
-    "scenarios/apply-*.scn",
-    "scenarios/startup-driver-missing-*.scn",
-    "scenarios/startup-win95-first-release.scn",
-)
+DEFAULT_SCENARIOS = ("scenarios/story-*.scn", "scenarios/demo.scn",
+                     "scenarios/apply-*.scn",
+                     "scenarios/startup-driver-missing-*.scn",
+                     "scenarios/startup-win95-first-release.scn")
 
 TIMEOUT = 30  # seconds per run; a run takes well under one
 

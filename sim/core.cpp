@@ -137,13 +137,11 @@ std::string QuoteAnsi(const std::string &ansi) {
 }
 
 bool SameName(const std::string &a, const std::string &b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (tolower(static_cast<unsigned char>(a[i])) !=
-        tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return tolower(static_cast<unsigned char>(x)) ==
+                  tolower(static_cast<unsigned char>(y));
+         });
 }
 
 void ResetCore() {

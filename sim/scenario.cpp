@@ -26,19 +26,14 @@ const ActionKind *FindAction(const std::string &name) {
   return nullptr;
 }
 
-bool Space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' ||
-         c == '\r';
-}
+// A blank, tab, line feed, vertical tab, form feed or carriage return.
+bool Space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9')
     return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
+  c = static_cast<char>(c | 0x20); // 'A'-'F' to 'a'-'f'
+  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
 // Reads the quoted text starting after the opening quote at `*pos`.

@@ -91,24 +91,13 @@ bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w,
     *error = "expected: driver missing|present";
   } else if (what == "result") {
     if (w.size() == 3 && NumberList(w, 1, &values)) {
-      for (Forced &forced : results_)
-        if (forced.code == values[0]) {
-          forced.result = static_cast<int>(values[1]);
-          return true;
-        }
-      results_.push_back({values[0], static_cast<int>(values[1])});
+      results_[values[0]] = static_cast<int>(values[1]);
       return true;
     }
     *error = "expected: result <subfunction> <int>";
   } else if (what == "reply") {
     if (w.size() >= 2 && NumberList(w, 1, &values)) {
-      std::vector<uint32_t> words(values.begin() + 1, values.end());
-      for (ForcedReply &forced : replies_)
-        if (forced.code == values[0]) {
-          forced.words = words;
-          return true;
-        }
-      replies_.push_back({values[0], words});
+      replies_[values[0]].assign(values.begin() + 1, values.end());
       return true;
     }
     *error = "expected: reply <subfunction> <word>...";
@@ -155,15 +144,13 @@ std::vector<uint8_t> DisplayDriverModel::StateReply(uint32_t code,
 }
 
 std::vector<uint8_t> DisplayDriverModel::Reply(uint32_t code, int size) const {
-  for (const ForcedReply &forced : replies_) {
-    if (forced.code != code)
-      continue;
-    std::vector<uint8_t> bytes(static_cast<size_t>(size), 0);
-    for (size_t i = 0; i < forced.words.size(); ++i)
-      PutWord(&bytes, 4 * i, forced.words[i]);
-    return bytes;
-  }
-  return StateReply(code, size);
+  auto forced = replies_.find(code);
+  if (forced == replies_.end())
+    return StateReply(code, size);
+  std::vector<uint8_t> bytes(static_cast<size_t>(size), 0);
+  for (size_t i = 0; i < forced->second.size(); ++i)
+    PutWord(&bytes, 4 * i, forced->second[i]);
+  return bytes;
 }
 
 // Requests that change the driver's state do so only when they succeed.
@@ -185,10 +172,8 @@ int DisplayDriverModel::Request(const void *input, int inputSize, int replySize,
   if (!sub || inputSize != sub->inSize || replySize != sub->replySize ||
       (replySize > 0 && !reply))
     return 0;
-  int result = 1;
-  for (const Forced &forced : results_)
-    if (forced.code == sub->code)
-      result = forced.result;
+  auto forced = results_.find(sub->code);
+  int result = forced == results_.end() ? 1 : forced->second;
   std::vector<uint8_t> bytes = Reply(sub->code, sub->replySize);
   uint8_t *out = static_cast<uint8_t *>(reply);
   for (size_t i = 0; i < bytes.size(); ++i)

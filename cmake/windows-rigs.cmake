@@ -53,6 +53,7 @@ target_link_libraries(crtrate-e2e PRIVATE user32 gdi32 advapi32 shell32 kernel32
 # The Display applet's stand-in for the right double-click check.
 add_library(crtrate-e2e-desk SHARED e2e/helper/desk_cpl.cpp)
 set_target_properties(crtrate-e2e-desk PROPERTIES PREFIX "" SUFFIX ".cpl")
+target_include_directories(crtrate-e2e-desk PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(crtrate-e2e-desk PRIVATE ${CRTRATE_WARNINGS} -O2)
 target_link_options(crtrate-e2e-desk PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
 target_link_libraries(crtrate-e2e-desk PRIVATE kernel32)

@@ -98,12 +98,8 @@ WINE_VERSIONS = {
     "winme": ("winme", (1, 4, 90)),
     "win2k": ("win2k", (2, 5, 0)),
 }
-ROOT_KEYS = {
-    "HKLM": "HKEY_LOCAL_MACHINE",
-    "HKCC": "HKEY_CURRENT_CONFIG",
-    "HKCU": "HKEY_CURRENT_USER",
-}
-REG_TYPES = {"sz": 1, "binary": 3, "dword": 4}
+ROOT_KEYS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCC": "HKEY_CURRENT_CONFIG",
+             "HKCU": "HKEY_CURRENT_USER"}
 
 
 class Failure(Exception):
@@ -186,11 +182,6 @@ def reg_string(text):
     return text.replace("\\", "\\\\").replace('"', '\\"')
 
 
-def utf16_hex(text, terminated):
-    data = text.encode("utf-16-le") + (b"\0\0" if terminated else b"")
-    return ",".join(f"{b:02x}" for b in data)
-
-
 def registry_file(statements, wine_version):
     """The scenario's keys and values as a .reg file for `wine64 reg
     import`, with the Windows version Wine is to report."""
@@ -214,7 +205,8 @@ def registry_file(statements, wine_version):
             if data_kind == "sz":
                 value = f'"{reg_string(args[0])}"'
             elif data_kind == "sz-bare":
-                value = "hex(1):" + utf16_hex(args[0], False)
+                value = "hex(1):" + ",".join(
+                    f"{b:02x}" for b in args[0].encode("utf-16-le"))
             elif data_kind == "binary":
                 value = "hex:" + ",".join(f"{int(b, 16):02x}" for b in args)
             elif data_kind == "dword":
@@ -228,11 +220,7 @@ def registry_file(statements, wine_version):
 
 def sim_transcript(path):
     """Plays the scenario on the simulated notebook."""
-    result = subprocess.run([SIM, path], capture_output=True, timeout=60)
-    if result.returncode != 0:
-        raise Failure(f"crtrate-sim {path} failed: "
-                      f"{result.stderr.decode(errors='replace')}")
-    return result.stdout.decode("utf-8").splitlines()
+    return sim_output([path]).splitlines()
 
 
 def parse_quoted_fields(lines):
@@ -248,7 +236,6 @@ class Session:
 
     def __init__(self, name, os_name, screen=(1024, 768, 16), keep=False,
                  directory=None, display=None, bits=64):
-        self.name = name
         self.os_name = os_name
         self.bits = bits
         # Seconds to wait for what the program does: under qemu its start
@@ -295,7 +282,7 @@ class Session:
         if m.group(4) != "950":
             raise Failure(f"ANSI code page {m.group(4)}, not 950: is the "
                           f"{LOCALE} locale generated?")
-        return got
+        log("   " + got)
 
     def start_xvfb(self):
         width, height, depth = self.screen
@@ -461,11 +448,8 @@ class Session:
         """{(root, path, name): (type, bytes) or None} read by the helper."""
         if not triples:
             return {}
-        args = []
-        for root, path, name in triples:
-            args += [root, path, name]
         found = {}
-        lines = self.helper("regget", *args)
+        lines = self.helper("regget", *[w for t in triples for w in t])
         for line, words in zip(lines, parse_quoted_fields(lines)):
             key = (words[1], words[2], words[3])
             m = re.search(r"type=(\d+) size=(\d+) hex=(.*)$", line)
@@ -509,6 +493,9 @@ class Session:
                 found.append((w["title"], text[0] if text else "", buttons))
         return found
 
+    def main_windows(self):
+        return [w for w in self.windows() if w.get("class") == MAIN_CLASS]
+
     def menu_open(self):
         return any(w.get("class") == "#32768" and w.get("visible") == "1"
                    for w in self.windows())
@@ -527,6 +514,25 @@ class Session:
         check_equal(len(tips), int(m.group(1)), "icons listed")
         return tips
 
+    def wait_icons(self, count, what="the tray icon", timeout=30):
+        wait_until(what, timeout, lambda: self.tray_icons() == count)
+
+    def retray(self):
+        """What a restarted shell means to the program: its icon taken out
+        of the notification area behind its back, then "TaskbarCreated"
+        broadcast as Explorer does; the icon must come back."""
+        self.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
+        self.wait_icons(0, "the icon to go", 20)
+        self.helper("broadcast", "TaskbarCreated")
+        self.wait_icons(1, "the icon to come back", 20)
+
+    def end_program(self, proc, how="close", timeout=30):
+        """Sends WM_CLOSE (or posts WM_QUIT) from outside; the program must
+        end with 0 and take its icon along."""
+        self.helper(how, MAIN_CLASS)
+        check_equal(proc.wait(timeout=timeout), 0, f"exit code after {how}")
+        check_equal(self.tray_icons(), 0, f"tray icons after {how}")
+
     def wait_icon(self):
         """Waits for the program's one icon and checks its tip."""
         tips = wait_until("the program's tray icon", self.patience,
@@ -538,10 +544,13 @@ class Session:
                                 capture_output=True, timeout=timeout)
         return result.stdout.decode("utf-8", errors="replace").split()
 
+    def tray_window(self):
+        return wait_until("Wine's tray window", 20, lambda: self.xdotool(
+            "search", "--onlyvisible", "--name", "^Wine System Tray$"))[0]
+
     def click_icon(self, button=1, repeat=1):
-        tray = wait_until("Wine's tray window", 20, lambda: self.xdotool(
-            "search", "--onlyvisible", "--name", "^Wine System Tray$"))
-        args = ["mousemove", "--window", tray[0], "10", "10", "click"]
+        args = ["mousemove", "--window", self.tray_window(), "10", "10",
+                "click"]
         if repeat > 1:
             args += ["--repeat", str(repeat), "--delay", "60"]
         self.xdotool(*(args + [str(button)]))
@@ -571,10 +580,9 @@ class Session:
 
     def tray_picture(self):
         """Wine's tray window as rows of (r, g, b)."""
-        tray = wait_until("Wine's tray window", 20, lambda: self.xdotool(
-            "search", "--onlyvisible", "--name", "^Wine System Tray$"))
         result = subprocess.run(["import", "-display", self.display,
-                                 "-window", tray[0], "-depth", "8", "ppm:-"],
+                                 "-window", self.tray_window(), "-depth", "8",
+                                 "ppm:-"],
                                 env=self.env(), capture_output=True,
                                 timeout=30)
         return read_ppm(result.stdout)
@@ -601,10 +609,20 @@ class Session:
         return path
 
     def wait_box(self, caption):
-        def probe():
-            return [b for b in self.boxes() if b[0] == caption]
-        return wait_until(f"a box titled {caption!r}", self.patience,
-                          probe)[0]
+        """The box titled `caption` once it shows: (caption, text,
+        buttons), logged."""
+        box = wait_until(f"a box titled {caption!r}", self.patience, lambda: [
+            b for b in self.boxes() if b[0] == caption])[0]
+        log(f"   box {box[0]!r}: {box[1]!r} {box[2]}")
+        return box
+
+    def close_box(self, caption, shot, key="Return"):
+        """Shoots the box titled `caption` as `shot`, presses `key` in it
+        and waits for it to go."""
+        self.screenshot(shot)
+        self.focus_box(caption)
+        self.keys(key)
+        self.wait_no_box(caption)
 
     def wait_no_box(self, caption):
         wait_until(f"box {caption!r} to close", self.patience,
@@ -675,23 +693,13 @@ def copy_template(wine, wineserver, prefix):
 
 
 def read_ppm(data):
-    """Rows of (r, g, b) from a binary PPM (P6, maximum 255)."""
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    if fields[0] != b"P6" or fields[3] != b"255":
+    """Rows of (r, g, b) from a binary PPM (P6, maximum 255) as ImageMagick
+    writes it, without comments in the header."""
+    m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    if not m:
         raise Failure("the tray picture is not an 8-bit PPM")
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[pos + 1:]
+    width, height = int(m.group(1)), int(m.group(2))
+    pixels = data[m.end():]
     return [[tuple(pixels[3 * (y * width + x):3 * (y * width + x) + 3])
              for x in range(width)] for y in range(height)]
 
@@ -763,11 +771,9 @@ def parse_sim(lines):
     compared = [l for l in lines if l.startswith(("escape ", "menu "))]
     boxes, writes = [], {}
     for words in parse_quoted_fields(lines):
-        if not words:
-            continue
-        if words[0] == "box":
+        if words and words[0] == "box":
             boxes.append((words[2], words[3]))
-        elif words[0] == "regset" and words[-1] == "0":
+        elif words and words[0] == "regset" and words[-1] == "0":
             key = (words[1], words[2], words[3])
             writes[key] = expected_value(words[4], words[5:-2])
     return compared, boxes, writes
@@ -852,20 +858,16 @@ class Player:
                    self.s.menu_open)
         self.s.screenshot("menu")
         entries = [l.split() for l in menu[-14:]]
-        if choice is None:
-            self.s.keys("Escape")
-            wait_until("the menu to close", self.s.patience,
-                       lambda: not self.s.menu_open())
-            return None
         ids = [int(e[1]) for e in entries]
-        if choice not in ids:
+        if choice is not None and choice not in ids:
             raise Failure(f"command {choice} is not in the menu")
-        index = ids.index(choice)
-        enabled = entries[index][2] == "enabled"
-        # Wine's menus step over separators but not over greyed entries.
-        self.s.keys(*(["Down"] * (index + 1)))
-        self.s.screenshot(f"menu-at-{choice}")
-        self.s.keys("Return")
+        enabled = choice is not None and \
+            entries[ids.index(choice)][2] == "enabled"
+        if choice is not None:
+            # Wine's menus step over separators but not over greyed entries.
+            self.s.keys(*(["Down"] * (ids.index(choice) + 1)))
+            self.s.screenshot(f"menu-at-{choice}")
+            self.s.keys("Return")
         if not enabled:
             self.s.keys("Escape")
         wait_until("the menu to close", self.s.patience,
@@ -873,17 +875,14 @@ class Player:
         return choice if enabled else None
 
     def answer_warning(self, answer):
-        caption, text, buttons = self.s.wait_box(WARNING_CAPTION)
-        self.boxes.append((caption, text))
-        log(f"   box {caption!r}: {text!r} {buttons}")
-        check_equal(text, DAMAGE_TEXT, "warning text")
-        self.s.screenshot("warning")
-        before = self.snapshot()
-        self.s.focus_box(WARNING_CAPTION)
         if answer is None:
             raise Failure("the scenario chose an entry but gave no answer")
-        self.s.keys("Return" if answer == "ok" else "Escape")
-        self.s.wait_no_box(WARNING_CAPTION)
+        caption, text, _ = self.s.wait_box(WARNING_CAPTION)
+        self.boxes.append((caption, text))
+        check_equal(text, DAMAGE_TEXT, "warning text")
+        before = self.snapshot()
+        self.s.close_box(WARNING_CAPTION, "warning",
+                         "Return" if answer == "ok" else "Escape")
         self.sync()
         if answer == "cancel":
             check_equal(self.snapshot(), before,
@@ -900,25 +899,17 @@ class Player:
             time.sleep(0.3)
 
     def take_error_box(self):
-        errors = [b for b in self.s.boxes() if b[0] == "Error"]
+        errors = [b[:2] for b in self.s.boxes() if b[0] == "Error"]
         if errors:
-            caption, text, _ = errors[0]
-            self.boxes.append((caption, text))
-            log(f"   box {caption!r}: {text!r}")
-            self.s.screenshot("error")
-            self.s.focus_box("Error")
-            self.s.keys("Return")
-            self.s.wait_no_box("Error")
+            self.boxes.append(errors[0])
+            log(f"   box {errors[0][0]!r}: {errors[0][1]!r}")
+            self.s.close_box("Error", "error")
 
     def close(self, how):
+        """The "close", "quit" and "taskbar-created" actions."""
         if how == "taskbar-created":
-            self.s.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
-            wait_until("the icon to go", 20, lambda: self.s.tray_icons() == 0)
-            self.s.helper("broadcast", "TaskbarCreated")
-            wait_until("the icon to come back", 20,
-                       lambda: self.s.tray_icons() == 1)
-            return
-        self.s.helper("close" if how == "close" else "quit", MAIN_CLASS)
+            return self.s.retray()
+        self.s.helper(how, MAIN_CLASS)
         self.proc.wait(timeout=self.s.patience)
 
     def play(self):
@@ -944,6 +935,9 @@ class Player:
                 self.close(what[0])
             else:
                 raise Failure(f"action {what[0]} is not played under Wine")
+        self.finish()
+
+    def finish(self):
         if self.proc.poll() is None:
             # The simulated session ends with the quit of an empty queue.
             self.s.helper("quit", MAIN_CLASS)
@@ -1016,12 +1010,17 @@ def check_empty_key_names(session, statements):
 
 
 def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
-                  bits=64):
+                  bits=64, rig=None, directory=None, story=Player.play,
+                  then=None):
+    """Plays the scenario under Wine and checks it against crtrate-sim.
+    `rig`: the scenario the rig reads the driver from, if not this one;
+    `story(player)` plays the actions; `then(session)` goes on in the same
+    session."""
     statements, actions = read_scenario(scenario)
     os_name = (statement(statements, "os") or ["win98"])[0]
     desktop = statement(statements, "desktop") or ["1024", "768", "16", "1"]
     with Session(name, os_name, screen_for(desktop), keep,
-                 bits=bits) as session:
+                 directory=directory, bits=bits) as session:
         session.start(statements)
         # Under load the first answer once gave the size of the previous
         # test's screen: ask again for a while before judging.
@@ -1045,11 +1044,13 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
             head, sep, tail = text.partition("\n---\n")
             with open(oracle, "w", encoding="utf-8") as f:
                 f.write(head + "\n" + "\n".join(extra) + "\n" + sep + tail)
-        player = Player(session, scenario, actions, sim_transcript(oracle),
-                        extra_env)
+        player = Player(session, rig or scenario, actions,
+                        sim_transcript(oracle), extra_env)
         player.start(statements)
-        player.play()
+        story(player)
         player.verify()
+        if then:
+            then(session)
         return session, player
 
 
@@ -1066,27 +1067,22 @@ def start_release(s, name="program"):
     return s.start_program(exe, name=name)
 
 
-def test_unsupported(os_name, keep, bits=64):
+def test_unsupported(keep, os_name, bits=64):
     """The unsupported-system box, in English under the Chinese caption; no
     icon, no window, exit code 0."""
     with Session(f"unsupported-{os_name}{SUFFIX[bits]}", os_name, keep=keep,
                  bits=bits) as s:
-        log("   " + s.start())
+        s.start()
         proc = start_release(s)
-        caption, text, buttons = s.wait_box(APP_TITLE)
-        log(f"   box {caption!r}: {text!r} {buttons}")
-        check_equal(text, UNSUPPORTED_TEXT, "box text")
+        check_equal(s.wait_box(APP_TITLE)[1], UNSUPPORTED_TEXT, "box text")
         check_equal(s.tray_icons(), 0, "tray icons")
-        check(not [w for w in s.windows() if w.get("class") == MAIN_CLASS],
-              "the program's window exists")
-        s.screenshot("unsupported")
-        s.focus_box(APP_TITLE)
-        s.keys("Return")
+        check_equal(s.main_windows(), [], "the program's windows")
+        s.close_box(APP_TITLE, "unsupported")
         check_equal(proc.wait(timeout=s.patience), 0, "exit code")
         log("   OK closes it; exit code 0, no icon")
 
 
-def test_driver_missing(os_name, driver_file, keep, bits=64,
+def test_driver_missing(keep, os_name, driver_file, bits=64,
                         second_copy=False):
     """Wine's display driver does not answer: the icon is there with its
     tip and a click names the missing driver file; the program goes on.
@@ -1094,37 +1090,43 @@ def test_driver_missing(os_name, driver_file, keep, bits=64,
     32-bit runs check one copy this way rather than start three)."""
     with Session(f"driver-missing-{os_name}{SUFFIX[bits]}", os_name, keep=keep,
                  bits=bits) as s:
-        log("   " + s.start())
+        s.start()
         proc = start_release(s)
         s.wait_icon()
         log(f"   icon with the tip {APP_TITLE!r}")
         s.screenshot("icon")
         s.check_icon("driver_missing")
-        s.click_icon(1)
-        caption, text, buttons = s.wait_box(APP_TITLE)
-        log(f"   box {caption!r}: {text!r} {buttons}")
-        check_equal(text, MISSING_FORMAT % driver_file, "box text")
-        s.screenshot("driver-missing")
-        s.focus_box(APP_TITLE)
-        s.keys("Return")
-        s.wait_no_box(APP_TITLE)
-        s.helper("sync", MAIN_CLASS)
-        check_equal(proc.poll(), None, "the program still running")
-        check_equal(s.tray_icons(), 1, "tray icons after the box")
-        log("   the box closed; still running, one icon")
+        click_for_missing_driver(s, proc, driver_file)
         if second_copy:
-            second = start_release(s, name="second")
-            check_equal(second.wait(timeout=s.patience), 0,
-                        "second copy's exit code")
-            check_equal(s.tray_icons(), 1, "tray icons with two copies")
-            log("   a second copy left at once (0); one icon")
-        s.helper("close", MAIN_CLASS)
-        check_equal(proc.wait(timeout=s.patience), 0, "exit code")
-        check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
+            check_second_copy(s)
+        s.end_program(proc, timeout=s.patience)
         log("   WM_CLOSE: exit code 0, icon gone")
 
 
-def test_simhw(scenario, keep, bits=64):
+def click_for_missing_driver(s, proc, driver_file):
+    """A click on the icon of a program whose driver does not answer: a box
+    names the driver file, and after it the program goes on."""
+    s.click_icon(1)
+    check_equal(s.wait_box(APP_TITLE)[1], MISSING_FORMAT % driver_file,
+                "box text")
+    s.close_box(APP_TITLE, "driver-missing")
+    s.helper("sync", MAIN_CLASS)
+    check_equal(proc.poll(), None, "the program still running")
+    check_equal(s.tray_icons(), 1, "tray icons after the box")
+    log("   the box closed; still running, one icon")
+
+
+def check_second_copy(s):
+    """A second copy started while one runs leaves at once with 0, adding
+    no icon and no window."""
+    second = start_release(s, name="second")
+    check_equal(second.wait(timeout=s.patience), 0, "second copy's exit code")
+    check_equal(s.tray_icons(), 1, "tray icons with two copies")
+    check_equal(len(s.main_windows()), 1, "main windows")
+    log("   a second copy left at once (0); one icon")
+
+
+def test_simhw(keep, scenario, bits=64):
     name = os.path.splitext(os.path.basename(scenario))[0]
     play_scenario(name + SUFFIX[bits],
                   os.path.join(SCENARIOS, scenario), keep, bits=bits)
@@ -1166,27 +1168,16 @@ def test_single_copy(keep):
     """One icon however many copies start; WM_CLOSE and a quit posted from
     outside both take it away; exit code 0 each time."""
     with Session("single-copy", "win98", keep=keep) as s:
-        log("   " + s.start())
+        s.start()
         first = s.start_program(EXE, name="first")
-        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
-        second = s.start_program(EXE, name="second")
-        check_equal(second.wait(timeout=30), 0, "second copy's exit code")
-        check_equal(s.tray_icons(), 1, "tray icons with two copies started")
-        check_equal(len([w for w in s.windows()
-                         if w.get("class") == MAIN_CLASS]), 1,
-                    "main windows")
-        log("   the second copy left at once (0); one icon")
-        s.helper("close", MAIN_CLASS)
-        check_equal(first.wait(timeout=30), 0, "exit code after WM_CLOSE")
-        check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
+        s.wait_icons(1)
+        check_second_copy(s)
+        s.end_program(first)
         log("   WM_CLOSE: exit code 0, icon gone")
         third = s.start_program(EXE, name="third")
-        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
-        s.helper("quit", MAIN_CLASS)
-        check_equal(third.wait(timeout=30), 0, "exit code after WM_QUIT")
-        check_equal(s.tray_icons(), 0, "tray icons after WM_QUIT")
-        check(not [w for w in s.windows() if w.get("class") == MAIN_CLASS],
-              "the window outlived the quit")
+        s.wait_icons(1)
+        s.end_program(third, "quit")
+        check_equal(s.main_windows(), [], "windows after the quit")
         log("   WM_QUIT from outside: exit code 0, icon and window gone")
 
 
@@ -1202,18 +1193,13 @@ def test_taskbar_created(keep):
     instead: its icon is taken out of the notification area behind its
     back, then the message is broadcast as Explorer does."""
     with Session("taskbar-created", "win98", keep=keep) as s:
-        log("   " + s.start())
+        s.start()
         proc = s.start_program(EXE)
-        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
-        s.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
-        wait_until("the icon to go", 20, lambda: s.tray_icons() == 0)
-        s.helper("broadcast", "TaskbarCreated")
-        wait_until("the icon to come back", 20, lambda: s.tray_icons() == 1)
+        s.wait_icons(1)
+        s.retray()
         log("   icon taken away, TaskbarCreated broadcast: icon back")
         s.screenshot("icon-back")
-        s.helper("close", MAIN_CLASS)
-        check_equal(proc.wait(timeout=30), 0, "exit code")
-        check_equal(s.tray_icons(), 0, "tray icons after WM_CLOSE")
+        s.end_program(proc)
 
 
 def test_desk_applet(keep):
@@ -1223,22 +1209,17 @@ def test_desk_applet(keep):
     applet records the command line it was started with.  A single right
     click then opens the menu.  The requests and the menu equal crtrate-sim's
     for the same clicks."""
-    scenario = os.path.join(SCENARIOS, "win98-desk-applet.scn")
-    statements, _ = read_scenario(scenario)
-    desktop = statement(statements, "desktop")
-    with Session("desk-applet", "win98", screen_for(desktop), keep) as s:
-        log("   " + s.start(statements))
-        system32 = os.path.join(s.prefix, "drive_c", "windows", "system32")
-        applet = os.path.join(system32, "desk.cpl")
+    desk_log = os.path.join(WORK, "runs", "desk-applet", "desk.log")
+
+    def story(player):
+        s = player.s
+        applet = os.path.join(s.prefix, "drive_c", "windows", "system32",
+                              "desk.cpl")
         # The prefix shares system32's files with the template by hard
         # links: a file there is replaced, never written into.
         if os.path.exists(applet):
             os.unlink(applet)
         shutil.copyfile(DESK_CPL, applet)
-        desk_log = os.path.join(s.dir, "desk.log")
-        player = Player(s, scenario, [], sim_transcript(scenario),
-                        {"CRTRATE_E2E_DESK_LOG": desk_log})
-        player.start(statements)
         s.click_icon(3, repeat=2)
         lines = wait_until("the Display applet to be started", 30, lambda: (
             open(desk_log).read().splitlines()
@@ -1257,82 +1238,78 @@ def test_desk_applet(keep):
         log("   no menu after the double-click")
         player.open_menu(3, 1, None)
         log("   a single right click opened the menu")
-        player.play()
-        player.verify()
+        player.finish()
+
+    play_scenario("desk-applet", os.path.join(SCENARIOS,
+                                              "win98-desk-applet.scn"), keep,
+                  extra_env={"CRTRATE_E2E_DESK_LOG": desk_log}, story=story)
 
 
+# Each test: what it proves, then the function and its arguments after keep.
 TESTS = {
     "unsupported-winme": (
         "Windows ME: the unsupported-system box, English text under the "
-        "Chinese caption, no icon, exit code 0",
-        lambda keep: test_unsupported("winme", keep)),
+        "Chinese caption, no icon, exit code 0", test_unsupported, "winme"),
     "unsupported-win2k": (
         "Windows 2000: the same box, no icon, exit code 0",
-        lambda keep: test_unsupported("win2k", keep)),
+        test_unsupported, "win2k"),
     "driver-missing-win98": (
         "Windows 98, crtrate.exe: icon shown; a click names Kq_M1.VXD",
-        lambda keep: test_driver_missing("win98", "Kq_M1.VXD", keep)),
+        test_driver_missing, "win98", "Kq_M1.VXD"),
     "driver-missing-nt40": (
         "NT 4.0, crtrate.exe: icon shown; a click names KqMINI.SYS",
-        lambda keep: test_driver_missing("nt4", "KqMINI.SYS", keep)),
+        test_driver_missing, "nt4", "KqMINI.SYS"),
     "simhw-legacy-lcd": (
         "Windows 98, older driver, CRT beside the panel: menus and requests "
         "as simulated, warning in Chinese, Cancel changes nothing, OK writes "
         "the registry values byte for byte",
-        lambda keep: test_simhw("win98-legacy-lcd.scn", keep)),
+        test_simhw, "win98-legacy-lcd.scn"),
     "simhw-legacy-crt-alone": (
         "Windows 98, older driver, CRT alone: the same checks",
-        lambda keep: test_simhw("win98-legacy-crt-alone.scn", keep)),
+        test_simhw, "win98-legacy-crt-alone.scn"),
     "simhw-switch": (
         "Windows 98, switch driver generation (level 3): menus, mode and rate "
         "requests and ShowAllModes as simulated",
-        lambda keep: test_simhw("win98-switch.scn", keep)),
+        test_simhw, "win98-switch.scn"),
     "nt4-legacy-cds": (
         "NT 4.0, older driver: \"Error\" exactly when Wine's "
-        "ChangeDisplaySettingsA does not answer 0",
-        test_nt4_cds),
+        "ChangeDisplaySettingsA does not answer 0", test_nt4_cds),
     "single-copy": (
         "a second copy adds no icon; WM_CLOSE and an outside WM_QUIT remove "
-        "it",
-        test_single_copy),
+        "it", test_single_copy),
     "taskbar-created": (
-        "\"TaskbarCreated\" brings the icon back",
-        test_taskbar_created),
+        "\"TaskbarCreated\" brings the icon back", test_taskbar_created),
     "desk-applet": (
         "driver answering: a right double-click starts RUNDLL32.EXE "
         "shell32.dll,Control_RunDLL desk.cpl and no menu; a right click "
-        "opens the menu",
-        test_desk_applet),
+        "opens the menu", test_desk_applet),
     # The shipped bytes under 32-bit Wine.
     "unsupported-winme-32": (
         "i686 release exe, Windows ME: the unsupported-system box, no icon, "
-        "exit code 0",
-        lambda keep: test_unsupported("winme", keep, bits=32)),
+        "exit code 0", test_unsupported, "winme", 32),
     "driver-missing-win98-32": (
         "i686 release exe, Windows 98: icon and tip; a click names Kq_M1.VXD "
         "and the program goes on; a second copy adds no icon; WM_CLOSE ends "
         "it with 0 and takes the icon away",
-        lambda keep: test_driver_missing("win98", "Kq_M1.VXD", keep, bits=32,
-                                         second_copy=True)),
+        test_driver_missing, "win98", "Kq_M1.VXD", 32, True),
     "driver-missing-nt40-32": (
         "i686 release exe, NT 4.0: icon and tip; a click names KqMINI.SYS "
         "and the program goes on; WM_CLOSE ends it with 0",
-        lambda keep: test_driver_missing("nt4", "KqMINI.SYS", keep, bits=32)),
+        test_driver_missing, "nt4", "KqMINI.SYS", 32),
     "simhw-legacy-lcd-32": (
         "i686 rig, Windows 98, older driver, CRT beside the panel: the same "
-        "checks as simhw-legacy-lcd",
-        lambda keep: test_simhw("win98-legacy-lcd.scn", keep, bits=32)),
+        "checks as simhw-legacy-lcd", test_simhw, "win98-legacy-lcd.scn", 32),
 }
 
 
 def run_tests(names, keep):
     failed = []
     for name in names:
-        title, test = TESTS[name]
+        title, test, *args = TESTS[name]
         log(f"-- e2e {name}: {title}")
         started = time.monotonic()
         try:
-            test(keep)
+            test(keep, *args)
         except (Failure, subprocess.TimeoutExpired, OSError) as error:
             failed.append(name)
             log(f"FAIL e2e {name} ({time.monotonic() - started:.1f} s): "
@@ -1387,7 +1364,6 @@ def demo_scenario(path):
     no rate in the display settings the way Windows 9x does, so only a
     choice at the rate already stored there shows its check mark in the
     next menu."""
-    statements, _ = read_scenario(DEMO)
     lines = ["# Written by e2e/wine_e2e.py from scenarios/demo.scn for the "
              "demo under Wine."]
     with open(DEMO, encoding="utf-8") as f:
@@ -1418,36 +1394,25 @@ def run_demo():
     crtrate.exe on the same screen without an answering driver."""
     os.makedirs(WORK, exist_ok=True)
     scenario = demo_scenario(os.path.join(WORK, "demo-wine.scn"))
-    statements, actions = read_scenario(scenario)
-    desktop = statement(statements, "desktop")
+    statements, _ = read_scenario(scenario)
     person = os.environ.get("DISPLAY")
     if person:
         return run_demo_on(person, scenario, statements)
-    log(f"== demo under Wine (Windows 98, {' '.join(desktop[:3])}, "
-        f"no $DISPLAY: on a virtual screen)")
-    with Session("demo", "win98", screen_for(desktop),
-                 directory=DEMO_DIR) as s:
-        log("   " + s.start(statements))
-        player = Player(s, DEMO, actions, sim_transcript(scenario))
-        player.start(statements)
-        player.play()
-        log("   checked against crtrate-sim; the values the change wrote, "
-            "read back from Wine's registry:")
-        player.verify()
+    desktop = " ".join(statement(statements, "desktop")[:3])
+    log(f"== demo under Wine (Windows 98, {desktop}, no $DISPLAY: on a "
+        f"virtual screen), checked against crtrate-sim")
+
+    def without_driver(s):
         # What the same notebook shows when its driver does not answer:
         # the release program on Wine's own display driver.
+        log("   crtrate.exe without the driver:")
         proc = s.start_program(EXE, name="crtrate")
-        wait_until("the tray icon", 30, lambda: s.tray_icons() == 1)
-        s.click_icon(1)
-        _, text, _ = s.wait_box(APP_TITLE)
-        check_equal(text, MISSING_FORMAT % "Kq_M1.VXD", "box text")
-        s.screenshot("driver-missing")
-        s.focus_box(APP_TITLE)
-        s.keys("Return")
-        s.wait_no_box(APP_TITLE)
-        s.helper("close", MAIN_CLASS)
-        check_equal(proc.wait(timeout=30), 0, "exit code")
-        log(f"   crtrate.exe without the driver: box {text!r}")
+        s.wait_icons(1)
+        click_for_missing_driver(s, proc, "Kq_M1.VXD")
+        s.end_program(proc)
+
+    play_scenario("demo", scenario, rig=DEMO, directory=DEMO_DIR,
+                  then=without_driver)
     log("   screenshots:")
     for name in sorted(os.listdir(DEMO_DIR)):
         if name.endswith(".png"):
@@ -1466,13 +1431,12 @@ def run_demo_on(display, scenario, statements):
         subprocess.run([s.wineserver, "-k"], env=s.env(), timeout=30,
                        stderr=subprocess.DEVNULL)
     try:
-        log("   " + s.start(statements))
+        s.start(statements)
         proc = s.start_program(SIMHW, {
             "CRTRATE_SIM": DEMO,
             "CRTRATE_SIM_LOG": os.path.join(DEMO_DIR, "rig.log")},
             name="crtrate-simhw")
-        wait_until("the program's tray icon", 60,
-                   lambda: s.tray_icons() == 1)
+        s.wait_icons(1, "the program's tray icon", 60)
     except BaseException:
         s.stop()
         raise
@@ -1508,7 +1472,7 @@ def main():
             log(f"demo failed: {error}")
             return 1
     if args.list:
-        for name, (title, _) in TESTS.items():
+        for name, (title, *_) in TESTS.items():
             print(f"{name:24} {title}")
         return 0
     unknown = [t for t in args.tests if t not in TESTS]

@@ -3,6 +3,7 @@
 // accounting entry points of sim/sim.h.
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -30,68 +31,34 @@ std::map<std::string, Fault> faults;
 // Calls the fault table made fail, by function name.
 std::map<std::string, int> failed;
 
-// Every simulated Win32 function, as SimFailCall accepts them.
-const char *const kFunctions[] = {
-    "GetVersionExA",
-    "CreateFileA",
-    "DeviceIoControl",
-    "CloseHandle",
-    "lstrcmpiA",
-    "lstrlenA",
-    "RegisterClassA",
-    "CreateWindowExA",
-    "DestroyWindow",
-    "IsWindow",
-    "ShowWindow",
-    "UpdateWindow",
-    "FindWindowA",
-    "DefWindowProcA",
-    "GetMessageA",
-    "TranslateMessage",
-    "DispatchMessageA",
-    "PostMessageA",
-    "PostQuitMessage",
-    "RegisterWindowMessageA",
-    "SetForegroundWindow",
-    "GetCursorPos",
-    "SetTimer",
-    "KillTimer",
-    "GetDoubleClickTime",
-    "CreatePopupMenu",
-    "AppendMenuA",
-    "DestroyMenu",
-    "SetMenu",
-    "EnableMenuItem",
-    "CheckMenuItem",
-    "GetMenuState",
-    "TrackPopupMenu",
-    "LoadStringA",
-    "LoadImageA",
-    "DestroyIcon",
-    "LoadCursorA",
-    "MessageBoxA",
-    "wsprintfA",
-    "EnumDisplaySettingsA",
-    "ChangeDisplaySettingsA",
-    "GetDC",
-    "ReleaseDC",
-    "CreateDCA",
-    "DeleteDC",
-    "ExtEscape",
-    "GetDeviceCaps",
-    "RegOpenKeyExA",
-    "RegQueryValueExA",
-    "RegSetValueExA",
-    "RegCloseKey",
-    "Shell_NotifyIconA",
-    "ShellExecuteA",
-};
+// Every simulated Win32 function, as SimFailCall accepts them, in the order
+// the fuzzer numbers them.
+const char kFunctions[] =
+    "GetVersionExA CreateFileA DeviceIoControl CloseHandle lstrcmpiA "
+    "lstrlenA RegisterClassA CreateWindowExA DestroyWindow IsWindow "
+    "ShowWindow UpdateWindow FindWindowA DefWindowProcA GetMessageA "
+    "TranslateMessage DispatchMessageA PostMessageA PostQuitMessage "
+    "RegisterWindowMessageA SetForegroundWindow GetCursorPos SetTimer "
+    "KillTimer GetDoubleClickTime CreatePopupMenu AppendMenuA DestroyMenu "
+    "SetMenu EnableMenuItem CheckMenuItem GetMenuState TrackPopupMenu "
+    "LoadStringA LoadImageA DestroyIcon LoadCursorA MessageBoxA wsprintfA "
+    "EnumDisplaySettingsA ChangeDisplaySettingsA GetDC ReleaseDC CreateDCA "
+    "DeleteDC ExtEscape GetDeviceCaps RegOpenKeyExA RegQueryValueExA "
+    "RegSetValueExA RegCloseKey Shell_NotifyIconA ShellExecuteA";
+
+std::vector<std::string> FunctionNames() {
+  std::vector<std::string> names;
+  for (const char *p = kFunctions; *p;) {
+    size_t n = strcspn(p, " ");
+    names.emplace_back(p, n);
+    p += n + (p[n] == ' ');
+  }
+  return names;
+}
 
 bool KnownFunction(const std::string &name) {
-  for (const char *known : kFunctions)
-    if (name == known)
-      return true;
-  return false;
+  std::vector<std::string> names = FunctionNames();
+  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 // Runs `in` through iconv from `from` to `to`; a byte sequence that does not
@@ -166,17 +133,15 @@ std::string Format(const char *format, ...) {
 std::string Str(const char *text) { return text ? text : ""; }
 
 std::string QuoteAnsi(const std::string &ansi) {
-  return SimQuote(SimAnsiToUtf8(ansi));
+  return QuoteScenarioText(SimAnsiToUtf8(ansi));
 }
 
 bool SameName(const std::string &a, const std::string &b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (tolower(static_cast<unsigned char>(a[i])) !=
-        tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return tolower(static_cast<unsigned char>(x)) ==
+                  tolower(static_cast<unsigned char>(y));
+         });
 }
 
 void ResetCore() {
@@ -189,16 +154,11 @@ void ResetCore() {
 } // namespace sim
 
 void SimReset() {
-  sim::ResetCore();
-  sim::ResetKernel();
-  sim::ResetGdi();
-  sim::ResetDisplay();
-  sim::ResetSwitch();
-  sim::ResetRegistry();
-  sim::ResetUser();
-  sim::ResetMenus();
-  sim::ResetResources();
-  sim::ResetShell();
+  using namespace sim;
+  for (void (*reset)() :
+       {ResetCore, ResetKernel, ResetGdi, ResetDisplay, ResetSwitch,
+        ResetRegistry, ResetUser, ResetMenus, ResetResources, ResetShell})
+    reset();
 }
 
 std::string SimTakeTranscript() {
@@ -236,9 +196,7 @@ int SimFailedCount(const std::string &function) {
   return entry == failed.end() ? 0 : entry->second;
 }
 
-std::vector<std::string> SimFunctionNames() {
-  return std::vector<std::string>(std::begin(kFunctions), std::end(kFunctions));
-}
+std::vector<std::string> SimFunctionNames() { return FunctionNames(); }
 
 SimOpenCounts SimOpen() {
   return {sim::DcOpenCount(), sim::KeyOpenCount(), sim::DeviceOpenCount(),
@@ -270,8 +228,4 @@ std::string SimUtf8ToAnsi(const std::string &utf8) {
                    size_t n = Utf8Length(in, pos);
                    return n ? n : size_t(1);
                  });
-}
-
-std::string SimQuote(const std::string &utf8) {
-  return QuoteScenarioText(utf8);
 }

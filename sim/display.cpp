@@ -15,16 +15,6 @@ std::vector<SimDesktop> modes;
 // What ChangeDisplaySettingsA answers.
 LONG cdsResult;
 
-bool ReadNumbers(const sim::Words &w, std::vector<long long> *values) {
-  for (size_t i = 1; i < w.size(); ++i) {
-    long long value;
-    if (!sim::ParseNumber(w[i], &value))
-      return false;
-    values->push_back(value);
-  }
-  return true;
-}
-
 std::string ModeText(const DEVMODEA *dm) {
   if (!dm)
     return "null";
@@ -56,19 +46,17 @@ void ResetDisplay() {
 
 bool SetDisplay(const Words &w, std::string *error) {
   std::vector<long long> v;
-  bool numbers = ReadNumbers(w, &v);
+  bool numbers = ParseScenarioNumbers(w, 1, &v);
   if (w[0].text == "cds-result") {
     if (numbers && v.size() == 1) {
       cdsResult = static_cast<LONG>(v[0]);
       return true;
     }
-    *error = "expected: cds-result <int>";
-    return false;
+    return ScenarioError(error, "expected: cds-result <int>");
   }
-  if (!numbers || v.size() != 4) {
-    *error = "expected: " + w[0].text + " <width> <height> <bpp> <hz>";
-    return false;
-  }
+  if (!numbers || v.size() != 4)
+    return ScenarioError(error, "expected: " + w[0].text +
+                                    " <width> <height> <bpp> <hz>");
   SimDesktop mode = {int(v[0]), int(v[1]), int(v[2]), int(v[3])};
   if (w[0].text == "desktop")
     desktop = mode;
@@ -82,8 +70,7 @@ bool SetDisplay(const Words &w, std::string *error) {
 SimDesktop SimCurrentDesktop() { return desktop; }
 
 int WINAPI GetDeviceCaps(HDC dc, int index) {
-  if (sim::Enter("GetDeviceCaps"))
-    return 0;
+  SIM_ENTER(0);
   if (!sim::ValidDc(dc))
     return 0;
   switch (index) {
@@ -100,8 +87,7 @@ int WINAPI GetDeviceCaps(HDC dc, int index) {
 }
 
 BOOL WINAPI EnumDisplaySettingsA(LPCSTR device, DWORD index, DEVMODEA *mode) {
-  if (sim::Enter("EnumDisplaySettingsA"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   std::vector<SimDesktop> list = modes;
   if (list.empty())
     list.push_back(desktop);
@@ -120,8 +106,7 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR device, DWORD index, DEVMODEA *mode) {
 }
 
 LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
-  if (sim::Enter("ChangeDisplaySettingsA"))
-    return DISP_CHANGE_FAILED;
+  SIM_ENTER(DISP_CHANGE_FAILED);
   sim::Emit(sim::Format("cds 0x%08x %s -> %d", flags, ModeText(mode).c_str(),
                         cdsResult));
   if (cdsResult == DISP_CHANGE_SUCCESSFUL && mode && !(flags & kCdsTest)) {

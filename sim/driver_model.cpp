@@ -7,8 +7,7 @@ namespace {
 // One driver request: its input and reply sizes in bytes.
 struct SubFunction {
   uint32_t code;
-  int inSize;
-  int replySize;
+  int inSize, replySize;
 };
 
 // The sub-functions the driver knows, with the only sizes it accepts.
@@ -47,12 +46,11 @@ std::vector<uint32_t> InputWords(const void *input, int inputSize) {
 
 bool NumberList(const std::vector<DisplayDriverModel::Word> &w, size_t first,
                 std::vector<uint32_t> *out) {
-  for (size_t i = first; i < w.size(); ++i) {
-    long long value;
-    if (!ParseScenarioNumber(w[i], &value))
-      return false;
+  std::vector<long long> values;
+  if (!ParseScenarioNumbers(w, first, &values))
+    return false;
+  for (long long value : values)
     out->push_back(static_cast<uint32_t>(value));
-  }
   return true;
 }
 
@@ -81,10 +79,8 @@ bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w,
   std::string scratch;
   if (!error)
     error = &scratch;
-  if (w.empty() || w[0].quoted || !IsStatement(w[0].text)) {
-    *error = "unknown statement";
-    return false;
-  }
+  if (w.empty() || w[0].quoted || !IsStatement(w[0].text))
+    return ScenarioError(error, "unknown statement");
   const std::string &what = w[0].text;
   std::vector<uint32_t> values;
   if (what == "driver") {
@@ -95,24 +91,13 @@ bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w,
     *error = "expected: driver missing|present";
   } else if (what == "result") {
     if (w.size() == 3 && NumberList(w, 1, &values)) {
-      for (Forced &forced : results_)
-        if (forced.code == values[0]) {
-          forced.result = static_cast<int>(values[1]);
-          return true;
-        }
-      results_.push_back({values[0], static_cast<int>(values[1])});
+      results_[values[0]] = static_cast<int>(values[1]);
       return true;
     }
     *error = "expected: result <subfunction> <int>";
   } else if (what == "reply") {
     if (w.size() >= 2 && NumberList(w, 1, &values)) {
-      std::vector<uint32_t> words(values.begin() + 1, values.end());
-      for (ForcedReply &forced : replies_)
-        if (forced.code == values[0]) {
-          forced.words = words;
-          return true;
-        }
-      replies_.push_back({values[0], words});
+      replies_[values[0]].assign(values.begin() + 1, values.end());
       return true;
     }
     *error = "expected: reply <subfunction> <word>...";
@@ -142,41 +127,30 @@ bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w,
 std::vector<uint8_t> DisplayDriverModel::StateReply(uint32_t code,
                                                     int size) const {
   std::vector<uint8_t> bytes(static_cast<size_t>(size), 0);
-  switch (code) {
-  case 0:
+  if (code == 0) { // the panel width as a 16-bit word
     bytes[0] = static_cast<uint8_t>(panelWidth_);
     bytes[1] = static_cast<uint8_t>(panelWidth_ >> 8);
-    break;
-  case 1:
-    PutWord(&bytes, 0, active_);
-    break;
-  case 7:
-    PutWord(&bytes, 0, attached_);
-    break;
-  case 9:
-    PutWord(&bytes, 0, modeNumber_);
-    break;
-  case 28:
-    PutWord(&bytes, 0, level_);
-    break;
-  case 65:
+  } else if (code == 65) {
     for (int i = 0; i < kRateCount; ++i)
       PutWord(&bytes, 4 * static_cast<size_t>(i), rates_[i]);
-    break;
+  } else if (code == 1 || code == 7 || code == 9 || code == 28) {
+    PutWord(&bytes, 0,
+            code == 1   ? active_
+            : code == 7 ? attached_
+            : code == 9 ? modeNumber_
+                        : level_);
   }
   return bytes;
 }
 
 std::vector<uint8_t> DisplayDriverModel::Reply(uint32_t code, int size) const {
-  for (const ForcedReply &forced : replies_) {
-    if (forced.code != code)
-      continue;
-    std::vector<uint8_t> bytes(static_cast<size_t>(size), 0);
-    for (size_t i = 0; i < forced.words.size(); ++i)
-      PutWord(&bytes, 4 * i, forced.words[i]);
-    return bytes;
-  }
-  return StateReply(code, size);
+  auto forced = replies_.find(code);
+  if (forced == replies_.end())
+    return StateReply(code, size);
+  std::vector<uint8_t> bytes(static_cast<size_t>(size), 0);
+  for (size_t i = 0; i < forced->second.size(); ++i)
+    PutWord(&bytes, 4 * i, forced->second[i]);
+  return bytes;
 }
 
 // Requests that change the driver's state do so only when they succeed.
@@ -198,10 +172,8 @@ int DisplayDriverModel::Request(const void *input, int inputSize, int replySize,
   if (!sub || inputSize != sub->inSize || replySize != sub->replySize ||
       (replySize > 0 && !reply))
     return 0;
-  int result = 1;
-  for (const Forced &forced : results_)
-    if (forced.code == sub->code)
-      result = forced.result;
+  auto forced = results_.find(sub->code);
+  int result = forced == results_.end() ? 1 : forced->second;
   std::vector<uint8_t> bytes = Reply(sub->code, sub->replySize);
   uint8_t *out = static_cast<uint8_t *>(reply);
   for (size_t i = 0; i < bytes.size(); ++i)

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -53,31 +54,22 @@ public:
   uint32_t attached() const { return attached_; }
   uint32_t active() const { return active_; }
   uint32_t level() const { return level_; }
-  uint32_t panelWidth() const { return panelWidth_; }
   uint32_t modeNumber() const { return modeNumber_; }
   uint32_t refresh() const { return rates_[0]; } // word 0 of the 65 reply
 
 private:
-  struct Forced {
-    uint32_t code;
-    int result;
-  };
-  struct ForcedReply {
-    uint32_t code;
-    std::vector<uint32_t> words;
-  };
-
   std::vector<uint8_t> StateReply(uint32_t code, int size) const;
   std::vector<uint8_t> Reply(uint32_t code, int size) const;
   void ChangeState(const std::vector<uint32_t> &words);
 
-  bool present_;                // the driver is loaded and answers the escape
-  uint32_t attached_;           // displays attached (CRT 1, LCD 2)
-  uint32_t active_;             // displays showing the desktop
-  uint32_t level_;              // driver level (sub-function 28)
-  uint32_t panelWidth_;         // LCD panel width in pixels (sub-function 0)
-  uint32_t modeNumber_;         // CRT mode in force (sub-functions 9 and 10)
-  uint32_t rates_[kRateCount];  // rate list; word 0 the rate in force
-  std::vector<Forced> results_; // results the scenario forces
-  std::vector<ForcedReply> replies_; // reply words the scenario forces
+  bool present_;               // the driver is loaded and answers the escape
+  uint32_t attached_;          // displays attached (CRT 1, LCD 2)
+  uint32_t active_;            // displays showing the desktop
+  uint32_t level_;             // driver level (sub-function 28)
+  uint32_t panelWidth_;        // LCD panel width in pixels (sub-function 0)
+  uint32_t modeNumber_;        // CRT mode in force (sub-functions 9 and 10)
+  uint32_t rates_[kRateCount]; // rate list; word 0 the rate in force
+  // Results and reply words the scenario forces, by sub-function.
+  std::map<uint32_t, int> results_;
+  std::map<uint32_t, std::vector<uint32_t>> replies_;
 };

@@ -60,12 +60,10 @@ std::string Narrow(const WORD *wide) {
   if (!wide)
     return "(null)";
   std::string text;
-  for (; wide && *wide; ++wide)
+  for (; *wide; ++wide)
     text += *wide < 0x80 ? static_cast<char>(*wide) : '?';
   return text;
 }
-
-std::string NarrowOrNull(const char *text) { return text ? text : "(null)"; }
 
 void Convert(std::string *out, const Field &field, char type, va_list *args) {
   switch (type) {
@@ -101,8 +99,10 @@ void Convert(std::string *out, const Field &field, char type, va_list *args) {
     if ((type == 's' && field.size == 'l') ||
         (type == 'S' && field.size != 'h'))
       text = Narrow(va_arg(*args, const WORD *));
+    else if (const char *ansi = va_arg(*args, const char *))
+      text = ansi;
     else
-      text = NarrowOrNull(va_arg(*args, const char *));
+      text = "(null)";
     if (field.precision >= 0 && text.size() > size_t(field.precision))
       text.resize(field.precision);
     Pad(out, field, text, "");
@@ -153,8 +153,7 @@ std::string FormatAll(const char *format, va_list *args) {
 } // namespace
 
 int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...) {
-  if (sim::Enter("wsprintfA"))
-    return 0;
+  SIM_ENTER(0);
   if (!buffer || !format)
     return 0;
   va_list args;

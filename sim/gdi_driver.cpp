@@ -7,32 +7,18 @@
 
 namespace {
 
-// A device context the program holds.
-struct Dc {
-  bool screen; // from GetDC (released by ReleaseDC), else from CreateDCA
-};
-
-// Device contexts open now, by handle.
-std::map<HDC, Dc> dcs;
-// Next handle value to give out.
-uintptr_t nextDc;
+// Device contexts open now, by handle, each true when it came from GetDC
+// (released by ReleaseDC), false from CreateDCA (deleted by DeleteDC).
+sim::Handles<HDC, bool> dcs;
 // The display driver.
 DisplayDriverModel displayDriver;
-
-HDC NewDc(bool screen) {
-  HDC dc = reinterpret_cast<HDC>(nextDc);
-  nextDc += 0x10;
-  dcs[dc] = {screen};
-  return dc;
-}
 
 } // namespace
 
 namespace sim {
 
 void ResetGdi() {
-  dcs.clear();
-  nextDc = 0x10000;
+  dcs.Reset(0x10000);
   displayDriver.Reset();
 }
 
@@ -42,51 +28,38 @@ bool SetDriver(const Words &w, std::string *error) {
 
 bool ValidDc(HDC dc) { return dcs.count(dc) != 0; }
 
-int DcOpenCount() { return static_cast<int>(dcs.size()); }
-
-SimDriverState DriverState() {
-  return {displayDriver.attached(), displayDriver.active(),
-          displayDriver.modeNumber(), displayDriver.refresh()};
-}
+int DcOpenCount() { return dcs.Count(); }
 
 } // namespace sim
 
-HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR output,
-                     const DEVMODEA *init) {
-  (void)device;
-  (void)output;
-  (void)init;
-  if (sim::Enter("CreateDCA"))
-    return nullptr;
+HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR /*device*/, LPCSTR /*output*/,
+                     const DEVMODEA * /*init*/) {
+  SIM_ENTER(nullptr);
   if (!driver || !sim::SameName(driver, "DISPLAY"))
     return nullptr;
-  return NewDc(false);
+  return dcs.Add(false);
 }
 
 BOOL WINAPI DeleteDC(HDC dc) {
-  if (sim::Enter("DeleteDC"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   auto found = dcs.find(dc);
-  if (found == dcs.end() || found->second.screen)
+  if (found == dcs.end() || found->second)
     return FALSE;
   dcs.erase(found);
   return TRUE;
 }
 
 HDC WINAPI GetDC(HWND window) {
-  if (sim::Enter("GetDC"))
-    return nullptr;
+  SIM_ENTER(nullptr);
   if (window && !sim::WindowExists(window))
     return nullptr;
-  return NewDc(true);
+  return dcs.Add(true);
 }
 
-int WINAPI ReleaseDC(HWND window, HDC dc) {
-  (void)window;
-  if (sim::Enter("ReleaseDC"))
-    return 0;
+int WINAPI ReleaseDC(HWND /*window*/, HDC dc) {
+  SIM_ENTER(0);
   auto found = dcs.find(dc);
-  if (found == dcs.end() || !found->second.screen)
+  if (found == dcs.end() || !found->second)
     return 0;
   dcs.erase(found);
   return 1;
@@ -96,8 +69,7 @@ int WINAPI ReleaseDC(HWND window, HDC dc) {
 // own escape number and ignores the others.
 int WINAPI ExtEscape(HDC dc, int escape, int inSize, LPCSTR in, int outSize,
                      LPSTR out) {
-  if (sim::Enter("ExtEscape"))
-    return 0;
+  SIM_ENTER(0);
   if (!sim::ValidDc(dc) || escape != 0x3000)
     return 0;
   std::string line;
@@ -107,4 +79,7 @@ int WINAPI ExtEscape(HDC dc, int escape, int inSize, LPCSTR in, int outSize,
   return result;
 }
 
-SimDriverState SimDriver() { return sim::DriverState(); }
+SimDriverState SimDriver() {
+  return {displayDriver.attached(), displayDriver.active(),
+          displayDriver.modeNumber(), displayDriver.refresh()};
+}

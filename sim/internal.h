@@ -4,6 +4,8 @@
 // the runner use sim/sim.h instead.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,8 +15,17 @@
 namespace sim {
 
 // Counts a call of `function` and tells whether the fault table makes this
-// call fail.  Every simulated Win32 function calls it before anything else.
+// call fail.  Every simulated Win32 function calls it before anything else,
+// through SIM_ENTER.
 bool Enter(const char *function);
+// The first statement of every simulated Win32 function: counts the call
+// under the function's own name and returns `failed` (the function's failure
+// answer; nothing for a void function) when the fault table makes it fail.
+#define SIM_ENTER(failed)                                                      \
+  do {                                                                         \
+    if (sim::Enter(__func__))                                                  \
+      return failed;                                                           \
+  } while (0)
 // Appends one transcript line (without its '\n').
 void Emit(const std::string &line);
 // printf-style formatting into a std::string.
@@ -26,6 +37,25 @@ std::string Str(const char *text);
 std::string QuoteAnsi(const std::string &ansi);
 // ASCII case-insensitive equality, as the registry and class names compare.
 bool SameName(const std::string &a, const std::string &b);
+
+// The handles of one kind an area gives out, each with what the area keeps
+// for it: values from the area's base on, 0x10 apart, none given twice
+// before the area's reset.
+template <typename Handle, typename Entry>
+struct Handles : std::map<Handle, Entry> {
+  uintptr_t next = 0;
+  void Reset(uintptr_t base) {
+    this->clear();
+    next = base;
+  }
+  Handle Add(const Entry &entry) {
+    Handle handle = reinterpret_cast<Handle>(next);
+    next += 0x10;
+    (*this)[handle] = entry;
+    return handle;
+  }
+  int Count() const { return static_cast<int>(this->size()); }
+};
 
 // Per-area resets, called by SimReset in this order.
 void ResetCore();
@@ -45,9 +75,6 @@ void ResetShell();
 // for every area).
 typedef ScenarioWord Word;
 typedef ScenarioWords Words;
-inline bool ParseNumber(const Word &word, long long *value) {
-  return ParseScenarioNumber(word, value);
-}
 bool SetOs(const Words &w, std::string *error);
 bool SetSwitch(const Words &w, std::string *error);
 bool SetDriver(const Words &w, std::string *error);
@@ -59,9 +86,7 @@ bool SetResources(const Words &w, std::string *error);
 // Inner helpers one area offers another, without counting a call.
 void DestroyMenuInternal(HMENU menu);
 bool PostInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-UINT RegisterMessageInternal(const std::string &name);
 LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-bool SetWindowMenu(HWND window, HMENU menu);
 bool MenuExists(HMENU menu);
 int IconIdOf(HICON icon);
 // A write the system makes on its own (no transcript line, no fault, never
@@ -74,8 +99,6 @@ DWORD OsPlatform();
 bool ValidDc(HDC dc);
 // A window of this process or the other copy's, existing now.
 bool WindowExists(HWND window);
-// The display driver's state, for SimDriver.
-SimDriverState DriverState();
 int DcOpenCount();
 int KeyOpenCount();
 int DeviceOpenCount();

@@ -54,26 +54,26 @@ bool SetOs(const Words &w, std::string *error) {
         os = release.second;
         return true;
       }
-    *error = "unknown release";
-    return false;
+    return ScenarioError(error, "unknown release");
   }
   long long platform, major, minor, build = 0;
-  if ((w.size() == 5 || w.size() == 6) && ParseNumber(w[1], &platform) &&
-      ParseNumber(w[2], &major) && ParseNumber(w[3], &minor) && w[4].quoted &&
-      w[4].text.size() < 128 && (w.size() == 5 || ParseNumber(w[5], &build))) {
+  if ((w.size() == 5 || w.size() == 6) &&
+      ParseScenarioNumber(w[1], &platform) &&
+      ParseScenarioNumber(w[2], &major) && ParseScenarioNumber(w[3], &minor) &&
+      w[4].quoted && w[4].text.size() < 128 &&
+      (w.size() == 5 || ParseScenarioNumber(w[5], &build))) {
     os = {DWORD(platform), DWORD(major), DWORD(minor), DWORD(build), w[4].text};
     return true;
   }
-  *error = "expected: os <release> | os <platform> <major> <minor> "
-           "\"<csd>\" [<build>]";
-  return false;
+  return ScenarioError(error,
+                       "expected: os <release> | os <platform> <major> <minor> "
+                       "\"<csd>\" [<build>]");
 }
 
 } // namespace sim
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
-  if (sim::Enter("GetVersionExA"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
     return FALSE;
   info->dwMajorVersion = os.major;
@@ -86,8 +86,7 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
 }
 
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
-  if (sim::Enter("lstrcmpiA"))
-    return 0;
+  SIM_ENTER(0);
   if (!a || !b)
     return a == b ? 0 : (a ? 1 : -1);
   for (;; ++a, ++b) {
@@ -101,7 +100,6 @@ int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
 }
 
 int WINAPI lstrlenA(LPCSTR s) {
-  if (sim::Enter("lstrlenA"))
-    return 0;
+  SIM_ENTER(0);
   return s ? static_cast<int>(strlen(s)) : 0;
 }

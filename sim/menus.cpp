@@ -20,9 +20,7 @@ struct Item {
 };
 
 // Menus existing now, by handle.
-std::map<HMENU, std::vector<Item>> menus;
-// Next menu handle value to give out.
-uintptr_t nextMenu;
+sim::Handles<HMENU, std::vector<Item>> menus;
 // The scenario's choices for the coming TrackPopupMenu calls.
 std::deque<UINT> choices;
 
@@ -49,8 +47,7 @@ bool Enabled(const Item &item) {
 namespace sim {
 
 void ResetMenus() {
-  menus.clear();
-  nextMenu = 0x40000;
+  menus.Reset(0x40000);
   choices.clear();
 }
 
@@ -58,23 +55,21 @@ void DestroyMenuInternal(HMENU menu) { menus.erase(menu); }
 
 bool MenuExists(HMENU menu) { return menus.count(menu) != 0; }
 
-int MenuOpenCount() { return static_cast<int>(menus.size()); }
+int MenuOpenCount() { return menus.Count(); }
 
 } // namespace sim
 
 void SimQueueMenuChoice(UINT command) { choices.push_back(command); }
 
-std::string SimMenuLines(HMENU menu) {
-  std::string lines;
+void SimEmitMenuLines(HMENU menu) {
   for (const SimMenuItem &item : SimMenuItems(menu)) {
     if (item.state & MF_SEPARATOR)
       continue;
-    lines += sim::Format("menu %u %s%s\n", item.id,
-                         item.state & (MF_GRAYED | MF_DISABLED) ? "grayed"
-                                                                : "enabled",
-                         item.state & MF_CHECKED ? " checked" : "");
+    sim::Emit(sim::Format("menu %u %s%s", item.id,
+                          item.state & (MF_GRAYED | MF_DISABLED) ? "grayed"
+                                                                 : "enabled",
+                          item.state & MF_CHECKED ? " checked" : ""));
   }
-  return lines;
 }
 
 std::vector<SimMenuItem> SimMenuItems(HMENU menu) {
@@ -87,17 +82,12 @@ std::vector<SimMenuItem> SimMenuItems(HMENU menu) {
 }
 
 HMENU WINAPI CreatePopupMenu(void) {
-  if (sim::Enter("CreatePopupMenu"))
-    return nullptr;
-  HMENU menu = reinterpret_cast<HMENU>(nextMenu);
-  nextMenu += 0x10;
-  menus[menu];
-  return menu;
+  SIM_ENTER(nullptr);
+  return menus.Add({});
 }
 
 BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
-  if (sim::Enter("AppendMenuA"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   auto found = menus.find(menu);
   if (found == menus.end())
     return FALSE;
@@ -111,16 +101,14 @@ BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
 }
 
 BOOL WINAPI DestroyMenu(HMENU menu) {
-  if (sim::Enter("DestroyMenu"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return menus.erase(menu) ? TRUE : FALSE;
 }
 
 // Answers the item's previous MF_GRAYED/MF_DISABLED bits, or -1 when there
 // is no such item.
 BOOL WINAPI EnableMenuItem(HMENU menu, UINT item, UINT flags) {
-  if (sim::Enter("EnableMenuItem"))
-    return -1;
+  SIM_ENTER(-1);
   Item *entry = FindItem(menu, item, flags);
   if (!entry)
     return -1;
@@ -132,8 +120,7 @@ BOOL WINAPI EnableMenuItem(HMENU menu, UINT item, UINT flags) {
 
 // Answers the item's previous MF_CHECKED bit, or 0xFFFFFFFF.
 DWORD WINAPI CheckMenuItem(HMENU menu, UINT item, UINT flags) {
-  if (sim::Enter("CheckMenuItem"))
-    return 0xFFFFFFFF;
+  SIM_ENTER(0xFFFFFFFF);
   Item *entry = FindItem(menu, item, flags);
   if (!entry)
     return 0xFFFFFFFF;
@@ -143,8 +130,7 @@ DWORD WINAPI CheckMenuItem(HMENU menu, UINT item, UINT flags) {
 }
 
 UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags) {
-  if (sim::Enter("GetMenuState"))
-    return 0xFFFFFFFF;
+  SIM_ENTER(0xFFFFFFFF);
   Item *entry = FindItem(menu, item, flags);
   return entry ? entry->state : 0xFFFFFFFF;
 }
@@ -152,26 +138,19 @@ UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags) {
 // The owner gets WM_INITMENUPOPUP before the menu shows, as from the real
 // menu loop.  A chosen enabled command reaches the owner as a posted
 // WM_COMMAND once the call has returned.
-BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved,
-                           HWND owner, const RECT *rect) {
-  (void)reserved;
-  (void)rect;
+BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
+                           int /*reserved*/, HWND owner,
+                           const RECT * /*rect*/) {
   bool chosen = !choices.empty();
   UINT choice = chosen ? choices.front() : 0;
   if (chosen)
     choices.pop_front();
-  if (sim::Enter("TrackPopupMenu"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   if (!sim::MenuExists(menu) || !sim::WindowExists(owner))
     return FALSE;
   sim::SendInternal(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
   sim::Emit(sim::Format("track %u %d %d", flags, x, y));
-  std::string lines = SimMenuLines(menu);
-  for (size_t start = 0; start < lines.size();) {
-    size_t end = lines.find('\n', start);
-    sim::Emit(lines.substr(start, end - start));
-    start = end + 1;
-  }
+  SimEmitMenuLines(menu);
   Item *entry = chosen ? FindItem(menu, choice, MF_BYCOMMAND) : nullptr;
   bool taken = entry && Enabled(*entry);
   if (flags & kReturnCommand)

@@ -34,9 +34,7 @@ struct OpenKey {
 // The two roots the program uses.
 Key machine, currentConfig;
 // Handles open now.
-std::map<HKEY, OpenKey> handles;
-// Next handle value to give out.
-uintptr_t nextHandle;
+sim::Handles<HKEY, OpenKey> handles;
 
 std::vector<std::string> SplitPath(const std::string &path) {
   std::vector<std::string> parts;
@@ -96,6 +94,12 @@ Key *RootByName(const std::string &name) {
   if (name == "HKCC")
     return &currentConfig;
   return nullptr;
+}
+
+// An existing key by its root's name ("HKLM", "HKCC") and path, or NULL.
+Key *FindKey(const std::string &root, const std::string &path) {
+  Key *base = RootByName(root);
+  return base ? Walk(base, path, false) : nullptr;
 }
 
 // Resolves a handle the program passes: an open key or a predefined root.
@@ -165,7 +169,8 @@ bool ParseData(const sim::Words &w, size_t i, DWORD *type, std::string *data) {
     return true;
   }
   long long n;
-  if (kind == "dword" && w.size() == i + 2 && sim::ParseNumber(w[i + 1], &n)) {
+  if (kind == "dword" && w.size() == i + 2 &&
+      ParseScenarioNumber(w[i + 1], &n)) {
     *type = REG_DWORD;
     DWORD word = static_cast<DWORD>(n);
     data->assign(reinterpret_cast<const char *>(&word), 4);
@@ -181,19 +186,16 @@ namespace sim {
 bool SystemSetValue(const std::string &root, const std::string &path,
                     const std::string &name, DWORD type,
                     const std::string &data) {
-  Key *key = RootByName(root);
-  key = key ? Walk(key, path, false) : nullptr;
-  if (!key)
-    return false;
-  Store(key, name, type, data);
-  return true;
+  Key *key = FindKey(root, path);
+  if (key)
+    Store(key, name, type, data);
+  return key != nullptr;
 }
 
 void ResetRegistry() {
   machine = Key();
   currentConfig = Key();
-  handles.clear();
-  nextHandle = 0x20000;
+  handles.Reset(0x20000);
 }
 
 bool SetRegistry(const Words &w, std::string *error) {
@@ -204,8 +206,7 @@ bool SetRegistry(const Words &w, std::string *error) {
       Walk(root, w[2].text, true)->locked |= what == "locked";
       return true;
     }
-    *error = "expected: " + what + " HKCC|HKLM \"<path>\"";
-    return false;
+    return ScenarioError(error, "expected: " + what + " HKCC|HKLM \"<path>\"");
   }
   DWORD type;
   std::string data;
@@ -214,19 +215,18 @@ bool SetRegistry(const Words &w, std::string *error) {
     Store(Walk(root, w[2].text, true), w[3].text, type, data);
     return true;
   }
-  *error = "expected: value HKCC|HKLM \"<path>\" \"<name>\" sz \"<text>\" | "
-           "sz-bare \"<text>\" | binary <hex>... | dword <n>";
-  return false;
+  return ScenarioError(
+      error, "expected: value HKCC|HKLM \"<path>\" \"<name>\" sz \"<text>\" | "
+             "sz-bare \"<text>\" | binary <hex>... | dword <n>");
 }
 
-int KeyOpenCount() { return static_cast<int>(handles.size()); }
+int KeyOpenCount() { return handles.Count(); }
 
 } // namespace sim
 
 bool SimRegistryGet(const std::string &root, const std::string &path,
                     const std::string &name, DWORD *type, std::string *data) {
-  Key *base = RootByName(root);
-  Key *key = base ? Walk(base, path, false) : nullptr;
+  Key *key = FindKey(root, path);
   Value *value = key ? FindValue(key, name) : nullptr;
   if (!value)
     return false;
@@ -238,15 +238,12 @@ bool SimRegistryGet(const std::string &root, const std::string &path,
 }
 
 bool SimRegistryKeyExists(const std::string &root, const std::string &path) {
-  Key *base = RootByName(root);
-  return base && Walk(base, path, false);
+  return FindKey(root, path) != nullptr;
 }
 
-LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options,
+LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD /*options*/,
                           REGSAM access, PHKEY result) {
-  (void)options;
-  if (sim::Enter("RegOpenKeyExA"))
-    return ERROR_ACCESS_DENIED;
+  SIM_ENTER(ERROR_ACCESS_DENIED);
   OpenKey base;
   if (!Resolve(root, &base))
     return ERROR_INVALID_HANDLE;
@@ -262,17 +259,13 @@ LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options,
     path = base.path + "\\" + path;
   else if (path.empty())
     path = base.path;
-  HKEY handle = reinterpret_cast<HKEY>(nextHandle);
-  nextHandle += 0x10;
-  handles[handle] = {key, access, base.root, path};
-  *result = handle;
+  *result = handles.Add({key, access, base.root, path});
   return ERROR_SUCCESS;
 }
 
 LONG WINAPI RegQueryValueExA(HKEY handle, LPCSTR name, LPDWORD reserved,
                              LPDWORD type, LPBYTE data, LPDWORD size) {
-  if (sim::Enter("RegQueryValueExA"))
-    return ERROR_ACCESS_DENIED;
+  SIM_ENTER(ERROR_ACCESS_DENIED);
   OpenKey open;
   if (!Resolve(handle, &open))
     return ERROR_INVALID_HANDLE;
@@ -297,11 +290,9 @@ LONG WINAPI RegQueryValueExA(HKEY handle, LPCSTR name, LPDWORD reserved,
   return status;
 }
 
-LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR name, DWORD reserved, DWORD type,
-                           const BYTE *data, DWORD size) {
-  (void)reserved;
-  if (sim::Enter("RegSetValueExA"))
-    return ERROR_ACCESS_DENIED;
+LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR name, DWORD /*reserved*/,
+                           DWORD type, const BYTE *data, DWORD size) {
+  SIM_ENTER(ERROR_ACCESS_DENIED);
   OpenKey open;
   if (!Resolve(handle, &open))
     return ERROR_INVALID_HANDLE;
@@ -321,8 +312,7 @@ LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR name, DWORD reserved, DWORD type,
 }
 
 LONG WINAPI RegCloseKey(HKEY handle) {
-  if (sim::Enter("RegCloseKey"))
-    return ERROR_ACCESS_DENIED;
+  SIM_ENTER(ERROR_ACCESS_DENIED);
   if (handle == HKEY_LOCAL_MACHINE || handle == HKEY_CURRENT_CONFIG)
     return ERROR_SUCCESS;
   return handles.erase(handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;

@@ -28,9 +28,7 @@ const HCURSOR kArrow = reinterpret_cast<HCURSOR>(0x7F00);
 // The string table: the resource texts and the scenario's, UTF-8.
 std::map<UINT, std::string> strings;
 // Icons loaded and not destroyed, with their resource id.
-std::map<HICON, int> icons;
-// Next icon handle value to give out.
-uintptr_t nextIcon;
+sim::Handles<HICON, int> icons;
 // Answers for the coming MB_OKCANCEL boxes.
 std::deque<int> answers;
 
@@ -50,20 +48,18 @@ void ResetResources() {
   strings.clear();
   for (const StringEntry &entry : kStringTable)
     strings[entry.id] = entry.text;
-  icons.clear();
-  nextIcon = 0x60000;
+  icons.Reset(0x60000);
   answers.clear();
 }
 
 bool SetResources(const Words &w, std::string *error) {
   long long id;
-  if (w.size() == 3 && ParseNumber(w[1], &id) && id >= 0 && id <= 0xFFFF &&
-      w[2].quoted) {
+  if (w.size() == 3 && ParseScenarioNumber(w[1], &id) && id >= 0 &&
+      id <= 0xFFFF && w[2].quoted) {
     strings[static_cast<UINT>(id)] = w[2].text;
     return true;
   }
-  *error = "expected: string <id> \"<text>\"";
-  return false;
+  return ScenarioError(error, "expected: string <id> \"<text>\"");
 }
 
 int IconIdOf(HICON icon) {
@@ -79,8 +75,7 @@ void SimQueueAnswer(int answer) { answers.push_back(answer); }
 
 // A NULL instance means the program's own module, as with FindResource.
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
-  if (sim::Enter("LoadStringA"))
-    return 0;
+  SIM_ENTER(0);
   if ((instance && !OwnModule(instance)) || !buffer || size <= 0)
     return 0;
   auto found = strings.find(id);
@@ -102,39 +97,30 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
   return static_cast<int>(n);
 }
 
-HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx,
-                         int cy, UINT flags) {
-  (void)cx, (void)cy, (void)flags;
-  if (sim::Enter("LoadImageA"))
-    return nullptr;
+HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int /*cx*/,
+                         int /*cy*/, UINT /*flags*/) {
+  SIM_ENTER(nullptr);
   ULONG_PTR id = reinterpret_cast<ULONG_PTR>(name);
   if (!OwnModule(instance) || type != IMAGE_ICON ||
       (id != IDI_DRIVER_READY && id != IDI_DRIVER_MISSING))
     return nullptr;
-  HICON icon = reinterpret_cast<HICON>(nextIcon);
-  nextIcon += 0x10;
-  icons[icon] = static_cast<int>(id);
-  return icon;
+  return icons.Add(static_cast<int>(id));
 }
 
 BOOL WINAPI DestroyIcon(HICON icon) {
-  if (sim::Enter("DestroyIcon"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return icons.erase(icon) ? TRUE : FALSE;
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
-  if (sim::Enter("LoadCursorA"))
-    return nullptr;
+  SIM_ENTER(nullptr);
   return !instance && name == IDC_ARROW ? kArrow : nullptr;
 }
 
 // Only a box that asks a question takes a queued answer; a NULL caption
 // shows as "Error", as USER32 does.
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  (void)owner;
-  if (sim::Enter("MessageBoxA"))
-    return 0;
+int WINAPI MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
+  SIM_ENTER(0);
   int answer = IDOK;
   if ((type & MB_TYPEMASK) == MB_OKCANCEL && !answers.empty()) {
     answer = answers.front();

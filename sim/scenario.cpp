@@ -1,14 +1,15 @@
 // Scenario files: words, numbers, and the split into statements and actions.
 #include "sim/scenario.h"
 
+#include <algorithm>
+
 namespace {
 
 // One action keyword: its argument counts.  Arguments are numbers, but for
 // the kinds of "click" and "answer", which the runner checks.
 struct ActionKind {
   const char *name;
-  size_t minArgs;
-  size_t maxArgs;
+  size_t minArgs, maxArgs;
 };
 
 const ActionKind kActions[] = {
@@ -25,19 +26,14 @@ const ActionKind *FindAction(const std::string &name) {
   return nullptr;
 }
 
-bool Space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' ||
-         c == '\r';
-}
+// A blank, tab, line feed, vertical tab, form feed or carriage return.
+bool Space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9')
     return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
+  c = static_cast<char>(c | 0x20); // 'A'-'F' to 'a'-'f'
+  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
 // Reads the quoted text starting after the opening quote at `*pos`.
@@ -66,12 +62,10 @@ bool ReadQuoted(const std::string &line, size_t *pos, std::string *text,
           static_cast<char>(HexDigit(line[i + 1]) * 16 + HexDigit(line[i + 2]));
       i += 2;
     } else {
-      *error = "bad escape in quoted text";
-      return false;
+      return ScenarioError(error, "bad escape in quoted text");
     }
   }
-  *error = "unterminated quoted text";
-  return false;
+  return ScenarioError(error, "unterminated quoted text");
 }
 
 // Checks an action's arguments; returns an error message or "".
@@ -81,11 +75,10 @@ std::string CheckAction(const ScenarioWords &w) {
   if (args < kind->minArgs || args > kind->maxArgs ||
       (w[0].text == "menu" && args != 2 && args != 5))
     return "wrong number of arguments";
-  long long value;
-  for (size_t i = 1; i < w.size(); ++i)
-    if (w[0].text != "click" && w[0].text != "answer" &&
-        !ParseScenarioNumber(w[i], &value))
-      return "bad number";
+  std::vector<long long> values;
+  if (w[0].text != "click" && w[0].text != "answer" &&
+      !ParseScenarioNumbers(w, 1, &values))
+    return "bad number";
   return "";
 }
 
@@ -115,6 +108,16 @@ bool SplitScenarioLine(const std::string &line, ScenarioWords *words,
     }
   }
   return true;
+}
+
+std::vector<std::string> SplitLines(const std::string &text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(text.find('\n', start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
 }
 
 size_t Utf8Length(const std::string &s, size_t i) {
@@ -154,6 +157,17 @@ std::string QuoteScenarioText(const std::string &bytes) {
     ++i;
   }
   return out + "\"";
+}
+
+bool ParseScenarioNumbers(const ScenarioWords &words, size_t first,
+                          std::vector<long long> *values) {
+  long long value;
+  for (size_t i = first; i < words.size(); ++i) {
+    if (!ParseScenarioNumber(words[i], &value))
+      return false;
+    values->push_back(value);
+  }
+  return true;
 }
 
 bool ParseScenarioNumber(const ScenarioWord &word, long long *value) {
@@ -197,13 +211,9 @@ bool IsScenarioAction(const std::string &keyword) {
 bool ReadScenario(const std::string &text, Scenario *scenario,
                   ScenarioLine *bad, std::string *why) {
   bool inActions = false;
-  size_t start = 0;
-  for (int number = 1; start < text.size(); ++number) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-      end = text.size();
-    ScenarioLine line{number, text.substr(start, end - start), {}};
-    start = end + 1;
+  int number = 0;
+  for (const std::string &each : SplitLines(text)) {
+    ScenarioLine line{++number, each, {}};
     if (!line.text.empty() && line.text.back() == '\r')
       line.text.pop_back();
     *bad = line;
@@ -222,8 +232,7 @@ bool ReadScenario(const std::string &text, Scenario *scenario,
       inActions = true;
       scenario->actions.push_back(line);
     } else if (inActions) {
-      *why = "statement after actions";
-      return false;
+      return ScenarioError(why, "statement after actions");
     } else {
       scenario->statements.push_back(line);
     }

@@ -29,8 +29,7 @@ struct ScenarioLine {
 };
 
 struct Scenario {
-  std::vector<ScenarioLine> statements;
-  std::vector<ScenarioLine> actions;
+  std::vector<ScenarioLine> statements, actions;
 };
 
 // Splits a line into words: blanks separate them, a quoted text (with the
@@ -44,12 +43,25 @@ bool SplitScenarioLine(const std::string &line, ScenarioWords *words,
 // escapes, valid UTF-8 as it is, and every other byte below 0x20, 0x7F or
 // not part of valid UTF-8 as \xNN.  SplitScenarioLine reads it back.
 std::string QuoteScenarioText(const std::string &bytes);
+// The lines of a text, without their '\n'; a last line without one counts
+// too, an empty text has none.
+std::vector<std::string> SplitLines(const std::string &text);
 // Length of the valid UTF-8 sequence at `s[i]`, or 0.
 size_t Utf8Length(const std::string &s, size_t i);
+
+// Sets `*error` to `why` and returns false: how the readers of scenario
+// words refuse a line.
+inline bool ScenarioError(std::string *error, const std::string &why) {
+  *error = why;
+  return false;
+}
 
 // The scenario's numbers: decimal or 0x hex, an optional leading '-', at
 // most 32 bits of magnitude; a quoted word is not a number.
 bool ParseScenarioNumber(const ScenarioWord &word, long long *value);
+// The numbers of `words` from `first` on; false when one is not a number.
+bool ParseScenarioNumbers(const ScenarioWords &words, size_t first,
+                          std::vector<long long> *values);
 
 // The action keywords (click, callback, command, destroy, close, quit,
 // taskbar-created, choose, answer, apply, menu); every other first word is

@@ -51,8 +51,7 @@ int SimTrayIconCount() { return static_cast<int>(trayIcons.size()); }
 // The record is read whatever its uFlags say: the line shows what the
 // shell was handed.
 BOOL WINAPI Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
-  if (sim::Enter("Shell_NotifyIconA"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   const char *operation = OperationName(message);
   if (!data || !operation ||
       (data->cbSize != NOTIFYICONDATAA_V1_SIZE &&
@@ -64,11 +63,10 @@ BOOL WINAPI Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
   return Apply(message, {data->hWnd, data->uID}) ? TRUE : FALSE;
 }
 
-HINSTANCE WINAPI ShellExecuteA(HWND window, LPCSTR verb, LPCSTR file,
-                               LPCSTR parameters, LPCSTR directory, int show) {
-  (void)window, (void)verb, (void)directory;
-  if (sim::Enter("ShellExecuteA"))
-    return nullptr;
+HINSTANCE WINAPI ShellExecuteA(HWND /*window*/, LPCSTR /*verb*/, LPCSTR file,
+                               LPCSTR parameters, LPCSTR /*directory*/,
+                               int show) {
+  SIM_ENTER(nullptr);
   sim::Emit("shell " + sim::QuoteAnsi(sim::Str(file)) + " " +
             sim::QuoteAnsi(sim::Str(parameters)) + sim::Format(" %d", show));
   return reinterpret_cast<HINSTANCE>(42);

@@ -97,22 +97,19 @@ std::vector<std::string> SimFunctionNames();
 bool SimRegistryGet(const std::string &root, const std::string &path,
                     const std::string &name, DWORD *type, std::string *data);
 bool SimRegistryKeyExists(const std::string &root, const std::string &path);
-// The "menu <command> enabled|grayed[ checked]" lines of every entry of
-// `menu` that is not a separator, in menu order, each ending in '\n'.
-std::string SimMenuLines(HMENU menu);
+// Adds to the transcript a "menu <command> enabled|grayed[ checked]" line
+// for every entry of `menu` that is not a separator, in menu order.
+void SimEmitMenuLines(HMENU menu);
 // Items of `menu` including separators (for layout checks): id, flags as
 // GetMenuState reports them, text.
 struct SimMenuItem {
-  UINT id;
-  UINT state;
+  UINT id, state;
   std::string text;
 };
 std::vector<SimMenuItem> SimMenuItems(HMENU menu);
 // The simulated display driver's state as requests have left it.
 struct SimDriverState {
-  DWORD attached;
-  DWORD active;
-  DWORD mode;
+  DWORD attached, active, mode;
   DWORD refresh; // word 0 of the refresh-rate reply
 };
 SimDriverState SimDriver();
@@ -124,11 +121,10 @@ SimDesktop SimCurrentDesktop();
 // Tray icons shown now (added and not deleted).
 int SimTrayIconCount();
 
-// Texts: ANSI (code page 950) to UTF-8, and the transcript's quoting
-// ("..." with \" \\ \n escapes, other control bytes as \xNN).
+// Texts: ANSI (code page 950) to UTF-8 and back.  The transcript quotes
+// them as scenarios do (QuoteScenarioText).
 std::string SimAnsiToUtf8(const std::string &ansi);
 std::string SimUtf8ToAnsi(const std::string &utf8);
-std::string SimQuote(const std::string &utf8);
 
 // The program's module handle, as the loader passes it to WinMain and the
 // resource functions recognise it.

@@ -9,22 +9,14 @@ namespace {
 
 typedef bool (*Setter)(const sim::Words &, std::string *);
 
-// The statement keywords and the area setter behind each.
+// The statement keywords and the area setter behind each; the display
+// driver's own statements (DisplayDriverModel::IsStatement) go to SetDriver.
 const std::map<std::string, Setter> kSetters = {
     {"os", sim::SetOs},
     {"switch", sim::SetSwitch},
     {"switch-fail", sim::SetSwitch},
     {"switch-text", sim::SetSwitch},
     {"switch-ref", sim::SetSwitch},
-    {"driver", sim::SetDriver},
-    {"result", sim::SetDriver},
-    {"reply", sim::SetDriver},
-    {"attached", sim::SetDriver},
-    {"active", sim::SetDriver},
-    {"level", sim::SetDriver},
-    {"panel", sim::SetDriver},
-    {"mode", sim::SetDriver},
-    {"rates", sim::SetDriver},
     {"desktop", sim::SetDisplay},
     {"modes", sim::SetDisplay},
     {"cds-result", sim::SetDisplay},
@@ -38,18 +30,12 @@ const std::map<std::string, Setter> kSetters = {
 
 bool SetFault(const sim::Words &w, std::string *error) {
   long long nth = 0;
-  if (w.size() < 2 || w.size() > 3 || w[1].quoted) {
-    *error = "expected: fail <function> [<n>]";
-    return false;
-  }
-  if (w.size() == 3 && (!sim::ParseNumber(w[2], &nth) || nth < 1)) {
-    *error = "bad call number";
-    return false;
-  }
-  if (!SimFailCall(w[1].text, static_cast<int>(nth))) {
-    *error = "unknown function";
-    return false;
-  }
+  if (w.size() < 2 || w.size() > 3 || w[1].quoted)
+    return ScenarioError(error, "expected: fail <function> [<n>]");
+  if (w.size() == 3 && (!ParseScenarioNumber(w[2], &nth) || nth < 1))
+    return ScenarioError(error, "bad call number");
+  if (!SimFailCall(w[1].text, static_cast<int>(nth)))
+    return ScenarioError(error, "unknown function");
   return true;
 }
 
@@ -64,17 +50,15 @@ bool SimApplyStatement(const std::string &line, std::string *error) {
     return false;
   if (words.empty())
     return true;
-  if (words[0].quoted) {
-    *error = "unknown statement";
-    return false;
-  }
+  if (words[0].quoted)
+    return ScenarioError(error, "unknown statement");
   if (words[0].text == "fail")
     return SetFault(words, error);
+  if (DisplayDriverModel::IsStatement(words[0].text))
+    return sim::SetDriver(words, error);
   auto setter = kSetters.find(words[0].text);
-  if (setter == kSetters.end()) {
-    *error = "unknown statement";
-    return false;
-  }
+  if (setter == kSetters.end())
+    return ScenarioError(error, "unknown statement");
   return setter->second(words, error);
 }
 

@@ -30,9 +30,7 @@ std::string switchText;
 // The device reference code 2 reports and codes 3 and 4 expect.
 DWORD reference;
 // Device handles open now, with the path they were opened by.
-std::map<HANDLE, std::string> handles;
-// Next handle value to give out.
-uintptr_t nextHandle;
+sim::Handles<HANDLE, std::string> handles;
 
 bool Opens(const std::string &path) {
   if (installed == Installed::First)
@@ -103,8 +101,7 @@ void ResetSwitch() {
   failingCodes.clear();
   switchText.clear();
   reference = 0x00004000;
-  handles.clear();
-  nextHandle = 0x30000;
+  handles.Reset(0x30000);
 }
 
 bool SetSwitch(const Words &w, std::string *error) {
@@ -128,59 +125,45 @@ bool SetSwitch(const Words &w, std::string *error) {
     }
     *error = "expected: switch-text \"<text>\"";
   } else if (what == "switch-ref") {
-    if (w.size() == 2 && ParseNumber(w[1], &value)) {
+    if (w.size() == 2 && ParseScenarioNumber(w[1], &value)) {
       reference = static_cast<DWORD>(value);
       return true;
     }
     *error = "expected: switch-ref <n>";
   } else {
-    std::set<DWORD> codes;
-    for (size_t i = 1; i < w.size(); ++i) {
-      if (!ParseNumber(w[i], &value)) {
-        *error = "expected: switch-fail <code>...";
-        return false;
-      }
-      codes.insert(static_cast<DWORD>(value));
+    std::vector<long long> codes;
+    if (ParseScenarioNumbers(w, 1, &codes) && !codes.empty()) {
+      for (long long code : codes)
+        failingCodes.insert(static_cast<DWORD>(code));
+      return true;
     }
-    if (codes.empty()) {
-      *error = "expected: switch-fail <code>...";
-      return false;
-    }
-    failingCodes.insert(codes.begin(), codes.end());
-    return true;
+    *error = "expected: switch-fail <code>...";
   }
   return false;
 }
 
-int DeviceOpenCount() { return static_cast<int>(handles.size()); }
+int DeviceOpenCount() { return handles.Count(); }
 
 } // namespace sim
 
-HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share,
-                          LPSECURITY_ATTRIBUTES security, DWORD disposition,
-                          DWORD flags, HANDLE templateFile) {
-  (void)access, (void)share, (void)security, (void)disposition, (void)flags,
-      (void)templateFile;
-  if (sim::Enter("CreateFileA"))
-    return INVALID_HANDLE_VALUE;
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD /*access*/, DWORD /*share*/,
+                          LPSECURITY_ATTRIBUTES /*security*/,
+                          DWORD /*disposition*/, DWORD /*flags*/,
+                          HANDLE /*templateFile*/) {
+  SIM_ENTER(INVALID_HANDLE_VALUE);
   std::string path = sim::Str(name);
   bool ok = name && Opens(path);
   sim::Emit("device open " + sim::QuoteAnsi(path) +
             (ok ? " -> ok" : " -> fail"));
   if (!ok)
     return INVALID_HANDLE_VALUE;
-  HANDLE handle = reinterpret_cast<HANDLE>(nextHandle);
-  nextHandle += 0x10;
-  handles[handle] = path;
-  return handle;
+  return handles.Add(path);
 }
 
 BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize,
                             LPVOID out, DWORD outSize, LPDWORD returned,
-                            LPOVERLAPPED overlapped) {
-  (void)overlapped;
-  if (sim::Enter("DeviceIoControl"))
-    return FALSE;
+                            LPOVERLAPPED /*overlapped*/) {
+  SIM_ENTER(FALSE);
   bool ok =
       handles.count(device) != 0 && Control(code, in, inSize, out, outSize);
   sim::Emit(sim::Format("device ioctl %u", code) + WordsText(in, inSize) +
@@ -191,8 +174,7 @@ BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize,
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
-  if (sim::Enter("CloseHandle"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   if (!handles.erase(handle))
     return FALSE;
   sim::Emit("device close");

@@ -43,8 +43,7 @@ struct CreateStruct {
   HWND hwndParent;
   int cy, cx, y, x;
   LONG style;
-  LPCSTR lpszName;
-  LPCSTR lpszClass;
+  LPCSTR lpszName, lpszClass;
   DWORD dwExStyle;
 };
 
@@ -53,11 +52,9 @@ std::vector<WindowClass> classes;
 // Names in the atom table that classes and registered messages share.
 std::vector<std::string> atoms;
 // Windows existing now, by handle.
-std::map<HWND, Window> windows;
+sim::Handles<HWND, Window> windows;
 // Windows in creation order, for FindWindowA's top-down search.
 std::vector<HWND> zOrder;
-// Next window handle value to give out.
-uintptr_t nextWindow;
 // Running window timers, oldest first.
 std::vector<Timer> timers;
 // Posted messages not yet taken, oldest first.
@@ -102,9 +99,7 @@ Window *Own(HWND window) {
 }
 
 HWND NewWindow(const Window &w) {
-  HWND handle = reinterpret_cast<HWND>(nextWindow);
-  nextWindow += 0x10;
-  windows[handle] = w;
+  HWND handle = windows.Add(w);
   zOrder.push_back(handle);
   return handle;
 }
@@ -195,9 +190,8 @@ namespace sim {
 void ResetUser() {
   classes.clear();
   atoms.clear();
-  windows.clear();
+  windows.Reset(0x50000);
   zOrder.clear();
-  nextWindow = 0x50000;
   timers.clear();
   queue.clear();
   quitPending = false;
@@ -217,15 +211,14 @@ bool SetUser(const Words &w, std::string *error) {
                  nullptr});
       return true;
     }
-    *error = "expected: running";
-    return false;
+    return ScenarioError(error, "expected: running");
   }
-  if (w.size() == 3 && ParseNumber(w[1], &x) && ParseNumber(w[2], &y)) {
+  if (w.size() == 3 && ParseScenarioNumber(w[1], &x) &&
+      ParseScenarioNumber(w[2], &y)) {
     cursor = {static_cast<LONG>(x), static_cast<LONG>(y)};
     return true;
   }
-  *error = "expected: cursor <x> <y>";
-  return false;
+  return ScenarioError(error, "expected: cursor <x> <y>");
 }
 
 bool WindowExists(HWND window) { return windows.count(window) != 0; }
@@ -243,16 +236,6 @@ LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return Call(window, message, wParam, lParam);
 }
 
-UINT RegisterMessageInternal(const std::string &name) { return AddAtom(name); }
-
-bool SetWindowMenu(HWND window, HMENU menu) {
-  Window *w = Own(window);
-  if (!w)
-    return false;
-  w->menu = menu;
-  return true;
-}
-
 } // namespace sim
 
 void SimSetIdleHook(std::function<bool()> hook) { idleHook = std::move(hook); }
@@ -267,15 +250,14 @@ bool SimPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 // must be added again, and adding them succeeds.
 void SimBroadcastTaskbarCreated() {
   sim::ResetShell();
-  UINT message = sim::RegisterMessageInternal("TaskbarCreated");
+  UINT message = AddAtom("TaskbarCreated");
   for (HWND window : zOrder)
     if (Own(window))
       sim::PostInternal(window, message, 0, 0);
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA *wc) {
-  if (sim::Enter("RegisterClassA"))
-    return 0;
+  SIM_ENTER(0);
   if (!wc || !wc->lpszClassName || IsAtomName(wc->lpszClassName) ||
       !wc->lpfnWndProc || FindClass(wc->lpszClassName))
     return 0;
@@ -290,8 +272,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title,
                             DWORD style, int x, int y, int width, int height,
                             HWND parent, HMENU menu, HINSTANCE instance,
                             LPVOID param) {
-  if (sim::Enter("CreateWindowExA"))
-    return nullptr;
+  SIM_ENTER(nullptr);
   const WindowClass *wc = className ? FindClass(className) : nullptr;
   if (!wc || (parent && !sim::WindowExists(parent)))
     return nullptr;
@@ -308,20 +289,17 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title,
 }
 
 BOOL WINAPI DestroyWindow(HWND window) {
-  if (sim::Enter("DestroyWindow"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return Destroy(window) ? TRUE : FALSE;
 }
 
 BOOL WINAPI IsWindow(HWND window) {
-  if (sim::Enter("IsWindow"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return sim::WindowExists(window) ? TRUE : FALSE;
 }
 
 BOOL WINAPI ShowWindow(HWND window, int show) {
-  if (sim::Enter("ShowWindow"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   Window *w = Own(window);
   if (!w)
     return FALSE;
@@ -331,16 +309,14 @@ BOOL WINAPI ShowWindow(HWND window, int show) {
 }
 
 BOOL WINAPI UpdateWindow(HWND window) {
-  if (sim::Enter("UpdateWindow"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return sim::WindowExists(window) ? TRUE : FALSE;
 }
 
 // Top-level windows are searched from the top of the z-order down, which
 // puts the newest first.
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR title) {
-  if (sim::Enter("FindWindowA"))
-    return nullptr;
+  SIM_ENTER(nullptr);
   for (auto it = zOrder.rbegin(); it != zOrder.rend(); ++it) {
     const Window &w = windows[*it];
     if (ClassMatches(w, className) && NameMatches(w.title, title))
@@ -349,12 +325,9 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR title) {
   return nullptr;
 }
 
-LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam,
-                              LPARAM lParam) {
-  (void)wParam;
-  (void)lParam;
-  if (sim::Enter("DefWindowProcA"))
-    return 0;
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM /*wParam*/,
+                              LPARAM /*lParam*/) {
+  SIM_ENTER(0);
   if (message == WM_CLOSE)
     Destroy(window);
   return 0;
@@ -363,8 +336,7 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam,
 // A WM_QUIT from PostQuitMessage is not a posted message: it is produced
 // only once no posted message is waiting.
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
-  if (sim::Enter("GetMessageA"))
-    return -1;
+  SIM_ENTER(-1);
   if (!msg || (window && !Own(window)))
     return -1;
   for (;;) {
@@ -386,16 +358,13 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
   }
 }
 
-BOOL WINAPI TranslateMessage(const MSG *msg) {
-  (void)msg;
-  if (sim::Enter("TranslateMessage"))
-    return FALSE;
+BOOL WINAPI TranslateMessage(const MSG * /*msg*/) {
+  SIM_ENTER(FALSE);
   return FALSE;
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG *msg) {
-  if (sim::Enter("DispatchMessageA"))
-    return 0;
+  SIM_ENTER(0);
   if (!msg || !msg->hwnd)
     return 0;
   return Call(msg->hwnd, msg->message, msg->wParam, msg->lParam);
@@ -403,35 +372,30 @@ LRESULT WINAPI DispatchMessageA(const MSG *msg) {
 
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam,
                          LPARAM lParam) {
-  if (sim::Enter("PostMessageA"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return sim::PostInternal(window, message, wParam, lParam) ? TRUE : FALSE;
 }
 
 void WINAPI PostQuitMessage(int exitCode) {
-  if (sim::Enter("PostQuitMessage"))
-    return;
+  SIM_ENTER();
   quitPending = true;
   quitCode = exitCode;
 }
 
 UINT WINAPI RegisterWindowMessageA(LPCSTR name) {
-  if (sim::Enter("RegisterWindowMessageA"))
-    return 0;
+  SIM_ENTER(0);
   if (!name || !*name)
     return 0;
   return AddAtom(name);
 }
 
 BOOL WINAPI SetForegroundWindow(HWND window) {
-  if (sim::Enter("SetForegroundWindow"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   return sim::WindowExists(window) ? TRUE : FALSE;
 }
 
 BOOL WINAPI GetCursorPos(LPPOINT point) {
-  if (sim::Enter("GetCursorPos"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   if (!point)
     return FALSE;
   *point = cursor;
@@ -439,20 +403,19 @@ BOOL WINAPI GetCursorPos(LPPOINT point) {
 }
 
 BOOL WINAPI SetMenu(HWND window, HMENU menu) {
-  if (sim::Enter("SetMenu"))
+  SIM_ENTER(FALSE);
+  Window *w = Own(window);
+  if (!w || (menu && !sim::MenuExists(menu)))
     return FALSE;
-  if (menu && !sim::MenuExists(menu))
-    return FALSE;
-  return sim::SetWindowMenu(window, menu) ? TRUE : FALSE;
+  w->menu = menu;
+  return TRUE;
 }
 
 // Setting a running timer again starts its time afresh.  Timer procedures
 // are not simulated: the program takes WM_TIMER in its window procedure.
-UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse,
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT /*elapse*/,
                          TIMERPROC proc) {
-  (void)elapse;
-  if (sim::Enter("SetTimer"))
-    return 0;
+  SIM_ENTER(0);
   if (!Own(window) || proc)
     return 0;
   for (Timer &timer : timers)
@@ -466,8 +429,7 @@ UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse,
 
 // A WM_TIMER already taken from the queue is not taken back.
 BOOL WINAPI KillTimer(HWND window, UINT_PTR id) {
-  if (sim::Enter("KillTimer"))
-    return FALSE;
+  SIM_ENTER(FALSE);
   for (auto it = timers.begin(); it != timers.end(); ++it)
     if (it->window == window && it->id == id) {
       timers.erase(it);
@@ -479,7 +441,6 @@ BOOL WINAPI KillTimer(HWND window, UINT_PTR id) {
 // Windows' default; a failure answers 0, which SetTimer takes as its
 // shortest time.
 UINT WINAPI GetDoubleClickTime(void) {
-  if (sim::Enter("GetDoubleClickTime"))
-    return 0;
+  SIM_ENTER(0);
   return 500;
 }

@@ -25,9 +25,7 @@ typedef unsigned char BYTE;
 typedef unsigned short WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
-typedef uint32_t ULONG;
 typedef unsigned int UINT;
-typedef int INT;
 typedef char CHAR;
 typedef short SHORT;
 typedef uintptr_t UINT_PTR;
@@ -40,10 +38,8 @@ typedef WORD ATOM;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
 typedef void *LPVOID;
-typedef const void *LPCVOID;
 typedef DWORD *LPDWORD;
 typedef BYTE *LPBYTE;
-typedef LONG LSTATUS;
 typedef void *HANDLE;
 typedef DWORD ACCESS_MASK;
 typedef ACCESS_MASK REGSAM;
@@ -60,7 +56,6 @@ DECLARE_HANDLE(HDC);
 DECLARE_HANDLE(HKEY);
 DECLARE_HANDLE(HICON);
 DECLARE_HANDLE(HBRUSH);
-typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
 typedef HKEY *PHKEY;
 
@@ -68,10 +63,8 @@ typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef void(CALLBACK *TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
 struct POINT {
-  LONG x;
-  LONG y;
+  LONG x, y;
 };
-typedef POINT POINTL;
 typedef POINT *LPPOINT;
 
 struct RECT {
@@ -91,22 +84,17 @@ typedef MSG *LPMSG;
 struct WNDCLASSA {
   UINT style;
   WNDPROC lpfnWndProc;
-  int cbClsExtra;
-  int cbWndExtra;
+  int cbClsExtra, cbWndExtra;
   HINSTANCE hInstance;
   HICON hIcon;
   HCURSOR hCursor;
   HBRUSH hbrBackground;
-  LPCSTR lpszMenuName;
-  LPCSTR lpszClassName;
+  LPCSTR lpszMenuName, lpszClassName;
 };
 
 struct OSVERSIONINFOA {
   DWORD dwOSVersionInfoSize;
-  DWORD dwMajorVersion;
-  DWORD dwMinorVersion;
-  DWORD dwBuildNumber;
-  DWORD dwPlatformId;
+  DWORD dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformId;
   CHAR szCSDVersion[128];
 };
 typedef OSVERSIONINFOA *LPOSVERSIONINFOA;
@@ -115,48 +103,28 @@ typedef OSVERSIONINFOA *LPOSVERSIONINFOA;
 // 148 bytes (up to dmReserved2) are the Windows 95 / NT 4.0 form.
 struct DEVMODEA {
   BYTE dmDeviceName[32];
-  WORD dmSpecVersion;
-  WORD dmDriverVersion;
-  WORD dmSize;
-  WORD dmDriverExtra;
+  WORD dmSpecVersion, dmDriverVersion, dmSize, dmDriverExtra;
   DWORD dmFields;
   SHORT dmPrinterFields[8]; // union with dmPosition etc. in <wingdi.h>
-  SHORT dmColor;
-  SHORT dmDuplex;
-  SHORT dmYResolution;
-  SHORT dmTTOption;
-  SHORT dmCollate;
+  SHORT dmColor, dmDuplex, dmYResolution, dmTTOption, dmCollate;
   BYTE dmFormName[32];
   WORD dmLogPixels;
-  DWORD dmBitsPerPel;
-  DWORD dmPelsWidth;
-  DWORD dmPelsHeight;
-  DWORD dmDisplayFlags;
-  DWORD dmDisplayFrequency;
-  DWORD dmICMMethod;
-  DWORD dmICMIntent;
-  DWORD dmMediaType;
-  DWORD dmDitherType;
-  DWORD dmReserved1;
-  DWORD dmReserved2;
-  DWORD dmPanningWidth;
-  DWORD dmPanningHeight;
+  DWORD dmBitsPerPel, dmPelsWidth, dmPelsHeight, dmDisplayFlags;
+  DWORD dmDisplayFrequency, dmICMMethod, dmICMIntent, dmMediaType;
+  DWORD dmDitherType, dmReserved1, dmReserved2;
+  DWORD dmPanningWidth, dmPanningHeight;
 };
 static_assert(offsetof(DEVMODEA, dmBitsPerPel) == 104, "DEVMODEA layout");
 static_assert(offsetof(DEVMODEA, dmDisplayFrequency) == 120, "DEVMODEA");
 static_assert(offsetof(DEVMODEA, dmPanningWidth) == 148, "DEVMODEA layout");
-typedef DEVMODEA *LPDEVMODEA;
 
 struct NOTIFYICONDATAA {
   DWORD cbSize;
   HWND hWnd;
-  UINT uID;
-  UINT uFlags;
-  UINT uCallbackMessage;
+  UINT uID, uFlags, uCallbackMessage;
   HICON hIcon;
   CHAR szTip[128];
-  DWORD dwState;
-  DWORD dwStateMask;
+  DWORD dwState, dwStateMask;
   CHAR szInfo[256];
   UINT uVersion;
   CHAR szInfoTitle[64];
@@ -172,7 +140,6 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 #define LOWORD(l) ((WORD)(((ULONG_PTR)(l)) & 0xffff))
-#define HIWORD(l) ((WORD)((((ULONG_PTR)(l)) >> 16) & 0xffff))
 
 // Window messages.
 #define WM_CREATE 0x0001
@@ -182,7 +149,6 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define WM_COMMAND 0x0111
 #define WM_TIMER 0x0113
 #define WM_INITMENUPOPUP 0x0117
-#define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
 #define WM_LBUTTONDBLCLK 0x0203
@@ -242,7 +208,6 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define VREFRESH 116
 
 // Versions.
-#define VER_PLATFORM_WIN32s 0
 #define VER_PLATFORM_WIN32_WINDOWS 1
 #define VER_PLATFORM_WIN32_NT 2
 
@@ -254,9 +219,7 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define CDS_UPDATEREGISTRY 0x00000001
 #define CDS_RESET 0x40000000
 #define DISP_CHANGE_SUCCESSFUL 0
-#define DISP_CHANGE_RESTART 1
 #define DISP_CHANGE_FAILED (-1)
-#define DISP_CHANGE_BADMODE (-2)
 
 // Registry.
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
@@ -264,11 +227,8 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_SET_VALUE 0x0002
 #define KEY_CREATE_SUB_KEY 0x0004
-#define KEY_ENUMERATE_SUB_KEYS 0x0008
-#define KEY_NOTIFY 0x0010
 #define KEY_READ 0x20019
 #define KEY_WRITE 0x20006
-#define REG_NONE 0
 #define REG_SZ 1
 #define REG_BINARY 3
 #define REG_DWORD 4

@@ -1,17 +1,7 @@
 // Applying a menu choice on each platform and driver generation.
 #include "tests/test_support.h"
 
-using Lines = std::vector<std::string>;
-
 namespace {
-
-std::string Value(const char *root, const std::string &path, const char *name) {
-  DWORD type = 0;
-  std::string data;
-  if (!SimRegistryGet(root, path, name, &type, &data))
-    return "<missing>";
-  return std::to_string(type) + ":" + data;
-}
 
 const char Win9xKeys[] =
     "key HKCC \"Display\\\\Settings\"\n"
@@ -28,6 +18,7 @@ const std::string ModesKey = "System\\CurrentControlSet\\Services\\Class\\"
 
 class Apply : public ::testing::Test {
 protected:
+  // Also called again by a case that starts afresh.
   void SetUp() override {
     FreshNotebook();
     GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
@@ -70,12 +61,12 @@ TEST_F(Apply, Win9xLegacyStoresTheChoiceByteForByte) {
         "System\\\\CurrentControlSet\\\\Services\\\\Class\\\\DISPLAY\\\\0001"
         "\\\\Default\" \"RefreshRate\" sz \"72\"");
   EXPECT_TRUE(ApplyRefreshChoice(8, 75));
-  EXPECT_EQ(Value("HKCC", "Display\\Settings", "CRTResolution"),
+  EXPECT_EQ(Stored("HKCC", "Display\\Settings", "CRTResolution"),
             std::string("3:") + '\x08');
-  EXPECT_EQ(Value("HKCC", "Display\\Settings", "Pairlux_SameImage"), "1:ON");
-  EXPECT_EQ(Value("HKLM", ModesKey, "RefreshRate"), "1:75");
+  EXPECT_EQ(Stored("HKCC", "Display\\Settings", "Pairlux_SameImage"), "1:ON");
+  EXPECT_EQ(Stored("HKLM", ModesKey, "RefreshRate"), "1:75");
   // Put back as read, now without the NUL the other writer had stored.
-  EXPECT_EQ(Value("HKLM", DefaultKey, "RefreshRate"), "1:72");
+  EXPECT_EQ(Stored("HKLM", DefaultKey, "RefreshRate"), "1:72");
   EXPECT_EQ(SimCurrentDesktop().hz, 75);
   EXPECT_EQ(SimCurrentDesktop().width, 1024);
   EXPECT_TRUE(TakeLines("escape 10").empty()) << "no mode number on 9x";
@@ -86,8 +77,8 @@ TEST_F(Apply, Win9xLegacyDefaultRateFallsBackToSixty) {
   StartedAs(PlatformWin9x, 0, 1024, "0001");
   GIVEN(Win9xKeys);
   EXPECT_TRUE(ApplyRefreshChoice(5, 60));
-  EXPECT_EQ(Value("HKLM", DefaultKey, "RefreshRate"), "1:60");
-  EXPECT_EQ(Value("HKLM", ModesKey, "RefreshRate"), "1:60");
+  EXPECT_EQ(Stored("HKLM", DefaultKey, "RefreshRate"), "1:60");
+  EXPECT_EQ(Stored("HKLM", ModesKey, "RefreshRate"), "1:60");
 }
 
 TEST_F(Apply, Win9xLegacyStopsAtTheFirstFailedWrite) {
@@ -101,20 +92,19 @@ TEST_F(Apply, Win9xLegacyStopsAtTheFirstFailedWrite) {
       {"fail RegSetValueExA 3", "3:\x06", "1:ON", "<missing>"},
   };
   for (const auto &c : cases) {
-    FreshNotebook();
-    GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
+    SetUp();
     StartedAs(PlatformWin9x, 0, 1024, "0001");
     GIVEN(Win9xKeys);
     GIVEN(c.fault);
     EXPECT_FALSE(ApplyRefreshChoice(6, 60)) << c.fault;
-    EXPECT_EQ(Value("HKCC", "Display\\Settings", "CRTResolution"),
+    EXPECT_EQ(Stored("HKCC", "Display\\Settings", "CRTResolution"),
               c.crtResolution)
         << c.fault;
-    EXPECT_EQ(Value("HKCC", "Display\\Settings", "Pairlux_SameImage"),
+    EXPECT_EQ(Stored("HKCC", "Display\\Settings", "Pairlux_SameImage"),
               c.sameImage)
         << c.fault;
-    EXPECT_EQ(Value("HKLM", ModesKey, "RefreshRate"), c.modeRate) << c.fault;
-    EXPECT_EQ(Value("HKLM", DefaultKey, "RefreshRate"), "<missing>")
+    EXPECT_EQ(Stored("HKLM", ModesKey, "RefreshRate"), c.modeRate) << c.fault;
+    EXPECT_EQ(Stored("HKLM", DefaultKey, "RefreshRate"), "<missing>")
         << "default not written back: " << c.fault;
     EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0) << c.fault;
     EXPECT_TRUE(OpenCountsAreZero()) << c.fault;
@@ -162,44 +152,31 @@ TEST_F(Apply, SwitchPathsSendModeThenRateInTheirOwnNumbering) {
   const struct {
     DWORD platform;
     LONG mode, hz;
-    Lines escapes;
-    const char *cds;
+    const char *modeRequest, *rateRequest, *cds;
   } cases[] = {
-      {PlatformWin9x,
-       5,
-       72,
-       {"escape 10 6 -> 1", "escape 66 640 480 6 16 72 -> 1"},
-       "cds 0x00000001 1024x768x16@72 -> 0"},
-      {PlatformWin9x,
-       10,
-       60,
-       {"escape 10 15 -> 1", "escape 66 1280 1024 15 16 60 -> 1"},
+      {PlatformWin9x, 5, 72, "escape 10 6 -> 1",
+       "escape 66 640 480 6 16 72 -> 1", "cds 0x00000001 1024x768x16@72 -> 0"},
+      {PlatformWin9x, 10, 60, "escape 10 15 -> 1",
+       "escape 66 1280 1024 15 16 60 -> 1",
        "cds 0x00000001 1024x768x16@60 -> 0"},
-      {PlatformNT4,
-       6,
-       85,
-       {"escape 10 2 -> 1", "escape 66 800 600 2 16 85 -> 1"},
+      {PlatformNT4, 6, 85, "escape 10 2 -> 1", "escape 66 800 600 2 16 85 -> 1",
        "cds 0x40000001 1024x768x16@85 -> 0"},
-      {PlatformNT4,
-       8,
-       70,
-       {"escape 10 3 -> 1", "escape 66 1024 768 3 16 70 -> 1"},
-       "cds 0x40000001 1024x768x16@70 -> 0"},
+      {PlatformNT4, 8, 70, "escape 10 3 -> 1",
+       "escape 66 1024 768 3 16 70 -> 1", "cds 0x40000001 1024x768x16@70 -> 0"},
   };
   for (const auto &c : cases) {
-    FreshNotebook();
-    GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
+    SetUp();
     StartedAs(c.platform, 1, 1024);
     EXPECT_TRUE(ApplyRefreshChoice(c.mode, c.hz));
-    Lines lines = TakeLines();
     Lines escapes, cds;
-    for (const std::string &line : lines) {
+    for (const std::string &line : TakeLines()) {
       if (line.rfind("escape 10 ", 0) == 0 || line.rfind("escape 66 ", 0) == 0)
         escapes.push_back(line);
       if (line.rfind("cds ", 0) == 0)
         cds.push_back(line);
     }
-    EXPECT_EQ(escapes, c.escapes) << c.mode << " " << c.hz;
+    EXPECT_EQ(escapes, (Lines{c.modeRequest, c.rateRequest}))
+        << c.mode << " " << c.hz;
     EXPECT_EQ(cds, Lines{c.cds}) << c.mode << " " << c.hz;
   }
 }
@@ -271,8 +248,7 @@ TEST_F(Apply, Win9xLegacyNeverUsesATextItCouldNotFormat) {
     size_t regsets;
   } cases[] = {{1, 0}, {2, 1}, {3, 2}, {4, 2}};
   for (const auto &c : cases) {
-    FreshNotebook();
-    GIVEN("desktop 1024 768 16 60\nattached 3\nactive 3");
+    SetUp();
     StartedAs(PlatformWin9x, 0, 1024, "0001");
     GIVEN(Win9xKeys);
     GIVEN("fail wsprintfA " + std::to_string(c.failing));

@@ -2,12 +2,7 @@
 // the wire format the drivers implement.
 #include "tests/test_support.h"
 
-using Lines = std::vector<std::string>;
-
-class DriverRequests : public ::testing::Test {
-protected:
-  void SetUp() override { FreshNotebook(); }
-};
+using DriverRequests = FreshNotebookTest;
 
 TEST_F(DriverRequests, SixteenBitRepliesTakeTheLowHalfOnly) {
   GIVEN("reply 9 0x00010006\nreply 7 0x00010003\nreply 1 0x00010002 7");
@@ -64,10 +59,8 @@ TEST_F(DriverRequests, RefreshRateListStopsAtTheFirstZero) {
   DWORD rates[20];
   EXPECT_TRUE(GetRefreshRates(1, &mode, &refresh, rates));
   EXPECT_EQ(refresh, 75u);
-  EXPECT_EQ((Lines{std::to_string(rates[0]), std::to_string(rates[1]),
-                   std::to_string(rates[2]), std::to_string(rates[3]),
-                   std::to_string(rates[4])}),
-            (Lines{"60", "72", "75", "85", "0"}));
+  EXPECT_EQ(std::vector<DWORD>(rates, rates + 5),
+            (std::vector<DWORD>{60, 72, 75, 85, 0}));
   EXPECT_EQ(TakeLines("escape "), (Lines{"escape 65 1 800 600 10 16 0 -> 1"}));
 }
 

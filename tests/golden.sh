@@ -11,25 +11,17 @@
 # (expected -> actual) is printed.
 set -uo pipefail
 
-bless=0
-if [ "${1:-}" = --bless ]; then
-  bless=1
-  shift
-fi
-if [ $# -lt 2 ]; then
-  echo "usage: tests/golden.sh [--bless] SIM SCENARIO.scn..." >&2
+refuse() {
+  echo "golden: $*" >&2
   exit 2
-fi
+}
+bless=0
+[ "${1:-}" = --bless ] && bless=1 && shift
+[ $# -ge 2 ] || refuse "usage: tests/golden.sh [--bless] SIM SCENARIO.scn..."
 sim=$1
 shift
-if [ ! -x "$sim" ]; then
-  echo "golden: $sim is not built" >&2
-  exit 2
-fi
-if [ $bless = 0 ] && [ $# -ne 1 ]; then
-  echo "golden: compare one scenario at a time" >&2
-  exit 2
-fi
+[ -x "$sim" ] || refuse "$sim is not built"
+[ $bless = 1 ] || [ $# -eq 1 ] || refuse "compare one scenario at a time"
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

@@ -16,10 +16,7 @@ void Store(const std::string &kind, const std::string &data) {
 
 } // namespace
 
-class Registry : public ::testing::Test {
-protected:
-  void SetUp() override { FreshNotebook(); }
-};
+using Registry = FreshNotebookTest;
 
 TEST_F(Registry, ByteReadTakesTheFirstByteOfAnyType) {
   const struct {
@@ -94,18 +91,15 @@ TEST_F(Registry, WritesNeverCreateKeysAndRespectLocks) {
   GIVEN("locked HKCC \"Display\\\\Settings\"");
   EXPECT_FALSE(WriteRegistryValue(HKEY_CURRENT_CONFIG, Key, KEY_WRITE, "V",
                                   REG_BINARY, &one, 1));
-  DWORD type = 0;
-  std::string data;
-  EXPECT_FALSE(SimRegistryGet("HKCC", Key, "V", &type, &data));
+  EXPECT_EQ(Stored("HKCC", Key, "V"), "<missing>");
 
   FreshNotebook();
   GIVEN("key HKCC \"Display\\\\Settings\"");
   EXPECT_TRUE(WriteRegistryValue(HKEY_CURRENT_CONFIG, Key, KEY_WRITE, "V",
                                  REG_SZ, reinterpret_cast<const BYTE *>("ON"),
                                  2));
-  ASSERT_TRUE(SimRegistryGet("HKCC", Key, "V", &type, &data));
-  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(data, "ON") << "stored without a terminating NUL";
+  EXPECT_EQ(Stored("HKCC", Key, "V"), "1:ON")
+      << "REG_SZ, stored without a terminating NUL";
   EXPECT_TRUE(OpenCountsAreZero());
 }
 
@@ -133,21 +127,14 @@ TEST_F(Registry, ShowAllModesIsOnInAnyCaseAndForcedOtherwise) {
     EXPECT_EQ(ShowAllModesOn, c.on) << (c.stored ? c.stored : "-");
     ShowAllModesWanted = 1;
     EXPECT_TRUE(WriteShowAllModes());
-    DWORD type = 0;
-    std::string data;
-    ASSERT_TRUE(
-        SimRegistryGet("HKLM", SwitchKey, "ShowAllModes", &type, &data));
-    EXPECT_EQ(data, "ON");
+    EXPECT_EQ(Stored("HKLM", SwitchKey, "ShowAllModes"), "1:ON");
   }
 
   FreshNotebook();
   ShowAllModesWanted = 0;
   GIVEN("key HKLM \"SOFTWARE\\\\Kq\\\\Switch\"");
   EXPECT_TRUE(WriteShowAllModes());
-  DWORD type = 0;
-  std::string data;
-  ASSERT_TRUE(SimRegistryGet("HKLM", SwitchKey, "ShowAllModes", &type, &data));
-  EXPECT_EQ(data, "OFF");
+  EXPECT_EQ(Stored("HKLM", SwitchKey, "ShowAllModes"), "1:OFF");
 
   FreshNotebook();
   ShowAllModesOn = 1;

@@ -56,7 +56,7 @@ class Pe:
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[pe:pe + 4] != b"PE\0\0":
             raise PeError("no PE signature")
-        machine, nsections, _, _, _, optsize, _ = struct.unpack_from(
+        _, nsections, _, _, _, optsize, _ = struct.unpack_from(
             "<HHIIIHH", data, pe + 4)
         opt = pe + 24
         magic = struct.unpack_from("<H", data, opt)[0]
@@ -66,7 +66,6 @@ class Pe:
             dirs = opt + 112
         else:
             raise PeError(f"unknown optional header magic {magic:#x}")
-        self.machine = machine
         self.rsrc_rva, self.rsrc_size = struct.unpack_from("<II", data,
                                                            dirs + 2 * 8)
         self.sections = []

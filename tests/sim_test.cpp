@@ -2,19 +2,9 @@
 // show: registry keys a scenario locks or names oddly, the display driver's
 // reply discipline and fault injection.  The Win32 answers it shares with
 // Windows are held against Wine by the contract suite (tests/contract/).
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "sim/sim.h"
+#include "tests/test_support.h"
 
 namespace {
-
-void Given(const std::string &statements) {
-  std::string error;
-  ASSERT_TRUE(SimApplyScenario(statements, &error)) << error;
-}
 
 // ---------------------------------------------------------------- registry
 
@@ -37,7 +27,7 @@ TEST(SimRegistry, ScenarioKeysLockedOrWithAnEmptyName) {
   };
   for (const Case &c : cases) {
     SimReset();
-    Given("locked HKCC \"Display\\\\Locked\"\n"
+    GIVEN("locked HKCC \"Display\\\\Locked\"\n"
           "key HKCC \"Empty\\\\\\\\Name\"");
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_CONFIG, c.path, 0, c.access, &key),
@@ -73,18 +63,13 @@ TEST(SimDriver, RepliesOnlyAtExactSizesWhateverTheResult) {
     std::vector<BYTE> reply; // the reply buffer, 4 guard bytes included
   };
   const std::vector<BYTE> untouched8(8, 0xEE);
+  const std::vector<BYTE> three = {3, 0, 0, 0, 0xEE, 0xEE, 0xEE, 0xEE};
   const Case cases[] = {
-      {"attached 3", {{7}, 4}, 1, {3, 0, 0, 0, 0xEE, 0xEE, 0xEE, 0xEE}},
+      {"attached 3", {{7}, 4}, 1, three},
       {"attached 3", {{7}, 8}, 0, std::vector<BYTE>(12, 0xEE)},
       {"attached 3", {{7, 0}, 4}, 0, untouched8},
-      {"attached 3\nresult 7 0",
-       {{7}, 4},
-       0,
-       {3, 0, 0, 0, 0xEE, 0xEE, 0xEE, 0xEE}},
-      {"attached 3\nresult 7 2",
-       {{7}, 4},
-       2,
-       {3, 0, 0, 0, 0xEE, 0xEE, 0xEE, 0xEE}},
+      {"attached 3\nresult 7 0", {{7}, 4}, 0, three},
+      {"attached 3\nresult 7 2", {{7}, 4}, 2, three},
       {"attached 3\ndriver missing", {{7}, 4}, 0, untouched8},
       {"panel 1024", {{0}, 6}, 1, {0, 4, 0, 0, 0, 0, 0xEE, 0xEE, 0xEE, 0xEE}},
       {"reply 0 0x11223344 0x55667788",
@@ -95,7 +80,7 @@ TEST(SimDriver, RepliesOnlyAtExactSizesWhateverTheResult) {
   };
   for (const Case &c : cases) {
     SimReset();
-    Given(c.given);
+    GIVEN(c.given);
     std::vector<BYTE> reply;
     EXPECT_EQ(Send(c.escape, &reply), c.result) << c.given;
     EXPECT_EQ(reply, c.reply) << c.given;
@@ -106,10 +91,10 @@ TEST(SimDriver, RepliesOnlyAtExactSizesWhateverTheResult) {
 TEST(SimDriver, RequestsChangeStateOnlyWhenAnsweredOne) {
   SimReset();
   std::vector<BYTE> reply;
-  Given("result 10 0");
+  GIVEN("result 10 0");
   EXPECT_EQ(Send({{10, 6}, 0}, &reply), 0);
   EXPECT_EQ(SimDriver().mode, 0u);
-  Given("result 10 1");
+  GIVEN("result 10 1");
   EXPECT_EQ(Send({{10, 6}, 0}, &reply), 1);
   EXPECT_EQ(SimDriver().mode, 6u);
   EXPECT_EQ(Send({{2, 1, 0}, 0}, &reply), 1);
@@ -137,7 +122,7 @@ TEST(SimFaults, NthCallOrEveryCall) {
   };
   for (const Case &c : cases) {
     SimReset();
-    Given(c.given);
+    GIVEN(c.given);
     for (size_t i = 0; i < c.opened.size(); ++i) {
       HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
       EXPECT_EQ(dc != nullptr, c.opened[i]) << c.given << " call " << i + 1;
@@ -148,7 +133,7 @@ TEST(SimFaults, NthCallOrEveryCall) {
   SimReset();
   std::string error;
   EXPECT_FALSE(SimApplyStatement("fail NoSuchFunction", &error));
-  Given("fail RegOpenKeyExA\nkey HKLM \"K\"");
+  GIVEN("fail RegOpenKeyExA\nkey HKLM \"K\"");
   HKEY key = reinterpret_cast<HKEY>(1);
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_READ, &key),
             ERROR_ACCESS_DENIED);

@@ -36,26 +36,30 @@ inline void StartedAs(DWORD platform, DWORD switchDriver, WORD panel,
   SetPanelClass();
 }
 
+// Tests of one suite that each start from a fresh notebook.
+class FreshNotebookTest : public ::testing::Test {
+protected:
+  void SetUp() override { FreshNotebook(); }
+};
+
+using Lines = std::vector<std::string>;
+
+// A stored value as "<type>:<bytes>", or "<missing>".
+inline std::string Stored(const char *root, const std::string &path,
+                          const char *name) {
+  DWORD type = 0;
+  std::string data;
+  if (!SimRegistryGet(root, path, name, &type, &data))
+    return "<missing>";
+  return std::to_string(type) + ":" + data;
+}
+
 // Applies scenario statements ("os nt4\nattached 3", ...) to the notebook.
 #define GIVEN(text)                                                            \
   do {                                                                         \
     std::string error_;                                                        \
     ASSERT_TRUE(SimApplyScenario(text, &error_)) << error_;                    \
   } while (0)
-
-// The lines of a transcript, without newlines.
-inline std::vector<std::string> SplitLines(const std::string &text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-      end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
 
 // The transcript lines produced since the last call.
 inline std::vector<std::string> TakeLines() {
@@ -90,6 +94,5 @@ inline DWORD CheckedAfterOpening() {
 }
 
 inline bool OpenCountsAreZero() {
-  SimOpenCounts open = SimOpen();
-  return open.dc == 0 && open.key == 0 && open.device == 0 && open.menu == 0;
+  return SimOpenLine() == "open dc=0 key=0 device=0 menu=0";
 }

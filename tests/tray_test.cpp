@@ -14,96 +14,81 @@ void LegacyWin98() {
 
 } // namespace
 
-TEST(ModeInForce, Win9xLegacyRateTextConvertsLikeASignedDecimal) {
+// The resolution is the first byte of CRTResolution, whatever its type;
+// the rate text converts like a signed decimal.
+TEST(ModeInForce, Win9xLegacyFromTheResolutionByteAndTheRateText) {
   const struct {
-    const char *stored; // NULL: no value
+    const char *resolution, *rate; // rate NULL: no value
     DWORD checked;
   } cases[] = {
-      {"sz \"-1\"", 9004},      // adapter default: 60 Hz
-      {"sz-bare \"-1\"", 9004}, // the same without a NUL
-      {"sz \"75\"", 9006},
-      {"sz \"085\"", 9007},
-      {"sz \"  +72Hz\"", 9005}, // blanks, sign, stops at 'H'
-      {"sz \"70\"", 9005},      // 70 and 72 share the second place
-      {"sz \"-1 \"", 0},        // not exactly "-1": it is -1 Hz
-      {"sz \"\"", 0},
-      {"sz \"abc\"", 0},
-      {"sz \"100\"", 0},        // no 800x600 100 Hz entry
-      {"sz \"4294967356\"", 0}, // too large: must not wrap round to 60
-      {NULL, 0},
+      {"binary 06", "sz \"-1\"", 9004},      // adapter default: 60 Hz
+      {"binary 06", "sz-bare \"-1\"", 9004}, // the same without a NUL
+      {"binary 06", "sz \"75\"", 9006},
+      {"binary 06", "sz \"085\"", 9007},
+      {"binary 06", "sz \"  +72Hz\"", 9005}, // blanks, sign, stops at 'H'
+      {"binary 06", "sz \"70\"", 9005},      // 70 and 72 share the second place
+      {"binary 06", "sz \"-1 \"", 0},        // not exactly "-1": it is -1 Hz
+      {"binary 06", "sz \"\"", 0},
+      {"binary 06", "sz \"abc\"", 0},
+      {"binary 06", "sz \"100\"", 0},        // no 800x600 100 Hz entry
+      {"binary 06", "sz \"4294967356\"", 0}, // too large: must not wrap to 60
+      {"binary 06", "sz \"\\x0975\"", 9006}, // a tab first, as atol skips it
+      {"binary 06", "sz \"\\x0d\\n\\x0b\\x0c 72\"", 9005}, // other blanks
+      {"binary 06", "sz \"\\x0875\"", 0}, // backspace is no blank: no rate
+      {"binary 06", "sz \"-7\"", 0}, // negative, and not the default's "-1"
+      {"binary 06", NULL, 0},
+      {"dword 6", "sz \"75\"", 9006},
+      {"binary 06 08", "sz \"75\"", 9006},
+      {"sz \"6\"", "sz \"75\"", 0},     // the character '6'
+      {"binary", "sz \"75\"", 0},       // empty: no mode in force
+      {"binary 08", "sz \"75\"", 9010}, // checked, though greyed here
   };
   for (const auto &c : cases) {
-    FreshNotebook();
-    LegacyWin98();
-    GIVEN("value HKCC \"Display\\\\Settings\" \"CRTResolution\" binary 06");
-    if (c.stored)
-      GIVEN(std::string("value HKCC \"Display\\\\Settings\" \"RefreshRate\" ") +
-            c.stored);
-    EXPECT_EQ(CheckedAfterOpening(), c.checked)
-        << (c.stored ? c.stored : "(missing)");
-    EXPECT_TRUE(OpenCountsAreZero());
-  }
-}
-
-TEST(ModeInForce, Win9xLegacyResolutionIsTheFirstStoredByte) {
-  const struct {
-    const char *stored;
-    DWORD checked;
-  } cases[] = {
-      {"binary 06", 9006},    {"dword 6", 9006},
-      {"binary 06 08", 9006}, {"sz \"6\"", 0}, // the character '6'
-      {"binary", 0},                           // empty: no mode in force
-      {"binary 08", 9010}, // checked, though greyed on this desktop
-  };
-  for (const auto &c : cases) {
+    std::string what =
+        std::string(c.resolution) + " / " + (c.rate ? c.rate : "(missing)");
     FreshNotebook();
     LegacyWin98();
     GIVEN(std::string("value HKCC \"Display\\\\Settings\" \"CRTResolution\" ") +
-          c.stored);
-    GIVEN("value HKCC \"Display\\\\Settings\" \"RefreshRate\" sz \"75\"");
-    EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.stored;
+          c.resolution);
+    if (c.rate)
+      GIVEN(std::string("value HKCC \"Display\\\\Settings\" \"RefreshRate\" ") +
+            c.rate);
+    EXPECT_EQ(CheckedAfterOpening(), c.checked) << what;
+    EXPECT_TRUE(OpenCountsAreZero()) << what;
   }
 }
 
-TEST(ModeInForce, Nt4LegacyReadsTheDriverAndTheScreenRate) {
+// The older driver on NT 4.0 names its mode, the screen its rate; the
+// switch driver answers both in its own numbering (on a 16-bit desktop).
+TEST(ModeInForce, Nt4LegacyAndSwitchDriverAskTheDriver) {
   const struct {
+    DWORD platform, switchDriver;
     const char *given;
     DWORD checked;
   } cases[] = {
-      {"mode 8\ndesktop 1024 768 8 75", 9010},
-      {"mode 8\ndesktop 1024 768 8 0", 9008}, // "default" rate: 60 Hz entry
-      {"mode 8\ndesktop 1024 768 8 56", 9008},
-      {"mode 0x00010006\ndesktop 1024 768 8 72", 9005},
-      {"mode 8\nresult 9 0\ndesktop 1024 768 8 75", 0},
-      {"mode 13\ndesktop 1024 768 8 75", 0}, // not a legacy mode number
+      {PlatformNT4, 0, "mode 8\ndesktop 1024 768 8 75", 9010},
+      // The "default" rate: the 60 Hz entry.
+      {PlatformNT4, 0, "mode 8\ndesktop 1024 768 8 0", 9008},
+      {PlatformNT4, 0, "mode 8\ndesktop 1024 768 8 56", 9008},
+      {PlatformNT4, 0, "mode 0x00010006\ndesktop 1024 768 8 72", 9005},
+      {PlatformNT4, 0, "mode 8\nresult 9 0\ndesktop 1024 768 8 75", 0},
+      // Not a mode number of the older driver.
+      {PlatformNT4, 0, "mode 13\ndesktop 1024 768 8 75", 0},
+      {PlatformWin9x, 1, "mode 10\nrates 72 60 72", 9005},
+      {PlatformWin9x, 1, "mode 2\nrates 60", 0},  // no conversion on 9x
+      {PlatformNT4, 1, "mode 2\nrates 60", 9004}, // NT's 2 is 800x600
+      {PlatformNT4, 1, "mode 3\nrates 85", 9011},
+      {PlatformNT4, 1, "mode 5\nrates 60", 0},                 // its fifth mode
+      {PlatformNT4, 1, "mode 3\nrates 85\nresult 65 0", 9008}, // rate 0
+      {PlatformWin9x, 1, "mode 13\nrates 85\nresult 65 0", 0},
   };
   for (const auto &c : cases) {
     FreshNotebook();
-    GIVEN(std::string("os nt4\nattached 3\nactive 1\n") + c.given);
-    StartedAs(PlatformNT4, 0, 1024);
-    EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.given;
-  }
-}
-
-TEST(ModeInForce, SwitchDriverAnswersInItsOwnNumbering) {
-  const struct {
-    DWORD platform;
-    const char *given;
-    DWORD checked;
-  } cases[] = {
-      {PlatformWin9x, "mode 10\nrates 72 60 72", 9005},
-      {PlatformWin9x, "mode 2\nrates 60", 0},  // no conversion on 9x
-      {PlatformNT4, "mode 2\nrates 60", 9004}, // NT's 2 is 800x600
-      {PlatformNT4, "mode 3\nrates 85", 9011},
-      {PlatformNT4, "mode 5\nrates 60", 0},                 // its fifth mode
-      {PlatformNT4, "mode 3\nrates 85\nresult 65 0", 9008}, // rate 0
-      {PlatformWin9x, "mode 13\nrates 85\nresult 65 0", 0},
-  };
-  for (const auto &c : cases) {
-    FreshNotebook();
-    GIVEN(std::string("attached 3\nactive 1\ndesktop 1024 768 16 60\n") +
+    GIVEN(std::string(c.switchDriver
+                          ? "attached 3\nactive 1\ndesktop 1024 768 16 60\n"
+                          : "os nt4\nattached 3\nactive 1\n") +
           c.given);
-    StartedAs(c.platform, 1, 1024);
+    StartedAs(c.platform, c.switchDriver, 1024);
     EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.given;
   }
 }

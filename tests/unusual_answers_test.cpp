@@ -1,59 +1,22 @@
-// Answers the other suites do not give: control characters before a stored
-// rate, mode numbers outside the NT switch driver's range, an enumeration
-// that never stops, a mode list that differs only in height, a screen DC
-// refused while the menu opens, and the calls only a direct caller makes.
+// Answers the other suites do not give: mode numbers outside the NT switch
+// driver's range, an enumeration that never stops, a mode list that differs
+// only in height, a screen DC refused while the menu opens, and the calls
+// only a direct caller makes.
 #include "tests/test_support.h"
-
-namespace {} // namespace
-
-TEST(UnusualAnswers, StoredRateAfterControlCharactersOrAnotherNegative) {
-  const struct {
-    const char *stored;
-    DWORD checked;
-  } cases[] = {
-      {"\\x0975", 9006},               // a tab first, as atol skips it
-      {"\\x0d\\n\\x0b\\x0c 72", 9005}, // every other blank atol skips
-      {"\\x0875", 0},                  // backspace is no blank: no rate
-      {"-7", 0}, // negative, and not the "-1" of the default
-  };
-  for (const auto &c : cases) {
-    FreshNotebook();
-    GIVEN("os win98\nattached 3\nactive 1\ndesktop 800 600 8 60\n"
-          "value HKCC \"Display\\\\Settings\" \"CRTResolution\" binary 06");
-    GIVEN(std::string("value HKCC \"Display\\\\Settings\" \"RefreshRate\" "
-                      "sz \"") +
-          c.stored + "\"");
-    StartedAs(PlatformWin9x, 0, 800);
-    EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.stored;
-    EXPECT_TRUE(OpenCountsAreZero());
-  }
-}
-
-TEST(UnusualAnswers, NtSwitchModeNumbersOutsideItsRangeNameNoResolution) {
-  for (const char *mode : {"0", "7", "0xFFFF"}) {
-    FreshNotebook();
-    GIVEN(std::string("os nt4\nlevel 3\nattached 3\nactive 1\n"
-                      "desktop 1024 768 16 60\nrates 60\nmode ") +
-          mode);
-    StartedAs(PlatformNT4, 1, 1024);
-    EXPECT_EQ(CheckedAfterOpening(), 0u) << mode;
-    // No resolution for the rate query: width and height 0, the number as
-    // the driver gave it.
-    std::vector<std::string> query = TakeLines("escape 65 ");
-    ASSERT_EQ(query.size(), 1u) << mode;
-    EXPECT_EQ(query[0].rfind("escape 65 1 0 0 ", 0), 0u) << query[0];
-  }
-}
 
 // The NT switch driver's own numbers are 1-5; any other number it reports
 // is passed on as it came, so one that happens to be a Windows 9x switch
-// number names that resolution.
+// number names that resolution, and any other names none: the rate query
+// then has width and height 0 and the number as the driver gave it.
 TEST(UnusualAnswers, NtSwitchModeNumbersOutsideItsRangePassThrough) {
   const struct {
     const char *mode;
     DWORD checked;
     const char *record;
-  } cases[] = {{"6", 9000, "escape 65 1 640 480 6 "},
+  } cases[] = {{"0", 0, "escape 65 1 0 0 "},
+               {"7", 0, "escape 65 1 0 0 "},
+               {"0xFFFF", 0, "escape 65 1 0 0 "},
+               {"6", 9000, "escape 65 1 640 480 6 "},
                {"10", 9004, "escape 65 1 800 600 10 "},
                {"13", 9008, "escape 65 1 1024 768 13 "},
                {"15", 9014, "escape 65 1 1280 1024 15 "}};

@@ -16,28 +16,22 @@
 set -euo pipefail
 
 limit=16384
+usage() {
+  echo "usage: tools/check_exe.sh EXE [--arch i686|x86_64]" >&2
+  exit 2
+}
+exe=${1:-}
 arch=i686
-exe=
-while [ $# -gt 0 ]; do
-  case "$1" in
-  --arch)
-    arch=${2:-}
-    shift 2 || { echo "check_exe: --arch needs a value" >&2; exit 2; }
-    ;;
-  --arch=*) arch=${1#--arch=}; shift ;;
-  -*) echo "check_exe: unknown option $1" >&2; exit 2 ;;
-  *) exe=$1; shift ;;
-  esac
-done
+if [ $# -eq 3 ] && [ "$2" = --arch ]; then
+  arch=$3
+elif [ $# -ne 1 ]; then
+  usage
+fi
 case "$arch" in
 i686) objdump=i686-w64-mingw32-objdump; format=pei-i386 ;;
 x86_64) objdump=x86_64-w64-mingw32-objdump; format=pei-x86-64 ;;
-*) echo "check_exe: --arch must be i686 or x86_64" >&2; exit 2 ;;
+*) usage ;;
 esac
-if [ -z "$exe" ]; then
-  echo "usage: tools/check_exe.sh EXE [--arch i686|x86_64]" >&2
-  exit 2
-fi
 if [ ! -f "$exe" ]; then
   echo "check_exe: $exe: no such file" >&2
   exit 1

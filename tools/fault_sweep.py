@@ -61,21 +61,14 @@ import time
 # the entry the call was about (a mark not taken away, an entry not greyed).
 MENU_CALLS = ("AppendMenuA", "CheckMenuItem", "EnableMenuItem", "GetMenuState")
 
-SANITIZER_MARKS = (
-    "ERROR: AddressSanitizer",
-    "ERROR: LeakSanitizer",
-    "runtime error:",
-    "SUMMARY: AddressSanitizer",
-    "SUMMARY: UndefinedBehaviorSanitizer",
-)
+SANITIZER_MARKS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                   "runtime error:", "SUMMARY: AddressSanitizer",
+                   "SUMMARY: UndefinedBehaviorSanitizer")
 
-DEFAULT_SCENARIOS = (
-    "scenarios/story-*.scn",
-    "scenarios/demo.scn",
-    "scenarios/apply-*.scn",
-    "scenarios/startup-driver-missing-*.scn",
-    "scenarios/startup-win95-first-release.scn",
-)
+DEFAULT_SCENARIOS = ("scenarios/story-*.scn", "scenarios/demo.scn",
+                     "scenarios/apply-*.scn",
+                     "scenarios/startup-driver-missing-*.scn",
+                     "scenarios/startup-win95-first-release.scn")
 
 TIMEOUT = 30  # seconds per run; a run takes well under one
 
@@ -135,8 +128,7 @@ def menu_blocks(lines):
 
 
 def checked(block):
-    marks = [line.split()[1] for line in block if line.endswith(" checked")]
-    return marks
+    return [line.split()[1] for line in block if line.endswith(" checked")]
 
 
 BOUNDARY = re.compile(r"(box |track |apply |tray |exit |platform |state |menu )")
@@ -172,6 +164,9 @@ def attempts(lines):
 
 
 REGSET = re.compile(r'regset (HKCC|HKLM) "(.*)" "(.*)" .* -> (-?\d+)$')
+# The three writes, in order; the HKLM one in the desktop mode's key.
+LEGACY_WRITES = (("HKCC", "CRTResolution"), ("HKCC", "Pairlux_SameImage"),
+                 ("HKLM", "RefreshRate"))
 CDS = re.compile(r"cds 0x[0-9a-f]+ (\d+)x(\d+)x(\d+)@(\d+) -> (-?\d+)$")
 
 
@@ -185,14 +180,9 @@ def legacy_writes(segment):
         m = REGSET.match(line)
         if m:
             root, path, name, status = m.groups()
-            slot = None
-            if root == "HKCC" and name == "CRTResolution":
-                slot = 0
-            elif root == "HKCC" and name == "Pairlux_SameImage":
-                slot = 1
-            elif root == "HKLM" and "\\\\MODES\\\\" in path and \
-                    name == "RefreshRate":
-                slot = 2
+            key = (root, name) if root == "HKCC" or \
+                "\\\\MODES\\\\" in path else None
+            slot = LEGACY_WRITES.index(key) if key in LEGACY_WRITES else None
             if slot is not None and want[slot] is None:
                 want[slot] = (i, int(status))
         if cds is None and line.startswith("cds "):
@@ -244,7 +234,6 @@ def judge(fault, status, lines, err, base):
                     "escape 7 -> 1" in seg[:k] and "escape 1 -> 1" in seg[:k]):
                 bad.append(("switch", "%s: displays switched without both "
                             "masks read: %s" % (where, line)))
-        for line in seg:
             c = CDS.match(line)
             if c and "0" in (c.group(1), c.group(2), c.group(3)):
                 bad.append(("desktop", "%s: %s" % (where, line)))
@@ -399,8 +388,7 @@ def main():
         same = lines == bases[scn]["lines"]
         return job, verdict, same, seconds
 
-    same_count = 0
-    slowest = 0.0
+    same_count, slowest = 0, 0.0
     with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
         for job, verdict, same, seconds in pool.map(one, jobs):
             scn, fault = job

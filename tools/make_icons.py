@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Turns an icon drawn as character art into a 16-colour .ico file.
 
-Usage: make_icons.py ART.txt OUT.ico [--png OUT.png]
+Usage: make_icons.py ART.txt OUT.ico
 
 The art file holds one or more images, each introduced by a line
 "size N" (N = 32 or 16) and followed by N lines of N characters, one
@@ -15,12 +15,10 @@ to the standard 16-colour VGA palette:
     . transparent (AND-mask bit set)
 
 Each image is written as a 4-bit BMP with the full 16-entry palette and an
-AND mask, largest first.  --png also renders every image side by side at
-8x magnification on a grey checkerboard, to look at.
+AND mask, largest first.
 """
 import struct
 import sys
-import zlib
 
 # Windows' 16-colour palette in its usual order, as (R, G, B).
 PALETTE = [
@@ -123,46 +121,8 @@ def ico_file(images):
     return bytes(out)
 
 
-def png_file(images, scale=8, gap=16):
-    """All images side by side, magnified, on a checkerboard."""
-    width = sum(s * scale for s, _ in images) + gap * (len(images) + 1)
-    height = max(s for s, _ in images) * scale + 2 * gap
-    canvas = [[((0xE0,) * 3 if ((x // 8 + y // 8) % 2) else (0xA8,) * 3)
-               for x in range(width)] for y in range(height)]
-    left = gap
-    for size, rows in images:
-        for y, row in enumerate(rows):
-            for x, px in enumerate(row):
-                if px is None:
-                    continue
-                for dy in range(scale):
-                    for dx in range(scale):
-                        canvas[gap + y * scale + dy][left + x * scale + dx] = \
-                            PALETTE[px]
-        left += size * scale + gap
-    raw = b"".join(b"\0" + bytes(c for px in row for c in px)
-                   for row in canvas)
-
-    def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data +
-                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-
-    return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0,
-                                       0)) +
-            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-
-
 def main(argv):
-    args = list(argv[1:])
-    png = None
-    if "--png" in args:
-        at = args.index("--png")
-        if at + 1 >= len(args):
-            print("make_icons.py: --png needs a file name", file=sys.stderr)
-            return 2
-        png = args[at + 1]
-        del args[at:at + 2]
+    args = argv[1:]
     if len(args) != 2:
         print(__doc__.splitlines()[2], file=sys.stderr)
         return 2
@@ -175,9 +135,6 @@ def main(argv):
         return 1
     with open(target, "wb") as f:
         f.write(ico_file(images))
-    if png:
-        with open(png, "wb") as f:
-            f.write(png_file(images))
     return 0
 
 

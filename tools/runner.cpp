@@ -22,11 +22,6 @@
 
 namespace {
 
-// One action line, split into words.
-struct Action {
-  std::vector<std::string> words;
-};
-
 // The mouse messages of the "click" kinds, as the shell reports them.
 const std::pair<const char *, LPARAM> kClicks[] = {
     {"left", WM_LBUTTONDOWN},     {"right", WM_RBUTTONDOWN},
@@ -34,8 +29,8 @@ const std::pair<const char *, LPARAM> kClicks[] = {
     {"leftup", WM_LBUTTONUP},     {"rightup", WM_RBUTTONUP},
 };
 
-// The actions still to deliver, in order.
-std::vector<Action> actions;
+// The words of the actions still to deliver, in order.
+std::vector<std::vector<std::string>> actions;
 // Index of the next action to deliver.
 size_t nextAction = 0;
 // The idle hook has run, so start-up is over and the state was printed.
@@ -85,7 +80,7 @@ int Load(const std::string &file, const std::string &text, Scenario *scenario) {
       why = std::to_string(line.number) + ": " + wrong + ": " + line.text;
       read = false;
     }
-    actions.push_back({words});
+    actions.push_back(words);
   }
   if (!read)
     fprintf(stderr, "%s:%s\n", file.c_str(), why.c_str());
@@ -93,15 +88,11 @@ int Load(const std::string &file, const std::string &text, Scenario *scenario) {
 }
 
 const char *PanelClass() {
-  if (PanelIsVga)
-    return "vga";
-  if (PanelIsSvga)
-    return "svga";
-  if (PanelIsXga)
-    return "xga";
-  if (PanelIsSxga)
-    return "sxga";
-  return "none";
+  return PanelIsVga    ? "vga"
+         : PanelIsSvga ? "svga"
+         : PanelIsXga  ? "xga"
+         : PanelIsSxga ? "sxga"
+                       : "none";
 }
 
 void PrintState() {
@@ -109,17 +100,8 @@ void PrintState() {
   std::string key(DriverKeyName, strnlen(DriverKeyName, sizeof DriverKeyName));
   SimEmit("state driver=" + std::to_string(DriverReady) +
           " switch=" + std::to_string(SwitchDriverPresent) +
-          " key=" + SimQuote(SimAnsiToUtf8(key)) +
+          " key=" + QuoteScenarioText(SimAnsiToUtf8(key)) +
           " panel=" + std::to_string(PanelWidth) + " class=" + PanelClass());
-}
-
-void EmitLines(const std::string &lines) {
-  size_t start = 0;
-  while (start < lines.size()) {
-    size_t end = lines.find('\n', start);
-    SimEmit(lines.substr(start, end - start));
-    start = end + 1;
-  }
 }
 
 void ShowMenu(const std::vector<std::string> &w) {
@@ -134,7 +116,7 @@ void ShowMenu(const std::vector<std::string> &w) {
   DescribeDesktop(&desktop);
   UpdateMenuAvailability(static_cast<WORD>(Number(w[1])),
                          static_cast<DWORD>(Number(w[2])), &desktop);
-  EmitLines(SimMenuLines(MenuHandle));
+  SimEmitMenuLines(MenuHandle);
 }
 
 void Apply(const std::vector<std::string> &w) {
@@ -156,8 +138,8 @@ bool Deliver(const std::vector<std::string> &w) {
     // double-click: its second press comes within the double-click time,
     // before the first press's timer can run out.
     if (w[1] == "right" && nextAction < actions.size() &&
-        actions[nextAction].words[0] == "click" &&
-        actions[nextAction].words[1] == "rightdouble") {
+        actions[nextAction][0] == "click" &&
+        actions[nextAction][1] == "rightdouble") {
       ++nextAction;
       SimPostMessage(MainWindow, TrayCallbackMessage, TrayCallbackMessage,
                      WM_RBUTTONDBLCLK);
@@ -194,7 +176,7 @@ bool Idle() {
     PrintState();
   }
   while (nextAction < actions.size())
-    if (Deliver(actions[nextAction++].words))
+    if (Deliver(actions[nextAction++]))
       return true;
   return false;
 }
@@ -301,12 +283,7 @@ void WriteWordsJson(const ScenarioWords &words, FILE *out) {
 }
 
 std::vector<std::string> EndOfRunBreaks(const std::string &transcript) {
-  std::vector<std::string> lines, breaks;
-  for (size_t start = 0; start < transcript.size();) {
-    size_t end = transcript.find('\n', start);
-    lines.push_back(transcript.substr(start, end - start));
-    start = end == std::string::npos ? end : end + 1;
-  }
+  std::vector<std::string> lines = SplitLines(transcript), breaks;
   if (lines.size() < 2 || lines[lines.size() - 2] != "exit 0" ||
       lines.back().compare(0, 5, "open ") != 0)
     breaks.push_back("exit: the transcript does not end with exit 0 and open");

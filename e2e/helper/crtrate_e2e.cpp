@@ -7,7 +7,6 @@
 //                            test, so each does not start them afresh
 //   version                  what GetVersionExA reports
 //   desktop                  the screen as GetDeviceCaps reports it
-//   modes                    the modes EnumDisplaySettingsA lists
 //   cds W H BPP HZ FLAGS     ChangeDisplaySettingsA with the program's own
 //                            148-byte DEVMODEA and the four display fields;
 //                            prints its result
@@ -15,8 +14,8 @@
 //                            (a message box's text is its static control)
 //   tray                     the icons in Wine's notification area window,
 //                            each with the tip its tooltip shows
-//   post CLASS MSG [W [L]]   PostMessageA to the top-level window of CLASS
-//   close CLASS              WM_CLOSE to it, as a window manager would send
+//   close CLASS              WM_CLOSE to the top-level window of CLASS, as
+//                            a window manager would send it
 //   quit CLASS               WM_QUIT to it, as a session ending from outside
 //   regget ROOT PATH NAME... each value's type, size and bytes as a program
 //                            reads them (ROOT: HKLM, HKCC or HKCU)
@@ -188,28 +187,15 @@ int Tray() {
   return 0;
 }
 
-int Post(const char *className, UINT message, WPARAM wParam, LPARAM lParam) {
+int Post(const char *className, UINT message) {
   HWND window = FindWindowA(className, NULL);
   if (window == NULL) {
     Out("post none");
     return 1;
   }
-  BOOL ok = PostMessageA(window, message, wParam, lParam);
+  BOOL ok = PostMessageA(window, message, 0, 0);
   Out(std::string("post ") + (ok ? "ok" : "fail") + " " + Hex(window));
   return ok ? 0 : 1;
-}
-
-DEVMODEA ProgramDevMode(DWORD width, DWORD height, DWORD bpp, DWORD hz) {
-  DEVMODEA mode;
-  memset(&mode, 0, sizeof mode);
-  mode.dmSize = 148; // the Windows 95 / NT 4.0 size the program passes
-  mode.dmFields =
-      DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
-  mode.dmPelsWidth = width;
-  mode.dmPelsHeight = height;
-  mode.dmBitsPerPel = bpp;
-  mode.dmDisplayFrequency = hz;
-  return mode;
 }
 
 unsigned long Number(const char *text) { return strtoul(text, NULL, 0); }
@@ -272,8 +258,8 @@ int Sync(const char *className) {
 }
 
 int Usage() {
-  Out("usage: crtrate-e2e idle|version|desktop|modes|windows|tray|"
-      "cds W H BPP HZ FLAGS|post CLASS MSG [W [L]]|close CLASS|quit CLASS|"
+  Out("usage: crtrate-e2e idle|version|desktop|windows|tray|"
+      "cds W H BPP HZ FLAGS|close CLASS|quit CLASS|"
       "regget ROOT PATH NAME...|sync CLASS|untray CLASS ID|broadcast NAME");
   return 2;
 }
@@ -306,23 +292,16 @@ int main(int argc, char **argv) {
     ReleaseDC(NULL, screen);
     return 0;
   }
-  if (what == "modes" && argc == 2) {
-    for (DWORD i = 0;; ++i) {
-      DEVMODEA mode;
-      memset(&mode, 0, sizeof mode);
-      mode.dmSize = 148;
-      if (!EnumDisplaySettingsA(NULL, i, &mode))
-        break;
-      Out("mode " + std::to_string(i) + " " + std::to_string(mode.dmPelsWidth) +
-          " " + std::to_string(mode.dmPelsHeight) + " " +
-          std::to_string(mode.dmBitsPerPel) + " " +
-          std::to_string(mode.dmDisplayFrequency));
-    }
-    return 0;
-  }
   if (what == "cds" && argc == 7) {
-    DEVMODEA mode = ProgramDevMode(Number(argv[2]), Number(argv[3]),
-                                   Number(argv[4]), Number(argv[5]));
+    DEVMODEA mode;
+    memset(&mode, 0, sizeof mode);
+    mode.dmSize = 148; // the Windows 95 / NT 4.0 size the program passes
+    mode.dmFields =
+        DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+    mode.dmPelsWidth = Number(argv[2]);
+    mode.dmPelsHeight = Number(argv[3]);
+    mode.dmBitsPerPel = Number(argv[4]);
+    mode.dmDisplayFrequency = Number(argv[5]);
     LONG result = ChangeDisplaySettingsA(&mode, Number(argv[6]));
     Out("cds " + std::to_string(result));
     return 0;
@@ -333,13 +312,10 @@ int main(int argc, char **argv) {
   }
   if (what == "tray" && argc == 2)
     return Tray();
-  if (what == "post" && argc >= 4 && argc <= 6)
-    return Post(argv[2], Number(argv[3]), argc > 4 ? Number(argv[4]) : 0,
-                argc > 5 ? static_cast<LPARAM>(Number(argv[5])) : 0);
   if (what == "close" && argc == 3)
-    return Post(argv[2], WM_CLOSE, 0, 0);
+    return Post(argv[2], WM_CLOSE);
   if (what == "quit" && argc == 3)
-    return Post(argv[2], WM_QUIT, 0, 0);
+    return Post(argv[2], WM_QUIT);
   if (what == "idle" && argc == 2) {
     Sleep(INFINITE);
     return 0;

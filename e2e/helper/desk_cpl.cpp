@@ -9,23 +9,13 @@
 
 #include <string>
 
+#include "e2e/rig/log_file.h"
+
 namespace {
 
 void Record(const char *event) {
-  char path[4096];
-  DWORD n = GetEnvironmentVariableA("CRTRATE_E2E_DESK_LOG", path, sizeof path);
-  if (n == 0 || n >= sizeof path)
-    return;
-  std::string file = path[0] == '/' ? std::string("Z:") + path : path;
-  HANDLE log = CreateFileA(file.c_str(), FILE_APPEND_DATA,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-  if (log == INVALID_HANDLE_VALUE)
-    return;
-  std::string line = std::string(event) + " " + GetCommandLineA() + "\n";
-  DWORD written = 0;
-  WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, NULL);
-  CloseHandle(log);
+  AppendLine(EnvironmentPath("CRTRATE_E2E_DESK_LOG"),
+             std::string(event) + " " + GetCommandLineA());
 }
 
 } // namespace

@@ -24,28 +24,15 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "e2e/rig/log_file.h"
 #include "sim/driver_model.h"
 
 namespace {
 
-std::string Environment(const char *name) {
-  char buffer[4096];
-  DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-  if (n == 0 || n >= sizeof buffer)
-    return std::string();
-  return std::string(buffer, n);
-}
-
-std::string WindowsPath(const std::string &path) {
-  if (!path.empty() && path[0] == '/')
-    return "Z:" + path;
-  return path;
-}
-
 class Rig {
 public:
-  Rig() : logPath_(WindowsPath(Environment("CRTRATE_SIM_LOG"))) {
-    std::string scenario = WindowsPath(Environment("CRTRATE_SIM"));
+  Rig() : logPath_(EnvironmentPath("CRTRATE_SIM_LOG")) {
+    std::string scenario = EnvironmentPath("CRTRATE_SIM");
     if (!scenario.empty())
       Load(scenario);
     // Thread hook: WM_INITMENUPOPUP reaches the owner window before the
@@ -64,22 +51,7 @@ public:
     return result;
   }
 
-  void Log(const std::string &line) {
-    if (logPath_.empty())
-      return;
-    // Opened and closed per line: the harness reads the file while the
-    // program runs, and a program ended from outside loses nothing.
-    HANDLE file = CreateFileA(logPath_.c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-      return;
-    std::string text = line + "\n";
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
-              NULL);
-    CloseHandle(file);
-  }
+  void Log(const std::string &line) { AppendLine(logPath_, line); }
 
 private:
   static LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam);

@@ -394,7 +394,9 @@ class Session:
     def unix_to_wine(path):
         return "Z:" + path.replace("/", "\\")
 
-    def run_wine(self, args, timeout=30, check=True):
+    def run_wine(self, args, timeout=30, check=True, full=False):
+        """What the command printed; with `full`, its exit status, standard
+        output and standard error."""
         # Output through files, not pipes: Wine's own processes started on
         # the way (services, the shell) inherit the handles and live on,
         # and a pipe would not end before they do.
@@ -411,11 +413,12 @@ class Session:
             out.seek(0)
             err.seek(0)
             text = out.read().decode("utf-8", errors="replace")
+            said = err.read().decode("utf-8", errors="replace")
+            said_all = (text + said).strip() or "(nothing printed)"
             if check and code != 0:
-                said = (text + err.read().decode(errors="replace")).strip()
                 raise Failure(f"wine64 {' '.join(args)} exited {code}: "
-                              f"{said or '(nothing printed)'}")
-            return text
+                              f"{said_all}")
+            return (code, text, said) if full else text
 
     def helper(self, *args, timeout=30):
         try:

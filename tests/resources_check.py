@@ -124,19 +124,9 @@ class Pe:
 
 def c_string(literal):
     """The text of a C string literal's inside (UTF-8 source)."""
-    out = []
-    i = 0
-    escapes = {"n": "\n", "t": "\t", "r": "\r", "\\": "\\", '"': '"',
-               "'": "'", "a": "\a", "0": "\0"}
-    while i < len(literal):
-        ch = literal[i]
-        if ch == "\\" and i + 1 < len(literal):
-            out.append(escapes.get(literal[i + 1], literal[i + 1]))
-            i += 2
-        else:
-            out.append(ch)
-            i += 1
-    return "".join(out)
+    escapes = {"n": "\n", "t": "\t", "r": "\r", "a": "\a", "0": "\0"}
+    return re.sub(r"\\(.)", lambda m: escapes.get(m[1], m[1]), literal,
+                  flags=re.S)
 
 
 def read_expected(strings_def, resource_h):

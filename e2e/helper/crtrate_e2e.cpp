@@ -79,22 +79,19 @@ std::string Hex(const void *handle) {
   return text;
 }
 
-BOOL CALLBACK PrintChild(HWND child, LPARAM) {
-  Out("  child " + Hex(child) + " id=" + std::to_string(GetDlgCtrlID(child)) +
-      " class=" + QuoteScenarioText(ClassOf(child)) +
-      " text=" + QuoteScenarioText(TextOf(child)) +
-      " visible=" + (IsWindowVisible(child) ? "1" : "0"));
-  return TRUE;
-}
-
-BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
+// A top-level window with its process and title, then its children (`child`
+// 1) with their control ids and texts.
+BOOL CALLBACK PrintWindow(HWND window, LPARAM child) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  Out("window " + Hex(window) + " pid=" + std::to_string(pid) +
+  Out((child ? "  child " + Hex(window) +
+                   " id=" + std::to_string(GetDlgCtrlID(window))
+             : "window " + Hex(window) + " pid=" + std::to_string(pid)) +
       " class=" + QuoteScenarioText(ClassOf(window)) +
-      " title=" + QuoteScenarioText(TextOf(window)) +
+      (child ? " text=" : " title=") + QuoteScenarioText(TextOf(window)) +
       " visible=" + (IsWindowVisible(window) ? "1" : "0"));
-  EnumChildWindows(window, PrintChild, 0);
+  if (!child)
+    EnumChildWindows(window, PrintWindow, 1);
   return TRUE;
 }
 
@@ -187,27 +184,28 @@ int Tray() {
   return 0;
 }
 
+// Prints "WHAT ok" or "WHAT fail", then `more`; the exit status to match.
+int Said(const char *what, bool ok, const std::string &more = "") {
+  Out(std::string(what) + (ok ? " ok" : " fail") + more);
+  return ok ? 0 : 1;
+}
+
 int Post(const char *className, UINT message) {
   HWND window = FindWindowA(className, NULL);
   if (window == NULL) {
     Out("post none");
     return 1;
   }
-  BOOL ok = PostMessageA(window, message, 0, 0);
-  Out(std::string("post ") + (ok ? "ok" : "fail") + " " + Hex(window));
-  return ok ? 0 : 1;
+  return Said("post", PostMessageA(window, message, 0, 0), " " + Hex(window));
 }
 
 unsigned long Number(const char *text) { return strtoul(text, NULL, 0); }
 
 HKEY RootKey(const std::string &name) {
-  if (name == "HKLM")
-    return HKEY_LOCAL_MACHINE;
-  if (name == "HKCC")
-    return HKEY_CURRENT_CONFIG;
-  if (name == "HKCU")
-    return HKEY_CURRENT_USER;
-  return NULL;
+  return name == "HKLM"   ? HKEY_LOCAL_MACHINE
+         : name == "HKCC" ? HKEY_CURRENT_CONFIG
+         : name == "HKCU" ? HKEY_CURRENT_USER
+                          : NULL;
 }
 
 // One value exactly as RegQueryValueExA returns it to a program: type, size
@@ -233,11 +231,9 @@ void PrintValue(const std::string &root, const std::string &path,
     return;
   }
   std::string hex;
-  for (DWORD i = 0; i < size; ++i) {
-    char byte[4];
-    snprintf(byte, sizeof byte, "%02x", data[i]);
-    hex += (i ? " " : "") + std::string(byte);
-  }
+  for (DWORD i = 0; i < size; ++i)
+    hex += std::string(i ? " " : "") + "0123456789abcdef"[data[i] >> 4] +
+           "0123456789abcdef"[data[i] & 15];
   Out(where + " type=" + std::to_string(type) +
       " size=" + std::to_string(size) + " hex=" + hex);
 }
@@ -248,13 +244,9 @@ void PrintValue(const std::string &root, const std::string &path,
 int Sync(const char *className) {
   HWND window = FindWindowA(className, NULL);
   DWORD_PTR answer = 0;
-  if (window == NULL || !SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL,
-                                             20000, &answer)) {
-    Out("sync fail");
-    return 1;
-  }
-  Out("sync ok");
-  return 0;
+  return Said("sync", window != NULL &&
+                          SendMessageTimeoutA(window, WM_NULL, 0, 0,
+                                              SMTO_NORMAL, 20000, &answer));
 }
 
 int Usage() {
@@ -285,10 +277,10 @@ int main(int argc, char **argv) {
   }
   if (what == "desktop" && argc == 2) {
     HDC screen = GetDC(NULL);
-    Out("desktop " + std::to_string(GetDeviceCaps(screen, HORZRES)) + " " +
-        std::to_string(GetDeviceCaps(screen, VERTRES)) + " " +
-        std::to_string(GetDeviceCaps(screen, BITSPIXEL)) + " " +
-        std::to_string(GetDeviceCaps(screen, VREFRESH)));
+    std::string line = "desktop";
+    for (int index : {HORZRES, VERTRES, BITSPIXEL, VREFRESH})
+      line += " " + std::to_string(GetDeviceCaps(screen, index));
+    Out(line);
     ReleaseDC(NULL, screen);
     return 0;
   }
@@ -336,16 +328,14 @@ int main(int argc, char **argv) {
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data.hWnd = window;
     data.uID = static_cast<UINT>(Number(argv[3]));
-    BOOL ok = window != NULL && Shell_NotifyIconA(NIM_DELETE, &data);
-    Out(std::string("untray ") + (ok ? "ok" : "fail"));
-    return ok ? 0 : 1;
+    return Said("untray",
+                window != NULL && Shell_NotifyIconA(NIM_DELETE, &data));
   }
   if (what == "broadcast" && argc == 3) {
     UINT message = RegisterWindowMessageA(argv[2]);
-    BOOL ok = message != 0 && PostMessageA(HWND_BROADCAST, message, 0, 0);
-    Out(std::string("broadcast ") + (ok ? "ok" : "fail") + " " +
-        std::to_string(message));
-    return ok ? 0 : 1;
+    return Said("broadcast",
+                message != 0 && PostMessageA(HWND_BROADCAST, message, 0, 0),
+                " " + std::to_string(message));
   }
   return Usage();
 }

@@ -18,7 +18,6 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(
     os.path.abspath(__file__))))
@@ -29,15 +28,9 @@ SKIPPED = 77
 
 
 def lines_by_case(text):
-    """{case: answer} and the case order, from "case: answer" lines."""
-    cases = {}
-    order = []
-    for line in text.splitlines():
-        name, sep, answer = line.partition(": ")
-        if sep:
-            cases[name] = answer
-            order.append(name)
-    return cases, order
+    """{case: answer} in the order of the "case: answer" lines."""
+    return dict(line.split(": ", 1) for line in text.splitlines()
+                if ": " in line)
 
 
 def run_native(native, *args):
@@ -78,30 +71,21 @@ class WineRun:
         return False
 
     def run(self, exe, *args, timeout=120):
-        """Exit status, standard output and standard error of the exe."""
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            proc = subprocess.Popen([self.session.wine, exe] + list(args),
-                                    env=self.session.env(), stdout=out,
-                                    stderr=err)
-            try:
-                code = proc.wait(timeout=timeout)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait(timeout=10)
-                code = f"killed after {timeout} s"
-            out.seek(0)
-            err.seek(0)
-            return (code, out.read().decode("utf-8", "replace"),
-                    err.read().decode("utf-8", "replace"))
+        """Exit status (or why there is none), standard output and standard
+        error of the exe."""
+        try:
+            return self.session.run_wine([exe] + list(args), timeout,
+                                         check=False, full=True)
+        except e2e.Failure as failure:
+            return str(failure), "", ""
 
 
 def compare(native_text, wine_text, marks):
-    """The report's lines and the number of failures."""
-    native, order = lines_by_case(native_text)
-    wine, _ = lines_by_case(wine_text)
-    report, failures = [], 0
-    for name in order:
-        mine, theirs = native[name], wine.get(name)
+    """The report's lines, the number of failures and of equal lines."""
+    native, wine = lines_by_case(native_text), lines_by_case(wine_text)
+    report, failures, equal = [], 0, 0
+    for name, mine in native.items():
+        theirs = wine.get(name)
         if theirs is None:
             report.append(f"FAIL {name}: no line from Wine (simulation: "
                           f"{mine})")
@@ -115,13 +99,14 @@ def compare(native_text, wine_text, marks):
         elif mine != theirs:
             report.append(f"FAIL {name}: simulation {mine} | Wine {theirs}")
         else:
+            equal += 1
             continue
         failures += 1
     for name in wine:
         if name not in native:
             report.append(f"FAIL {name}: only Wine has this case")
             failures += 1
-    return report, failures
+    return report, failures, equal
 
 
 def main():
@@ -144,9 +129,9 @@ def main():
         return 1 if args.require else SKIPPED
 
     marks_text = run_native(args.native, "--marks")
-    marks, _ = lines_by_case(marks_text)
+    marks = lines_by_case(marks_text)
     native_text = run_native(args.native)
-    if not lines_by_case(native_text)[1]:
+    if not lines_by_case(native_text):
         print(f"{title}: FAILED: {args.native} printed no cases", flush=True)
         return 1
     if not os.access(args.wine, os.X_OK):
@@ -168,19 +153,15 @@ def main():
     except e2e.Failure as failure:
         print(f"{title}: FAILED: {failure}", flush=True)
         return 1
-    report, failures = compare(native_text, out, marks)
+    report, failures, equal = compare(native_text, out, marks)
     if code != 0:
         report.append(f"FAIL the exe exited {code}: {err.strip()[-300:]}")
         failures += 1
     for line in report:
         print("   " + line)
-    native, order = lines_by_case(native_text)
-    wine_lines, _ = lines_by_case(out)
-    equal = sum(1 for n in order if n not in marks and
-                native[n] == wine_lines.get(n))
     expected = sum(1 for line in report if line.startswith("expected"))
-    print(f"{title}: {len(order)} cases, {equal} equal, {expected} expected "
-          f"differences, {failures} failures", flush=True)
+    print(f"{title}: {len(lines_by_case(native_text))} cases, {equal} equal, "
+          f"{expected} expected differences, {failures} failures", flush=True)
     return 1 if failures else 0
 
 

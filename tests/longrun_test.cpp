@@ -91,18 +91,15 @@ TEST_P(LongRun, TenThousandOpeningsAThousandChoices) {
   std::vector<std::string> listings;
   int boxes = 0, errors = 0, changes = 0;
   for (const std::string &line : lines) {
-    if (StartsWith(line, "track ")) {
+    if (StartsWith(line, "track "))
       listings.emplace_back();
-    } else if (StartsWith(line, "menu ")) {
+    if (StartsWith(line, "menu ")) {
       ASSERT_FALSE(listings.empty());
       listings.back() += line + "\n";
-    } else if (StartsWith(line, "box 49 ")) {
-      ++boxes;
-    } else if (StartsWith(line, "box 16 ")) {
-      ++errors;
-    } else if (StartsWith(line, "cds ")) {
-      ++changes;
     }
+    boxes += StartsWith(line, "box 49 ");
+    errors += StartsWith(line, "box 16 ");
+    changes += StartsWith(line, "cds ");
   }
   ASSERT_EQ(listings.size(), static_cast<size_t>(kOpenings));
   EXPECT_EQ(boxes, kChoices);

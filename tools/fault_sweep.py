@@ -87,14 +87,11 @@ def run(runner, text, workdir, tag):
         status, out, err = "timeout", e.stdout or b"", e.stderr or b""
     finally:
         os.unlink(path)
-    out = out.decode("utf-8", "replace").splitlines()
     err = err.decode("utf-8", "replace")
-    counts = {}
-    for line in err.splitlines():
-        m = re.match(r"calls (\S+) (\d+)$", line)
-        if m:
-            counts[m.group(1)] = int(m.group(2))
-    return status, out, err, counts, time.monotonic() - started
+    counts = {m[1]: int(m[2])
+              for m in re.finditer(r"^calls (\S+) (\d+)$", err, re.M)}
+    return (status, out.decode("utf-8", "replace").splitlines(), err, counts,
+            time.monotonic() - started)
 
 
 # ---------------------------------------------------------------------------
@@ -319,28 +316,21 @@ def departure(tried, base_tried, lines, base_lines):
 # ---------------------------------------------------------------------------
 
 def load_known(path):
-    known = []
     if not path or not os.path.exists(path):
-        return known
+        return []
     with open(path, encoding="utf-8") as f:
-        for line in f:
-            line = line.split("#", 1)[0].split()
-            if line:
-                if len(line) != 4:
-                    sys.exit("%s: expected: SCENARIO-GLOB FUNCTION N|every|* "
-                             "RULE" % path)
-                known.append(tuple(line))
-    return known
+        known = [tuple(l.split("#", 1)[0].split()) for l in f]
+    if any(len(k) not in (0, 4) for k in known):
+        sys.exit("%s: expected: SCENARIO-GLOB FUNCTION N|every|* RULE" % path)
+    return [k for k in known if k]
 
 
 def is_known(known, scenario, function, nth, rule):
     name = os.path.basename(scenario)
-    for glob_, fn, n, r in known:
-        if fnmatch.fnmatch(name, glob_) and fn in (function, "*") and \
-                r in (rule, "*") and \
-                (n == "*" or n == ("every" if nth == 0 else str(nth))):
-            return True
-    return False
+    return any(fnmatch.fnmatch(name, glob_) and fn in (function, "*") and
+               r in (rule, "*") and
+               n in ("*", "every" if nth == 0 else str(nth))
+               for glob_, fn, n, r in known)
 
 
 def main():
@@ -401,17 +391,14 @@ def main():
     os.rmdir(workdir)
 
     def fault_text(fault):
-        if fault[1] < 0:
-            return "no fault"
-        return "fail %s%s" % (fault[0], " %d" % fault[1] if fault[1] > 0
-                              else "")
+        return "no fault" if fault[1] < 0 else \
+            "fail %s%s" % (fault[0], " %d" % fault[1] if fault[1] else "")
 
     new = [f for f in failures if not f[4]]
     old = [f for f in failures if f[4]]
-    if args.verbose or new:
-        for scn, fault, rule, detail, _ in new:
-            print("FAIL %s [%s] %s: %s" % (os.path.basename(scn),
-                                           fault_text(fault), rule, detail))
+    for scn, fault, rule, detail, _ in new:
+        print("FAIL %s [%s] %s: %s" % (os.path.basename(scn),
+                                       fault_text(fault), rule, detail))
     seen_known = {}
     for scn, fault, rule, detail, _ in old:
         seen_known.setdefault((fault[0], rule), []).append(

@@ -91,13 +91,9 @@ UNSUPPORTED_TEXT = ("Invalid Operating System or \nOperating System Build \n"
 
 # Wine's names for the releases the scenarios' "os" statement knows, and
 # what GetVersionExA then reports (platform, major, minor).
-WINE_VERSIONS = {
-    "win95": ("win95", (1, 4, 0)),
-    "win98": ("win98", (1, 4, 10)),
-    "nt4": ("nt40", (2, 4, 0)),
-    "winme": ("winme", (1, 4, 90)),
-    "win2k": ("win2k", (2, 5, 0)),
-}
+WINE_VERSIONS = {"win95": ("win95", (1, 4, 0)), "win98": ("win98", (1, 4, 10)),
+                 "nt4": ("nt40", (2, 4, 0)), "winme": ("winme", (1, 4, 90)),
+                 "win2k": ("win2k", (2, 5, 0))}
 ROOT_KEYS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCC": "HKEY_CURRENT_CONFIG",
              "HKCU": "HKEY_CURRENT_USER"}
 
@@ -535,6 +531,8 @@ class Session:
         self.helper(how, MAIN_CLASS)
         check_equal(proc.wait(timeout=timeout), 0, f"exit code after {how}")
         check_equal(self.tray_icons(), 0, f"tray icons after {how}")
+        log(f"   {'WM_CLOSE' if how == 'close' else 'WM_QUIT from outside'}: "
+            f"exit code 0, icon gone")
 
     def wait_icon(self):
         """Waits for the program's one icon and checks its tip."""
@@ -552,11 +550,9 @@ class Session:
             "search", "--onlyvisible", "--name", "^Wine System Tray$"))[0]
 
     def click_icon(self, button=1, repeat=1):
-        args = ["mousemove", "--window", self.tray_window(), "10", "10",
-                "click"]
-        if repeat > 1:
-            args += ["--repeat", str(repeat), "--delay", "60"]
-        self.xdotool(*(args + [str(button)]))
+        self.xdotool("mousemove", "--window", self.tray_window(), "10", "10",
+                     "click", "--repeat", str(repeat), "--delay", "60",
+                     str(button))
 
     def focus_box(self, caption):
         ids = wait_until(f"the X window of box {caption!r}", 20,
@@ -960,9 +956,7 @@ class Player:
         log(f"   {len(got)} escape and menu lines equal crtrate-sim's")
         check_equal(self.boxes, self.sim_boxes, "boxes (caption, text)")
         if self.sim_boxes:
-            count = len(self.boxes)
-            log(f"   {count} box{'es' if count != 1 else ''} equal"
-                f"{'' if count != 1 else 's'} crtrate-sim's")
+            log(f"   the boxes equal crtrate-sim's ({len(self.boxes)})")
         final = self.snapshot()
         for key, written in sorted(self.sim_writes.items()):
             value = stored_by_wine(written)
@@ -1103,7 +1097,6 @@ def test_driver_missing(keep, os_name, driver_file, bits=64,
         if second_copy:
             check_second_copy(s)
         s.end_program(proc, timeout=s.patience)
-        log("   WM_CLOSE: exit code 0, icon gone")
 
 
 def click_for_missing_driver(s, proc, driver_file):
@@ -1176,12 +1169,10 @@ def test_single_copy(keep):
         s.wait_icons(1)
         check_second_copy(s)
         s.end_program(first)
-        log("   WM_CLOSE: exit code 0, icon gone")
         third = s.start_program(EXE, name="third")
         s.wait_icons(1)
         s.end_program(third, "quit")
         check_equal(s.main_windows(), [], "windows after the quit")
-        log("   WM_QUIT from outside: exit code 0, icon and window gone")
 
 
 def test_taskbar_created(keep):

@@ -11,7 +11,7 @@ Traditional Chinese guide first and the English one after it, and gives
 the unpacked exe's SHA-256 in both.  Exits 0 when all hold, 1 otherwise.
 """
 import hashlib
-import os
+import pathlib
 import re
 import subprocess
 import sys
@@ -38,12 +38,9 @@ def main(argv):
         failures.append(f"the zip holds {listing}, wanted {NAMES}")
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run(["unzip", "-q", archive, "-d", tmp], check=True)
-        with open(exe, "rb") as f:
-            checked = f.read()
-        with open(os.path.join(tmp, "crtrate.exe"), "rb") as f:
-            shipped = f.read()
-        with open(os.path.join(tmp, "README.TXT"), "rb") as f:
-            guide = f.read()
+        checked = pathlib.Path(exe).read_bytes()
+        shipped = pathlib.Path(tmp, "crtrate.exe").read_bytes()
+        guide = pathlib.Path(tmp, "README.TXT").read_bytes()
     if shipped != checked:
         failures.append(f"the zip's crtrate.exe ({len(shipped)} bytes) is "
                         f"not {exe} ({len(checked)} bytes)")

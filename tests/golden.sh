@@ -11,10 +11,7 @@
 # (expected -> actual) is printed.
 set -uo pipefail
 
-refuse() {
-  echo "golden: $*" >&2
-  exit 2
-}
+refuse() { echo "golden: $*" >&2; exit 2; }
 bless=0
 [ "${1:-}" = --bless ] && bless=1 && shift
 [ $# -ge 2 ] || refuse "usage: tests/golden.sh [--bless] SIM SCENARIO.scn..."

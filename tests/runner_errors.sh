@@ -13,15 +13,12 @@ expect_refused() {
   printf '%b' "$text" >"$dir/$name.scn"
   out=$("$runner" "$dir/$name.scn" 2>"$dir/err")
   status=$?
-  if [ "$status" -ne 2 ]; then
-    echo "$name: exit status $status, expected 2"; failed=1
-  fi
-  if [ -n "$out" ]; then
-    echo "$name: printed a transcript although refused: $out"; failed=1
-  fi
-  if ! grep -q "$dir/$name.scn:$line:" "$dir/err"; then
-    echo "$name: message does not name line $line: $(cat "$dir/err")"; failed=1
-  fi
+  [ "$status" -eq 2 ] ||
+    { echo "$name: exit status $status, expected 2"; failed=1; }
+  [ -z "$out" ] ||
+    { echo "$name: printed a transcript although refused: $out"; failed=1; }
+  grep -q "$dir/$name.scn:$line:" "$dir/err" ||
+    { echo "$name: message does not name line $line: $(cat "$dir/err")"; failed=1; }
 }
 
 expect_refused unknown 'os win98\nbogus 1 2\n' 2

@@ -16,10 +16,7 @@
 set -euo pipefail
 
 limit=16384
-usage() {
-  echo "usage: tools/check_exe.sh EXE [--arch i686|x86_64]" >&2
-  exit 2
-}
+usage() { echo "usage: tools/check_exe.sh EXE [--arch i686|x86_64]" >&2; exit 2; }
 exe=${1:-}
 arch=i686
 if [ $# -eq 3 ] && [ "$2" = --arch ]; then
@@ -131,9 +128,7 @@ fi
 
 if [ ${#failures[@]} -gt 0 ]; then
   echo "check_exe: $exe ($arch): FAILED" >&2
-  for f in "${failures[@]}"; do
-    echo "  - $f" >&2
-  done
+  printf '  - %s\n' "${failures[@]}" >&2
   exit 1
 fi
 echo "check_exe: $exe ($arch): $size bytes (limit $limit)," \

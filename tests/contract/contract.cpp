@@ -5,7 +5,6 @@
 // simulation's, checked by `crtrate-contract --check`; `follows` marks
 // where the simulation answers as Windows 98 or NT 4.0 do and Wine does
 // not (`crtrate-contract --marks` lists them).
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,19 +24,13 @@ HINSTANCE WorldInstance();
 
 namespace {
 
-std::string Fmt(const char *format, ...) {
-  char buffer[256];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  return buffer;
-}
-
 std::string Hex(const void *data, size_t size) {
   std::string out;
-  for (size_t i = 0; i < size; ++i)
-    out += Fmt("%02x", static_cast<const unsigned char *>(data)[i]);
+  for (size_t i = 0; i < size; ++i) {
+    unsigned char byte = static_cast<const unsigned char *>(data)[i];
+    out += "0123456789abcdef"[byte >> 4];
+    out += "0123456789abcdef"[byte & 15];
+  }
   return out;
 }
 
@@ -45,7 +38,7 @@ std::string Hex(const void *data, size_t size) {
 std::string Join(const std::vector<long> &values) {
   std::string out;
   for (long value : values)
-    out += (out.empty() ? "" : " ") + Fmt("%ld", value);
+    out += (out.empty() ? "" : " ") + std::to_string(value);
   return out;
 }
 
@@ -154,7 +147,8 @@ std::string LoadStrings() {
     memset(buffer, '#', sizeof buffer);
     int n = LoadStringA(WorldInstance(), size < 0 ? 9999 : IDS_APP_TITLE,
                         buffer, size < 0 ? -size : size);
-    out += Fmt(out.empty() ? "%d " : " | %d ", n) + Hex(buffer, n + 2);
+    out += (out.empty() ? "" : " | ") + std::to_string(n) + " " +
+           Hex(buffer, n + 2);
   }
   return out;
 }
@@ -164,7 +158,7 @@ std::string LoadStrings() {
 std::string Strings() {
   char buffer[1100];
   int n = wsprintfA(buffer, "%s|%lu|%s", "OFF", DWORD(4294967295u), "ON");
-  std::string out = Fmt("%d ", n) + buffer;
+  std::string out = std::to_string(n) + " " + buffer;
   n = wsprintfA(buffer, "%s", std::string(2000, 'x').c_str());
   std::vector<long> answers = {n, long(strlen(buffer)), lstrlenA("ON"),
                                lstrlenA(buffer), lstrlenA("")};

@@ -1,7 +1,7 @@
 // Scenario statements: handing each statement, split into words and quoted
 // texts by the scenario reader (sim/scenario.h), to the area of the
 // notebook it configures.
-#include <map>
+#include <set>
 
 #include "sim/internal.h"
 
@@ -9,23 +9,15 @@ namespace {
 
 typedef bool (*Setter)(const sim::Words &, std::string *);
 
-// The statement keywords and the area setter behind each; the display
+// Each area's setter and the statement keywords it takes; the display
 // driver's own statements (DisplayDriverModel::IsStatement) go to SetDriver.
-const std::map<std::string, Setter> kSetters = {
-    {"os", sim::SetOs},
-    {"switch", sim::SetSwitch},
-    {"switch-fail", sim::SetSwitch},
-    {"switch-text", sim::SetSwitch},
-    {"switch-ref", sim::SetSwitch},
-    {"desktop", sim::SetDisplay},
-    {"modes", sim::SetDisplay},
-    {"cds-result", sim::SetDisplay},
-    {"key", sim::SetRegistry},
-    {"value", sim::SetRegistry},
-    {"locked", sim::SetRegistry},
-    {"cursor", sim::SetUser},
-    {"running", sim::SetUser},
-    {"string", sim::SetResources},
+const std::pair<Setter, std::set<std::string>> kSetters[] = {
+    {sim::SetOs, {"os"}},
+    {sim::SetSwitch, {"switch", "switch-fail", "switch-text", "switch-ref"}},
+    {sim::SetDisplay, {"desktop", "modes", "cds-result"}},
+    {sim::SetRegistry, {"key", "value", "locked"}},
+    {sim::SetUser, {"cursor", "running"}},
+    {sim::SetResources, {"string"}},
 };
 
 bool SetFault(const sim::Words &w, std::string *error) {
@@ -56,10 +48,10 @@ bool SimApplyStatement(const std::string &line, std::string *error) {
     return SetFault(words, error);
   if (DisplayDriverModel::IsStatement(words[0].text))
     return sim::SetDriver(words, error);
-  auto setter = kSetters.find(words[0].text);
-  if (setter == kSetters.end())
-    return ScenarioError(error, "unknown statement");
-  return setter->second(words, error);
+  for (const auto &setter : kSetters)
+    if (setter.second.count(words[0].text))
+      return setter.first(words, error);
+  return ScenarioError(error, "unknown statement");
 }
 
 bool SimApplyScenario(const std::string &text, std::string *error) {

@@ -63,15 +63,11 @@ def parse_art(text, name):
             if len(row) != size:
                 raise ArtError(
                     f"{name}:{i}: row has {len(row)} characters, not {size}")
-            pixels = []
             for ch in row:
-                if ch == TRANSPARENT:
-                    pixels.append(None)
-                elif ch in COLOUR_CHARS:
-                    pixels.append(COLOUR_CHARS.index(ch))
-                else:
+                if ch != TRANSPARENT and ch not in COLOUR_CHARS:
                     raise ArtError(f"{name}:{i}: unknown colour {ch!r}")
-            rows.append(pixels)
+            rows.append([None if ch == TRANSPARENT else COLOUR_CHARS.index(ch)
+                         for ch in row])
         images.append((size, rows))
     if not images:
         raise ArtError(f"{name}: no image")
@@ -92,11 +88,8 @@ def bmp_image(size, rows):
         line = bytearray(xor_stride)
         bits = bytearray(and_stride)
         for x, px in enumerate(row):
-            index = 0 if px is None else px
-            if x % 2 == 0:
-                line[x // 2] |= index << 4
-            else:
-                line[x // 2] |= index
+            # Two pixels a byte, the left one in the high half.
+            line[x // 2] |= (px or 0) << (4 if x % 2 == 0 else 0)
             if px is None:
                 bits[x // 8] |= 0x80 >> (x % 8)
         xor += line
@@ -116,9 +109,7 @@ def ico_file(images):
         out += struct.pack("<BBBBHHII", size % 256, size % 256, 16, 0, 1, 4,
                            len(blob), offset)
         offset += len(blob)
-    for blob in blobs:
-        out += blob
-    return bytes(out)
+    return bytes(out + b"".join(blobs))
 
 
 def main(argv):

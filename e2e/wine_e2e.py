@@ -1445,8 +1445,7 @@ def run_demo_on(display, scenario, statements):
         "notebook has 1024x768 at 8 bits).")
     log(f"   Requests and menus are logged to {DEMO_DIR}/rig.log; the "
         f"scenario is {DEMO}.")
-    log(f"   To stop it: WINEPREFIX={s.prefix} "
-        f"{s.wineserver} -k")
+    log(f"   To stop it: WINEPREFIX={s.prefix} {s.wineserver} -k")
     return 0
 
 

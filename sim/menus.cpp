@@ -62,14 +62,12 @@ int MenuOpenCount() { return menus.Count(); }
 void SimQueueMenuChoice(UINT command) { choices.push_back(command); }
 
 void SimEmitMenuLines(HMENU menu) {
-  for (const SimMenuItem &item : SimMenuItems(menu)) {
-    if (item.state & MF_SEPARATOR)
-      continue;
-    sim::Emit(sim::Format("menu %u %s%s", item.id,
-                          item.state & (MF_GRAYED | MF_DISABLED) ? "grayed"
-                                                                 : "enabled",
-                          item.state & MF_CHECKED ? " checked" : ""));
-  }
+  for (const SimMenuItem &item : SimMenuItems(menu))
+    if (!(item.state & MF_SEPARATOR))
+      sim::Emit(sim::Format("menu %u %s%s", item.id,
+                            item.state & (MF_GRAYED | MF_DISABLED) ? "grayed"
+                                                                   : "enabled",
+                            item.state & MF_CHECKED ? " checked" : ""));
 }
 
 std::vector<SimMenuItem> SimMenuItems(HMENU menu) {

@@ -78,12 +78,8 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
   SIM_ENTER(0);
   if ((instance && !OwnModule(instance)) || !buffer || size <= 0)
     return 0;
-  auto found = strings.find(id);
-  if (found == strings.end()) {
-    buffer[0] = '\0';
-    return 0;
-  }
-  std::string ansi = SimUtf8ToAnsi(found->second);
+  auto found = strings.find(id); // an unknown string reads as ""
+  std::string ansi = found == strings.end() ? "" : SimUtf8ToAnsi(found->second);
   // The text is converted from the Unicode resource into `size` - 1 bytes;
   // a two-byte character that does not fit whole is left out.
   size_t n = 0;

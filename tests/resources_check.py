@@ -60,12 +60,9 @@ class Pe:
             "<HHIIIHH", data, pe + 4)
         opt = pe + 24
         magic = struct.unpack_from("<H", data, opt)[0]
-        if magic == 0x10B:
-            dirs = opt + 96
-        elif magic == 0x20B:
-            dirs = opt + 112
-        else:
+        if magic not in (0x10B, 0x20B):
             raise PeError(f"unknown optional header magic {magic:#x}")
+        dirs = opt + (96 if magic == 0x10B else 112)  # PE32 or PE32+
         self.rsrc_rva, self.rsrc_size = struct.unpack_from("<II", data,
                                                            dirs + 2 * 8)
         self.sections = []

@@ -362,9 +362,7 @@ def main():
         for rule, detail in judge(("", -1), status, lines, err, base):
             failures.append((scn, ("(none)", -1), rule, detail, False))
         for function, n in counts.items():
-            for k in range(1, n + 1):
-                jobs.append((scn, (function, k)))
-            jobs.append((scn, (function, 0)))
+            jobs += [(scn, (function, k)) for k in [*range(1, n + 1), 0]]
 
     def one(job):
         scn, (function, nth) = job

@@ -105,12 +105,9 @@ void Rig::LogMenu(HMENU menu) {
     UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
     if (state == 0xFFFFFFFF || (state & MF_SEPARATOR))
       continue;
-    UINT id = GetMenuItemID(menu, i);
-    std::string line = "menu " + std::to_string(id);
-    line += state & (MF_GRAYED | MF_DISABLED) ? " grayed" : " enabled";
-    if (state & MF_CHECKED)
-      line += " checked";
-    Log(line);
+    Log("menu " + std::to_string(GetMenuItemID(menu, i)) +
+        (state & (MF_GRAYED | MF_DISABLED) ? " grayed" : " enabled") +
+        (state & MF_CHECKED ? " checked" : ""));
   }
 }
 

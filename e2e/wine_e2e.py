@@ -244,7 +244,6 @@ class Session:
         self.own_display = display is None
         self.prefix = os.path.join(self.dir, "prefix")
         self.wine = find_tool("wine64", "/usr/lib/wine/wine64")
-        self.program_wine = self.wine if bits == 64 else WINE32
         self.wineserver = find_tool("wineserver", "/usr/lib/wine/wineserver")
         self.xvfb = None
         self.display = display
@@ -432,7 +431,9 @@ class Session:
 
     def start_program(self, exe, extra_env=None, name="program", args=()):
         out = open(os.path.join(self.dir, f"{name}.out"), "w")
-        wine = self.program_wine if exe in (EXES[32], SIMHWS[32]) else self.wine
+        # The i686 builds start under the 32-bit loader; the helper and the
+        # applet stay 64-bit whatever the program under test is.
+        wine = WINE32 if os.path.dirname(exe) == WIN32 else self.wine
         proc = subprocess.Popen([wine, exe] + list(args),
                                 env=self.env(extra_env), stdout=out,
                                 stderr=subprocess.STDOUT)

@@ -8,9 +8,13 @@ enum : DWORD { NoRow = 0xFFFFFFFF };
 
 // First slot of each resolution's row, by both numberings.  They overlap:
 // 6 is 800x600 to the legacy driver but 640x480 to the switch driver.
-//                        ModeCode  SwitchModeCode  first slot
-const DWORD RowFirstSlot[4][3] = {
-    {5, 6, 0}, {6, 10, 6}, {8, 13, 11}, {10, 15, 16}};
+// clang-format off
+//                                 ModeCode  SwitchModeCode  first slot
+const DWORD RowFirstSlot[4][3] = {{ 5,        6,              0},   // 640x480
+                                  { 6,       10,              6},   // 800x600
+                                  { 8,       13,             11},   // 1024x768
+                                  {10,       15,             16}};  // 1280x1024
+// clang-format on
 
 // Place of a rate within its row.  70 and 72 Hz share the second place: it
 // is 72 Hz in the 640x480 and 800x600 rows but 70 Hz in the 1024x768 row.

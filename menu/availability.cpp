@@ -11,9 +11,9 @@
 namespace {
 
 // Whole rows of the menu, for the decision tree.
-const DWORD Group640Commands[5] = {9000, 9001, 9002, 9003, 9012};
-const DWORD Group800Commands[4] = {9004, 9005, 9006, 9007};
-const DWORD Group1024Commands[4] = {9008, 9009, 9010, 9011};
+const DWORD Group640Commands[] = {9000, 9001, 9002, 9003, 9012};
+const DWORD Group800Commands[] = {9004, 9005, 9006, 9007};
+const DWORD Group1024Commands[] = {9008, 9009, 9010, 9011};
 
 // The commands of one table cell as a set: bit n stands for command
 // 9000 + n.  The cells are written out row by row below, one menu row per
@@ -235,15 +235,15 @@ void ApplyLegacyWithLcd(const DEVMODEA *desktop) {
   if (PanelIsSvga) {
     if (depth == 8) {
       if (width == 640) {
-        EnableCommandList(Group640Commands, 5, MF_ENABLED);
+        EnableCommandList(Group640Commands, MF_ENABLED);
         Enable(9004);
       } else if (width == 800) {
-        EnableCommandList(Group640Commands, 5, MF_ENABLED);
-        EnableCommandList(Group800Commands, 4, MF_ENABLED);
+        EnableCommandList(Group640Commands, MF_ENABLED);
+        EnableCommandList(Group800Commands, MF_ENABLED);
         Grey(9012);
       } else if (width == 1024) {
-        EnableCommandList(Group800Commands, 4, MF_ENABLED);
-        EnableCommandList(Group1024Commands, 4, MF_ENABLED);
+        EnableCommandList(Group800Commands, MF_ENABLED);
+        EnableCommandList(Group1024Commands, MF_ENABLED);
         Grey(9007);
         Grey(9011);
       } else {
@@ -251,7 +251,7 @@ void ApplyLegacyWithLcd(const DEVMODEA *desktop) {
       }
     } else if (depth == 16) {
       if (width == 640) {
-        EnableCommandList(Group640Commands, 5, MF_ENABLED);
+        EnableCommandList(Group640Commands, MF_ENABLED);
         Enable(9004);
         Grey(9012);
       } else {
@@ -264,16 +264,16 @@ void ApplyLegacyWithLcd(const DEVMODEA *desktop) {
   } else if (PanelIsXga) {
     if (depth == 8) {
       if (width == 640) {
-        EnableCommandList(Group640Commands, 5, MF_ENABLED);
+        EnableCommandList(Group640Commands, MF_ENABLED);
         Enable(9008);
       } else if (width == 800) {
-        EnableCommandList(Group800Commands, 4, MF_ENABLED);
-        EnableCommandList(Group1024Commands, 4, MF_ENABLED);
+        EnableCommandList(Group800Commands, MF_ENABLED);
+        EnableCommandList(Group1024Commands, MF_ENABLED);
         Grey(9011);
       } else if (width == 1024) {
-        EnableCommandList(Group640Commands, 5, MF_ENABLED);
-        EnableCommandList(Group800Commands, 4, MF_ENABLED);
-        EnableCommandList(Group1024Commands, 4, MF_ENABLED);
+        EnableCommandList(Group640Commands, MF_ENABLED);
+        EnableCommandList(Group800Commands, MF_ENABLED);
+        EnableCommandList(Group1024Commands, MF_ENABLED);
         Grey(9003);
         Grey(9012);
         Grey(9007);
@@ -283,7 +283,7 @@ void ApplyLegacyWithLcd(const DEVMODEA *desktop) {
       }
     } else if (depth == 16) {
       if (width == 640) {
-        EnableCommandList(Group640Commands, 5, MF_ENABLED);
+        EnableCommandList(Group640Commands, MF_ENABLED);
         Enable(9008);
         Grey(9012);
       } else {
@@ -325,11 +325,6 @@ DWORD WidthIndex(DWORD width) {
   default: // 640, and widths the grid does not know
     return 0;
   }
-}
-
-void EnableCommandList(const DWORD *list, DWORD count, UINT flags) {
-  for (DWORD i = 0; i < count; ++i)
-    EnableMenuItem(MenuHandle, list[i], MF_BYCOMMAND | flags);
 }
 
 void EnableAndCheckOnly(DWORD command) {

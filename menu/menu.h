@@ -55,8 +55,13 @@ void UpdateMenuAvailability(WORD modeCode, DWORD refresh,
                             const DEVMODEA *desktop);
 // The switch driver's rules; called by UpdateMenuAvailability only.
 void ApplySwitchAvailability(const DEVMODEA *desktop);
-// EnableMenuItem(flags) on the first `count` commands of `list`.
-void EnableCommandList(const DWORD *list, DWORD count, UINT flags);
+// EnableMenuItem(flags) on every command of `list`, in order.  The list
+// brings its own length, so no count can disagree with it.
+template <DWORD Count>
+void EnableCommandList(const DWORD (&list)[Count], UINT flags) {
+  for (DWORD command : list)
+    EnableMenuItem(MenuHandle, command, MF_BYCOMMAND | flags);
+}
 // Unchecks everything, then enables and checks `command` alone.
 void EnableAndCheckOnly(DWORD command);
 // Table indexes of a desktop depth (8, 16, 24, 32) and width (640, 800,

@@ -99,6 +99,16 @@ DWORD OsPlatform();
 bool ValidDc(HDC dc);
 // A window of this process or the other copy's, existing now.
 bool WindowExists(HWND window);
+// The window SetForegroundWindow last made the foreground one, if it still
+// exists; NULL otherwise.
+HWND ForegroundWindow();
+// TrackPopupMenu has returned for a menu of `owner`: the task switch to it
+// stays unfinished until the program posts `owner` a message.
+void MenuTracked(HWND owner);
+// A menu of `owner` was tracked and the program has posted it nothing since.
+bool MenuSwitchPending(HWND owner);
+// Any window of the program's own exists.
+bool OwnWindowExists();
 int DcOpenCount();
 int KeyOpenCount();
 int DeviceOpenCount();

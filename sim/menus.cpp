@@ -136,6 +136,13 @@ UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags) {
 // The owner gets WM_INITMENUPOPUP before the menu shows, as from the real
 // menu loop.  A chosen enabled command reaches the owner as a posted
 // WM_COMMAND once the call has returned.
+//
+// Two habits of the Windows 95/98/NT 4.0 menu loop with a window that is
+// not already active (a tray icon's): a menu whose owner is not the
+// foreground window does not close when the user clicks elsewhere; and
+// once a menu has been tracked, the switch to its owner finishes only when
+// the owner gets a posted message: until then the next menu closes as soon
+// as it opens, and the user's click on it is lost.
 BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
                            int /*reserved*/, HWND owner,
                            const RECT * /*rect*/) {
@@ -147,10 +154,19 @@ BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
   if (!sim::MenuExists(menu) || !sim::WindowExists(owner))
     return FALSE;
   sim::SendInternal(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
+  if (sim::MenuSwitchPending(owner)) {
+    sim::Emit(sim::Format("track %u %d %d: closes at once, the last menu's "
+                          "switch to its owner never finished",
+                          flags, x, y));
+    return FALSE;
+  }
   sim::Emit(sim::Format("track %u %d %d", flags, x, y));
   SimEmitMenuLines(menu);
+  sim::MenuTracked(owner);
   Item *entry = chosen ? FindItem(menu, choice, MF_BYCOMMAND) : nullptr;
   bool taken = entry && Enabled(*entry);
+  if (!taken && sim::ForegroundWindow() != owner)
+    sim::Emit("menu stays open: its owner is not the foreground window");
   if (flags & kReturnCommand)
     return taken ? static_cast<BOOL>(choice) : FALSE;
   if (taken)

@@ -241,13 +241,15 @@ bool SimRegistryKeyExists(const std::string &root, const std::string &path) {
   return FindKey(root, path) != nullptr;
 }
 
-LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD /*options*/,
+// ulOptions is reserved on Windows 95, 98 and NT 4.0 and must be 0; what
+// another value does is undefined there, so it is refused here.
+LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options,
                           REGSAM access, PHKEY result) {
   SIM_ENTER(ERROR_ACCESS_DENIED);
   OpenKey base;
   if (!Resolve(root, &base))
     return ERROR_INVALID_HANDLE;
-  if (!result)
+  if (!result || options != 0)
     return ERROR_INVALID_PARAMETER;
   std::string path = sim::Str(subKey);
   Key *key = Walk(base.key, path, false);

@@ -1,6 +1,7 @@
-// SHELL32: the notification area's icons and ShellExecuteA.
+// SHELL32: the notification area's icons, the user's clicks on them, and
+// ShellExecuteA.
 #include <cstring>
-#include <set>
+#include <map>
 #include <utility>
 
 #include "sim/internal.h"
@@ -10,8 +11,16 @@ namespace {
 // The largest tip a version-1 record carries, terminator included.
 const size_t kTipSize = 64;
 
+// An icon in the notification area.  A click reaches the program only as
+// the callback message named by a record with NIF_MESSAGE: an icon added
+// without one shows, but the shell has nothing to send when it is clicked.
+struct TrayIcon {
+  bool takesClicks; // NIF_MESSAGE given on add or modify
+  UINT callback;    // uCallbackMessage of that record
+};
+
 // Icons in the notification area now, by (window, id).
-std::set<std::pair<HWND, UINT>> trayIcons;
+std::map<std::pair<HWND, UINT>, TrayIcon> trayIcons;
 
 const char *OperationName(DWORD message) {
   switch (message) {
@@ -29,13 +38,19 @@ std::string Tip(const NOTIFYICONDATAA *data) {
   return std::string(data->szTip, strnlen(data->szTip, kTipSize));
 }
 
-bool Apply(DWORD message, const std::pair<HWND, UINT> &icon) {
-  bool present = trayIcons.count(icon) != 0;
-  if (message == NIM_ADD && !present)
-    trayIcons.insert(icon);
-  else if (message == NIM_DELETE && present)
-    trayIcons.erase(icon);
-  return message == NIM_ADD ? !present : present;
+bool Apply(DWORD message, const NOTIFYICONDATAA &data) {
+  std::pair<HWND, UINT> key(data.hWnd, data.uID);
+  auto found = trayIcons.find(key);
+  bool present = found != trayIcons.end();
+  if (message == NIM_DELETE && present)
+    trayIcons.erase(found);
+  if (message == NIM_ADD ? present : !present)
+    return false;
+  if (message == NIM_ADD)
+    found = trayIcons.insert({key, {false, 0}}).first;
+  if (message != NIM_DELETE && (data.uFlags & NIF_MESSAGE))
+    found->second = {true, data.uCallbackMessage};
+  return true;
 }
 
 } // namespace
@@ -48,19 +63,26 @@ void ResetShell() { trayIcons.clear(); }
 
 int SimTrayIconCount() { return static_cast<int>(trayIcons.size()); }
 
-// The record is read whatever its uFlags say: the line shows what the
-// shell was handed.
+bool SimClickTrayIcon(LPARAM mouseMessage) {
+  for (const auto &icon : trayIcons)
+    if (icon.second.takesClicks)
+      return sim::PostInternal(icon.first.first, icon.second.callback,
+                               icon.first.second, mouseMessage);
+  return false;
+}
+
+// The shells of Windows 95, 98 and NT 4.0 know only the first, 88-byte
+// form of the record and refuse any other size.  The line shows the icon
+// and tip fields whatever uFlags says: what the shell was handed.
 BOOL WINAPI Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
   SIM_ENTER(FALSE);
   const char *operation = OperationName(message);
-  if (!data || !operation ||
-      (data->cbSize != NOTIFYICONDATAA_V1_SIZE &&
-       data->cbSize != sizeof(NOTIFYICONDATAA)))
+  if (!data || !operation || data->cbSize != NOTIFYICONDATAA_V1_SIZE)
     return FALSE;
   sim::Emit(sim::Format("tray %s icon=%d tip=", operation,
                         sim::IconIdOf(data->hIcon)) +
             sim::QuoteAnsi(Tip(data)));
-  return Apply(message, {data->hWnd, data->uID}) ? TRUE : FALSE;
+  return Apply(message, *data) ? TRUE : FALSE;
 }
 
 HINSTANCE WINAPI ShellExecuteA(HWND /*window*/, LPCSTR /*verb*/, LPCSTR file,

@@ -62,6 +62,11 @@ void SimQueueMenuChoice(UINT command);
 // counted nor subject to the fault table for it.  False for a window that
 // does not exist.
 bool SimPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The user clicks the program's tray icon: the shell posts the callback
+// message of the first icon added (or modified) with NIF_MESSAGE to its
+// window, wParam the icon's id and lParam `mouseMessage` (WM_LBUTTONDOWN,
+// ...).  False, and nothing posted, when no icon takes clicks.
+bool SimClickTrayIcon(LPARAM mouseMessage);
 // Sends the registered "TaskbarCreated" message to every top-level window,
 // as Explorer does when it restarts.
 void SimBroadcastTaskbarCreated();

@@ -146,13 +146,15 @@ int DeviceOpenCount() { return handles.Count(); }
 
 } // namespace sim
 
+// Windows 95 and 98 open a dynamically loaded VxD as "\\.\NAME.VXD"
+// with a creation disposition of 0; the file system's dispositions (1 to
+// 5) mean nothing to the VxD loader, so any of them is refused here.
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD /*access*/, DWORD /*share*/,
-                          LPSECURITY_ATTRIBUTES /*security*/,
-                          DWORD /*disposition*/, DWORD /*flags*/,
-                          HANDLE /*templateFile*/) {
+                          LPSECURITY_ATTRIBUTES /*security*/, DWORD disposition,
+                          DWORD /*flags*/, HANDLE /*templateFile*/) {
   SIM_ENTER(INVALID_HANDLE_VALUE);
   std::string path = sim::Str(name);
-  bool ok = name && Opens(path);
+  bool ok = name && disposition == 0 && Opens(path);
   sim::Emit("device open " + sim::QuoteAnsi(path) +
             (ok ? " -> ok" : " -> fail"));
   if (!ok)

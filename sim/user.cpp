@@ -69,6 +69,11 @@ std::function<bool()> idleHook;
 POINT cursor;
 // Message time stamps, in milliseconds.
 DWORD tick;
+// SetForegroundWindow's last window.
+HWND foreground;
+// Owner of the last tracked popup menu, until the program posts it a
+// message; NULL when none waits.
+HWND menuSwitchPending;
 
 ATOM AddAtom(const std::string &name) {
   for (size_t i = 0; i < atoms.size(); ++i)
@@ -199,6 +204,8 @@ void ResetUser() {
   idleHook = nullptr;
   cursor = {1000, 750};
   tick = 0;
+  foreground = nullptr;
+  menuSwitchPending = nullptr;
 }
 
 bool SetUser(const Words &w, std::string *error) {
@@ -222,6 +229,23 @@ bool SetUser(const Words &w, std::string *error) {
 }
 
 bool WindowExists(HWND window) { return windows.count(window) != 0; }
+
+HWND ForegroundWindow() {
+  return WindowExists(foreground) ? foreground : nullptr;
+}
+
+void MenuTracked(HWND owner) { menuSwitchPending = owner; }
+
+bool MenuSwitchPending(HWND owner) {
+  return owner && menuSwitchPending == owner;
+}
+
+bool OwnWindowExists() {
+  for (const auto &window : windows)
+    if (!window.second.foreign)
+      return true;
+  return false;
+}
 
 bool PostInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (window && !WindowExists(window))
@@ -350,6 +374,12 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
     if (TakeDueTimer(msg, window, first, last))
       return TRUE;
     if (!idleHook || !idleHook()) {
+      // The session ends from outside (log-off) and takes the program
+      // along.  A program whose windows are all gone can no longer be
+      // reached by anything: it would have had to post its own quit, and
+      // without one it waits on, unseen, until Windows shuts down.
+      if (idleHook && !sim::OwnWindowExists() && !quitPending)
+        sim::Emit("hang: the message loop waits on with no window left");
       FillQuit(msg, 0);
       return FALSE;
     }
@@ -370,10 +400,16 @@ LRESULT WINAPI DispatchMessageA(const MSG *msg) {
   return Call(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
+// A message the program posts to a menu's owner finishes the task switch
+// that tracking the menu began.
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam,
                          LPARAM lParam) {
   SIM_ENTER(FALSE);
-  return sim::PostInternal(window, message, wParam, lParam) ? TRUE : FALSE;
+  if (!sim::PostInternal(window, message, wParam, lParam))
+    return FALSE;
+  if (window && window == menuSwitchPending)
+    menuSwitchPending = nullptr;
+  return TRUE;
 }
 
 void WINAPI PostQuitMessage(int exitCode) {
@@ -391,7 +427,10 @@ UINT WINAPI RegisterWindowMessageA(LPCSTR name) {
 
 BOOL WINAPI SetForegroundWindow(HWND window) {
   SIM_ENTER(FALSE);
-  return sim::WindowExists(window) ? TRUE : FALSE;
+  if (!sim::WindowExists(window))
+    return FALSE;
+  foreground = window;
+  return TRUE;
 }
 
 BOOL WINAPI GetCursorPos(LPPOINT point) {

@@ -257,3 +257,40 @@ TEST_F(Apply, Win9xLegacyNeverUsesATextItCouldNotFormat) {
     EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0) << c.failing;
   }
 }
+
+// Each of the fourteen entries, chosen from the menu and confirmed as a user
+// would, asks the switch driver for the size and rate its caption shows.
+// Here (switch driver, CRT alone, 1024-pixel panel, 1280x1024 8-bit
+// desktop) every entry is enabled.
+TEST(MenuChoice, EveryEntryAsksTheDriverForWhatItsCaptionShows) {
+  const char notebook[] = "os win98\nswitch first\nlevel 3\nattached 3\n"
+                          "active 1\npanel 1024\ndesktop 1280 1024 8 60\n"
+                          "---\n";
+  FreshNotebook();
+  BuildRefreshMenu(NULL);
+  std::vector<SimMenuItem> entries = SimMenuItems(MenuHandle);
+  DestroyRefreshMenu();
+  int chosen = 0;
+  for (const SimMenuItem &entry : entries) {
+    int width = 0, height = 0, hz = 0;
+    if (entry.id == 0 ||
+        sscanf(entry.text.c_str(), "%dx%d %dHz", &width, &height, &hz) != 3)
+      continue;
+    std::string scenario = std::string(notebook) + "choose " +
+                           std::to_string(entry.id) + "\nanswer ok\nclick left";
+    ASSERT_EQ(RunScenarioText("choice", scenario, nullptr), 0);
+    Lines asked;
+    for (const std::string &line : TakeLines("escape 66 ")) {
+      int w = 0, h = 0, code = 0, depth = 0, rate = 0;
+      sscanf(line.c_str(), "escape 66 %d %d %d %d %d", &w, &h, &code, &depth,
+             &rate);
+      asked.push_back(std::to_string(w) + "x" + std::to_string(h) + "@" +
+                      std::to_string(rate));
+    }
+    EXPECT_EQ(asked, Lines{std::to_string(width) + "x" +
+                           std::to_string(height) + "@" + std::to_string(hz)})
+        << entry.id << " " << entry.text;
+    ++chosen;
+  }
+  EXPECT_EQ(chosen, 14);
+}

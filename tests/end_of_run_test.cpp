@@ -6,12 +6,14 @@
 namespace {
 
 const char kEnded[] = "exit 0\nopen dc=0 key=0 device=0 menu=0\n";
+const char kHung[] = "hang: the message loop waits on with no window left\n"
+                     "exit 0\nopen dc=0 key=0 device=0 menu=0\n";
 const char kTwoMarks[] = "menu 9000 enabled checked\nmenu 9001 enabled "
                          "checked\nexit 0\nopen dc=0 key=0 device=0 menu=0\n";
 
 void TrayIcon() {
   NOTIFYICONDATAA data = {};
-  data.cbSize = sizeof data;
+  data.cbSize = NOTIFYICONDATAA_V1_SIZE;
   Shell_NotifyIconA(NIM_ADD, &data);
 }
 
@@ -40,6 +42,8 @@ TEST(EndOfRunRules, BreakOnWhatTheyNameUnlessAFailedCallKeptIt) {
       {"", TrayIcon, kEnded, "icon"},
       {"fail DestroyWindow", [] { DestroyWindow(NULL), TrayIcon(); }, kEnded,
        ""},
+      {"", [] {}, kHung, "quit"},
+      {"fail PostQuitMessage", [] { PostQuitMessage(0); }, kHung, ""},
       {"", [] {}, kTwoMarks, "menu"},
       {"fail CheckMenuItem", [] { CheckMenuItem(NULL, 0, 0); }, kTwoMarks, ""},
   };

@@ -84,6 +84,7 @@ inline DWORD CheckedAfterOpening() {
   int count = 0;
   for (const SimMenuItem &item : SimMenuItems(MenuHandle)) {
     if (item.state & MF_CHECKED) {
+      EXPECT_NE(item.id, 0u) << "a separator carries the check mark";
       checked = item.id;
       ++count;
     }

@@ -17,6 +17,9 @@ void LegacyWin98() {
 // The resolution is the first byte of CRTResolution, whatever its type;
 // the rate text converts like a signed decimal.
 TEST(ModeInForce, Win9xLegacyFromTheResolutionByteAndTheRateText) {
+  // The longest value the registry helpers take is 255 bytes, NUL included.
+  const std::string longest = "sz \"" + std::string(252, ' ') + "75\"";
+  const std::string tooLong = "sz \"" + std::string(253, ' ') + "75\"";
   const struct {
     const char *resolution, *rate; // rate NULL: no value
     DWORD checked;
@@ -30,7 +33,10 @@ TEST(ModeInForce, Win9xLegacyFromTheResolutionByteAndTheRateText) {
       {"binary 06", "sz \"-1 \"", 0},        // not exactly "-1": it is -1 Hz
       {"binary 06", "sz \"\"", 0},
       {"binary 06", "sz \"abc\"", 0},
-      {"binary 06", "sz \"100\"", 0},        // no 800x600 100 Hz entry
+      {"binary 06", "sz \"100\"", 0}, // no 800x600 100 Hz entry
+      {"binary 0a", "sz \"72\"", 0},  // 1280x1024 has 60 Hz alone
+      {"binary 06", longest.c_str(), 9006},
+      {"binary 06", tooLong.c_str(), 0},
       {"binary 06", "sz \"4294967356\"", 0}, // too large: must not wrap to 60
       {"binary 06", "sz \"\\x0975\"", 9006}, // a tab first, as atol skips it
       {"binary 06", "sz \"\\x0d\\n\\x0b\\x0c 72\"", 9005}, // other blanks
@@ -103,13 +109,18 @@ TEST(ModeInForce, FirstWindows95ReleaseHasNoModeInForce) {
   EXPECT_EQ(SimCallCount("RegOpenKeyExA"), 0);
 }
 
+// The desktop measured at one opening and not at the next: the mark the
+// first left must not stay on the greyed entry.
 TEST(ModeInForce, UnmeasuredDesktopOpensTheMenuWithNothingToChoose) {
   FreshNotebook();
   LegacyWin98();
   GIVEN("value HKCC \"Display\\\\Settings\" \"CRTResolution\" binary 06\n"
-        "value HKCC \"Display\\\\Settings\" \"RefreshRate\" sz \"75\"\n"
-        "fail GetDC 1");
+        "value HKCC \"Display\\\\Settings\" \"RefreshRate\" sz \"75\"");
   BuildRefreshMenu(NULL);
+  OpenModeMenu(NULL);
+  ASSERT_EQ(GetMenuState(MenuHandle, 9006, MF_BYCOMMAND) & MF_CHECKED,
+            UINT(MF_CHECKED));
+  GIVEN("fail GetDC " + std::to_string(SimCallCount("GetDC") + 1));
   OpenModeMenu(NULL);
   for (const SimMenuItem &item : SimMenuItems(MenuHandle)) {
     if (item.id != 0) {
@@ -117,7 +128,7 @@ TEST(ModeInForce, UnmeasuredDesktopOpensTheMenuWithNothingToChoose) {
           << item.id;
     }
   }
-  EXPECT_EQ(SimCallCount("TrackPopupMenu"), 1) << "the menu still opens";
+  EXPECT_EQ(SimCallCount("TrackPopupMenu"), 2) << "the menu still opens";
   DestroyRefreshMenu();
   EXPECT_TRUE(OpenCountsAreZero());
 }

@@ -133,7 +133,8 @@ bool Deliver(const std::vector<std::string> &w) {
   const std::string &what = w[0];
   LPARAM click = 0;
   if (what == "click" && ClickMessage(w[1], &click)) {
-    SimPostMessage(MainWindow, TrayCallbackMessage, TrayCallbackMessage, click);
+    if (!SimClickTrayIcon(click))
+      SimEmit("click " + w[1] + ": no icon takes clicks");
     // A right click directly followed by a right double-click is one
     // double-click: its second press comes within the double-click time,
     // before the first press's timer can run out.
@@ -141,8 +142,7 @@ bool Deliver(const std::vector<std::string> &w) {
         actions[nextAction][0] == "click" &&
         actions[nextAction][1] == "rightdouble") {
       ++nextAction;
-      SimPostMessage(MainWindow, TrayCallbackMessage, TrayCallbackMessage,
-                     WM_RBUTTONDBLCLK);
+      SimClickTrayIcon(WM_RBUTTONDBLCLK);
     }
   } else if (what == "callback")
     SimPostMessage(MainWindow, TrayCallbackMessage,
@@ -299,6 +299,10 @@ std::vector<std::string> EndOfRunBreaks(const std::string &transcript) {
     breaks.push_back("open: left open: " + SimOpenLine());
   if (SimTrayIconCount() != 0 && !keptWindow && !Failed({"Shell_NotifyIconA"}))
     breaks.push_back("icon: the tray icon outlived the program");
+
+  for (const std::string &line : lines)
+    if (line.compare(0, 6, "hang: ") == 0 && !Failed({"PostQuitMessage"}))
+      breaks.push_back("quit: " + line.substr(6));
 
   int marks = 0;
   for (size_t i = 0; i < lines.size() && !Failed({"CheckMenuItem"}); ++i) {

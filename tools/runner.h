@@ -45,6 +45,8 @@ void ResetProgram();
 //         the system called gone (DestroyWindow or IsWindow failed);
 //   icon  the tray icon is gone, unless Shell_NotifyIconA failed or the
 //         window stayed;
+//   quit  the program did not wait on in its message loop with no window
+//         left, unless PostQuitMessage failed;
 //   menu  no menu listing checks more than one entry, unless CheckMenuItem
 //         failed (the last opening's mark may then stand).
 // Returns each break as "<rule>: <detail>"; none when all are kept.

@@ -66,6 +66,16 @@ std::string RegOpen() {
                Open(HKEY_CURRENT_CONFIG, "CONTRACT"), empty});
 }
 
+// ulOptions other than 0.
+std::string RegOpenOptions() {
+  HKEY key;
+  LONG status =
+      RegOpenKeyExA(HKEY_CURRENT_CONFIG, "Contract", 1, KEY_READ, &key);
+  if (status == ERROR_SUCCESS)
+    RegCloseKey(key);
+  return Join({status});
+}
+
 std::string RegDoubledBackslash() {
   return Join({Open(HKEY_CURRENT_CONFIG, "Display\\\\Settings")});
 }
@@ -386,7 +396,36 @@ std::string Shell() {
   return Join(answers);
 }
 
+// The first, 88-byte form of the tray record and then the full one, each
+// added and deleted.
+std::string ShellRecordSizes() {
+  HWND window = MakeWindow(0);
+  NOTIFYICONDATAA nid = {};
+  nid.hWnd = window;
+  nid.uID = 1225;
+  std::vector<long> answers;
+  for (DWORD size : {DWORD(NOTIFYICONDATAA_V1_SIZE), DWORD(sizeof nid)}) {
+    nid.cbSize = size;
+    answers.push_back(Shell_NotifyIconA(NIM_ADD, &nid));
+    answers.push_back(Shell_NotifyIconA(NIM_DELETE, &nid));
+  }
+  DestroyWindow(window);
+  return Join(answers);
+}
+
 // ------------------------------------------------------------------- cases
+//
+// The simulation also follows Windows 95/98/NT 4.0 where no case here can
+// show it, because Wine's answer needs a user at a real desktop:
+// - the shell sends a click on a tray icon only as the callback message of
+//   a record added with NIF_MESSAGE (an icon without one is deaf);
+// - a popup menu whose owner is not the foreground window stays open when
+//   the user clicks elsewhere, and after TrackPopupMenu the next menu of
+//   the same owner closes at once until the owner gets a posted message;
+// - nothing ends a thread's message loop but its own quit (or log-off):
+//   a program that leaves no window waits on unseen;
+// - CreateFileA opens a VxD only with creation disposition 0 (no VxD
+//   answers under Wine).
 
 struct Case {
   const char *name;
@@ -397,6 +436,9 @@ struct Case {
 
 const Case kCases[] = {
     {"reg-open-missing-letter-case-empty-name", RegOpen, "2 0 0", NULL},
+    {"reg-open-reserved-options", RegOpenOptions, "87",
+     "Windows 95, 98 and NT 4.0: RegOpenKeyExA's ulOptions is reserved and "
+     "must be 0; Wine takes any value"},
     {"reg-open-doubled-backslash", RegDoubledBackslash, "2",
      "Windows NT 4.0: the key search takes the empty name between two "
      "backslashes for a subkey \"\", which cannot exist; Wine collapses "
@@ -424,6 +466,9 @@ const Case kCases[] = {
      "Windows 98: a mode set with CDS_UPDATEREGISTRY leaves its rate in "
      "HKCC\\Display\\Settings \"RefreshRate\"; Wine keeps it elsewhere"},
     {"shell-tray-icons-device", Shell, "1 0 1 1 0 0 1 0 1 1", NULL},
+    {"shell-tray-record-sizes", ShellRecordSizes, "1 1 0 0",
+     "Windows 95, 98 and NT 4.0: the shell takes only the first, 88-byte "
+     "form of the tray record; Wine's takes the later forms too"},
 };
 
 } // namespace

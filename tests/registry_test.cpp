@@ -19,6 +19,10 @@ void Store(const std::string &kind, const std::string &data) {
 using Registry = FreshNotebookTest;
 
 TEST_F(Registry, ByteReadTakesTheFirstByteOfAnyType) {
+  std::string longest = "06"; // 255 bytes, the longest value read
+  for (int i = 1; i < 255; ++i)
+    longest += " 00";
+  const std::string tooLong = longest + " 00";
   const struct {
     const char *kind, *data;
     BOOL ok;
@@ -30,6 +34,8 @@ TEST_F(Registry, ByteReadTakesTheFirstByteOfAnyType) {
       {"binary", "ff 01", TRUE, 255},     // zero-extended
       {"binary", "", FALSE, 0xDEAD},      // nothing to take
       {"sz-bare", "\"\"", FALSE, 0xDEAD}, // zero length as text
+      {"binary", longest.c_str(), TRUE, 6},
+      {"binary", tooLong.c_str(), FALSE, 0xDEAD}, // too long
   };
   for (const auto &c : cases) {
     FreshNotebook();
@@ -105,14 +111,16 @@ TEST_F(Registry, WritesNeverCreateKeysAndRespectLocks) {
 
 TEST_F(Registry, ShowAllModesIsOnInAnyCaseAndForcedOtherwise) {
   const char SwitchKey[] = "SOFTWARE\\Kq\\Switch";
+  // "ON", then blanks up to the longest value read (255 bytes, NUL last).
+  const std::string longest = "\"ON\\x00" + std::string(251, ' ') + "\"";
   const struct {
     const char *stored; // NULL: value missing
     BOOL readOk;
     DWORD on;
   } cases[] = {
-      {"\"ON\"", TRUE, 1},  {"\"on\"", TRUE, 1},  {"\"oN\"", TRUE, 1},
-      {"\"on \"", TRUE, 0}, {"\"OFF\"", TRUE, 0}, {"\"\"", TRUE, 0},
-      {nullptr, FALSE, 0},
+      {"\"ON\"", TRUE, 1},  {"\"on\"", TRUE, 1},        {"\"oN\"", TRUE, 1},
+      {"\"on \"", TRUE, 0}, {"\"OFF\"", TRUE, 0},       {"\"\"", TRUE, 0},
+      {nullptr, FALSE, 0},  {longest.c_str(), TRUE, 1},
   };
   for (const auto &c : cases) {
     FreshNotebook();

@@ -32,7 +32,7 @@ DEPS_COMMANDS := cmake:cmake ninja:ninja-build g++:g++ \
 	python3:python3 make:make clang-format:clang-format
 DEPS_PACKAGES := googletest libgtest-dev
 
-FORMAT_DIRS := app driver menu modes platform sim tools tests fuzz e2e
+FORMAT_DIRS := app driver menu modes platform sim harness tools tests e2e
 FORMAT_FILES = $(shell find $(FORMAT_DIRS) -type f \( -name '*.cpp' -o -name '*.h' \))
 
 .PHONY: all deps build configure test run bless format test-format clean
@@ -79,9 +79,9 @@ test: build
 	  echo "ctest did not run to its summary"; failed=$$((failed + 1)); \
 	fi; \
 	echo "== exe checks"; \
-	if tools/check_exe.sh $(EXE32) --arch i686; then passed=$$((passed + 1)); \
+	if tests/check_exe.sh $(EXE32) --arch i686; then passed=$$((passed + 1)); \
 	else failed=$$((failed + 1)); fi; \
-	if tools/check_exe.sh $(EXE64) --arch x86_64; then passed=$$((passed + 1)); \
+	if tests/check_exe.sh $(EXE64) --arch x86_64; then passed=$$((passed + 1)); \
 	else failed=$$((failed + 1)); fi; \
 	skipped=0; steplog=$$(mktemp); trap 'rm -f "$$log" "$$steplog"' EXIT; \
 	for step in $(TEST_STEPS); do \

@@ -29,7 +29,7 @@ dist-deps:
 dist: deps dist-deps
 	@[ -f build/win32/build.ninja ] || cmake --preset win32
 	@cmake --build --preset win32
-	@tools/check_exe.sh $(EXE32) --arch i686
+	@tests/check_exe.sh $(EXE32) --arch i686
 	@[ -n "$(DIST_VERSION)" ] || { echo "dist: no project version in" \
 	  "build/win32/CMakeCache.txt"; exit 1; }
 	@python3 tools/make_dist.py $(EXE32) $(DIST_GUIDE) $(DIST_VERSION) \

@@ -3,14 +3,14 @@
 #   make test-asan      unit tests and golden scenarios under ASan, UBSan and
 #                       LeakSanitizer (build/asan)
 #   make test-faults    every story again with each simulated call failing
-#                       (tools/fault_sweep.py, under ASan)
+#                       (tests/fault_sweep.py, under ASan)
 #   make test-fuzz      the libFuzzer target for FUZZ_TEST_SECONDS (60) from
 #                       the seed corpus (build/fuzz)
 #   make test-longrun   ten thousand menu openings and a thousand choices per
 #                       driver path, under ASan
 #   make fuzz           the fuzzer for FUZZ_SECONDS (600), keeping what it
 #                       finds in build/fuzz/corpus
-#   make fuzz-seeds     rewrites each seed fuzz/corpus/NAME from
+#   make fuzz-seeds     rewrites each seed tests/fuzz/corpus/NAME from
 #                       scenarios/NAME.scn (the unit tests check that each
 #                       seed is its scenario's records and plays like it)
 #   make coverage       line and branch coverage of app/ driver/ menu/ modes/
@@ -66,7 +66,7 @@ test-asan: asan-build
 	  | grep -vE '^ *(Start|[0-9]+/[0-9]+ Test) '
 
 test-faults: asan-build
-	@$(SANITIZER_ENV) python3 tools/fault_sweep.py \
+	@$(SANITIZER_ENV) python3 tests/fault_sweep.py \
 	  --runner $(ASAN_DIR)/crtrate-sim --jobs $(CTEST_JOBS)
 
 test-longrun: asan-build
@@ -88,14 +88,14 @@ fuzz: fuzz-build
 	@$(MAKE) --no-print-directory fuzz-run FUZZ_RUN_SECONDS=$(FUZZ_SECONDS) \
 	  FUZZ_RUN_CORPUS=$(FUZZ_DIR)/corpus
 
-# New inputs go to the first corpus directory; fuzz/corpus is only read.
+# New inputs go to the first corpus directory; tests/fuzz/corpus is only read.
 # A failure leaves its input as build/fuzz/crash-* (or leak-*, timeout-*);
 # CRTRATE_FUZZ_SCENARIO=x.scn build/fuzz/crtrate_fuzz build/fuzz/crash-...
 # writes it out as a scenario for crtrate-sim.
 .PHONY: fuzz-run
 fuzz-run:
 	@log=$(FUZZ_DIR)/fuzz.log; status=0; \
-	$(SANITIZER_ENV) $(FUZZ_DIR)/crtrate_fuzz $(FUZZ_RUN_CORPUS) fuzz/corpus \
+	$(SANITIZER_ENV) $(FUZZ_DIR)/crtrate_fuzz $(FUZZ_RUN_CORPUS) tests/fuzz/corpus \
 	  -max_total_time=$(FUZZ_RUN_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 -artifact_prefix=$(FUZZ_DIR)/ >"$$log" 2>&1 \
 	  || status=$$?; \
@@ -111,13 +111,13 @@ fuzz-run:
 	echo "fuzz: $$runs executions in $(FUZZ_RUN_SECONDS) s ($$cov)," \
 	  "$$(ls $(FUZZ_RUN_CORPUS) | wc -l) new inputs kept, $$crashes crashes"
 
-# A new seed: an empty fuzz/corpus/NAME for scenarios/NAME.scn, then this.
+# A new seed: an empty tests/fuzz/corpus/NAME for scenarios/NAME.scn, then this.
 fuzz-seeds: configure
 	@cmake --build --preset native --target crtrate-sim >/dev/null
-	@for seed in fuzz/corpus/*; do \
+	@for seed in tests/fuzz/corpus/*; do \
 	  $(SIM) --seed scenarios/$$(basename $$seed).scn >$$seed; \
 	done
-	@echo "wrote $$(ls fuzz/corpus | wc -l) seeds into fuzz/corpus"
+	@echo "wrote $$(ls tests/fuzz/corpus | wc -l) seeds into tests/fuzz/corpus"
 
 # Every process of the suite writes its own profile (%p); they are merged
 # and reported over both programs that carry the product code.

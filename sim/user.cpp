@@ -5,7 +5,6 @@
 #include <deque>
 #include <map>
 
-#include "platform/state.h"
 #include "sim/internal.h"
 
 namespace {
@@ -211,14 +210,14 @@ void ResetUser() {
 bool SetUser(const Words &w, std::string *error) {
   long long x, y;
   if (w[0].text == "running") {
-    if (w.size() == 1) {
-      // Another copy of the program shows its window, of the program's own
-      // class and title.
-      NewWindow({MainWindowName, MainWindowName, nullptr, true, false, false,
-                 nullptr});
+    if (w.size() == 2 && w[1].quoted) {
+      // Another process shows a window whose class and title are both the
+      // name given: another copy of a program that names its window so.
+      std::string name = SimUtf8ToAnsi(w[1].text);
+      NewWindow({name, name, nullptr, true, false, false, nullptr});
       return true;
     }
-    return ScenarioError(error, "expected: running");
+    return ScenarioError(error, "expected: running \"<class and title>\"");
   }
   if (w.size() == 3 && ParseScenarioNumber(w[1], &x) &&
       ParseScenarioNumber(w[2], &y)) {

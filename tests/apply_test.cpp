@@ -1,5 +1,5 @@
 // Applying a menu choice on each platform and driver generation.
-#include "tests/test_support.h"
+#include "harness/test_support.h"
 
 namespace {
 

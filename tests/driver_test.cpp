@@ -1,6 +1,6 @@
 // The display driver's requests and the switch-device probe, held against
 // the wire format the drivers implement.
-#include "tests/test_support.h"
+#include "harness/test_support.h"
 
 using DriverRequests = FreshNotebookTest;
 

@@ -1,7 +1,7 @@
 // The end-of-run rules that the fuzzer, the fault sweep and the long run
 // judge by: each breaks on what it names, and a failed call excuses only
 // what it kept.
-#include "tests/test_support.h"
+#include "harness/test_support.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The fuzzer's seeds: each fuzz/corpus/NAME is what scenarios/NAME.scn
+// The fuzzer's seeds: each tests/fuzz/corpus/NAME is what scenarios/NAME.scn
 // encodes to (`make fuzz-seeds` writes them), and decodes to a scenario
 // that plays exactly like it.
 #include <gtest/gtest.h>
@@ -8,9 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "fuzz/records.h"
+#include "harness/records.h"
+#include "harness/runner.h"
 #include "sim/sim.h"
-#include "tools/runner.h"
 
 namespace {
 
@@ -30,7 +30,8 @@ std::string Played(const std::string &name, const std::string &scenario) {
 
 TEST(FuzzSeeds, EachIsItsScenarioAndPlaysLikeIt) {
   int seeds = 0;
-  for (const auto &entry : std::filesystem::directory_iterator("fuzz/corpus")) {
+  for (const auto &entry :
+       std::filesystem::directory_iterator("tests/fuzz/corpus")) {
     std::string name = entry.path().filename().string();
     std::string scenario = ReadFile("scenarios/" + name + ".scn");
     std::string seed = ReadFile(entry.path().string());

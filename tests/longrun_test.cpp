@@ -3,8 +3,8 @@
 // The end-of-run rules hold, nothing may pile up (handles, icons, tray
 // entries), every choice must be applied and then checked, and the last
 // menu must be the first one again.
-#include "tests/test_support.h"
-#include "tools/runner.h"
+#include "harness/runner.h"
+#include "harness/test_support.h"
 
 namespace {
 

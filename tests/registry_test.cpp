@@ -1,6 +1,6 @@
 // The registry helpers against values as other writers leave them: with or
 // without a NUL, of the wrong type, empty, or too long.
-#include "tests/test_support.h"
+#include "harness/test_support.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 // show: registry keys a scenario locks or names oddly, the display driver's
 // reply discipline and fault injection.  The Win32 answers it shares with
 // Windows are held against Wine by the contract suite (tests/contract/).
-#include "tests/test_support.h"
+#include "harness/test_support.h"
 
 namespace {
 

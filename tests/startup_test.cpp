@@ -1,5 +1,5 @@
 // Platform classification and the panel class recorded at start-up.
-#include "tests/test_support.h"
+#include "harness/test_support.h"
 
 // Versions as the "os" statement gives them (platform, major, minor, service
 // string), by the class each must get; on Windows 95 the service string is

@@ -1,6 +1,6 @@
 // Finding the mode in force when the menu opens, on each platform and
 // driver generation, from whatever the registry and driver hold.
-#include "tests/test_support.h"
+#include "harness/test_support.h"
 
 namespace {
 

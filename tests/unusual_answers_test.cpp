@@ -2,7 +2,7 @@
 // driver's range, an enumeration that never stops, a mode list that differs
 // only in height, a screen DC refused while the menu opens, and the calls
 // only a direct caller makes.
-#include "tests/test_support.h"
+#include "harness/test_support.h"
 
 // The NT switch driver's own numbers are 1-5; any other number it reports
 // is passed on as it came, so one that happens to be a Windows 9x switch

@@ -1,7 +1,7 @@
 // The record layouts, each written once for both directions: a Codec either
 // reads an input's bytes and writes a statement's words, or reads a
 // statement's words and writes the bytes that read back as them.
-#include "fuzz/records.h"
+#include "harness/records.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -260,7 +260,7 @@ const Layout kStatements[] = {
     {"level", "n"},      {"panel", "n"},       {"mode", "n"},
     {"rates", "M"},      {"desktop", "iiii"},  {"modes", "iiii"},
     {"cds-result", "i"}, {"key", "Rp"},        {"locked", "Rp"},
-    {"value", "RpvD"},   {"fail", "f"},        {"running", ""},
+    {"value", "RpvD"},   {"fail", "f"},        {"running", "Q"},
     {"cursor", "ii"},    {"string", "Sq"},
 };
 

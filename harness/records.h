@@ -7,7 +7,7 @@
 // answers, commands, direct applies and menu listings, destroy, close,
 // quit, an Explorer restart).  Each record is a byte naming its kind and
 // the fields of its layout; the layouts are written once, in
-// fuzz/records.cpp, and serve both directions: inputs to scenarios (the
+// harness/records.cpp, and serve both directions: inputs to scenarios (the
 // fuzzer) and scenarios to inputs (its seeds, `crtrate-sim --seed`).
 #pragma once
 

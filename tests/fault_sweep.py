@@ -11,7 +11,7 @@ is judged on its own transcript and against the fault-free one:
            limit, status 0 or 1 for a broken rule below);
   exit, open, icon, menu
            the end-of-run rules, which the runner itself judges
-           (crtrate-sim --rules; EndOfRunBreaks in tools/runner.h);
+           (crtrate-sim --rules; EndOfRunBreaks in harness/runner.h);
   mark     while the run's story is the fault-free one's (same start-up
            state, the same choices applied the same way), a listing checks
            what the fault-free run's listings between the same two choices
@@ -40,9 +40,9 @@ is judged on its own transcript and against the fault-free one:
            height or depth.
 
 Findings already reported and awaiting a fix of the program are listed in
-tools/fault_sweep.known; they are printed but do not fail the sweep.
+tests/fault_sweep.known; they are printed but do not fail the sweep.
 
-usage: tools/fault_sweep.py [--runner build/asan/crtrate-sim] [--jobs N]
+usage: tests/fault_sweep.py [--runner build/asan/crtrate-sim] [--jobs N]
                             [--known FILE] [--verbose] [SCENARIO.scn...]
 """
 
@@ -337,7 +337,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--runner", default="build/asan/crtrate-sim")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
-    parser.add_argument("--known", default="tools/fault_sweep.known")
+    parser.add_argument("--known", default="tests/fault_sweep.known")
     parser.add_argument("--verbose", action="store_true")
     parser.add_argument("scenarios", nargs="*")
     args = parser.parse_args()

@@ -10,10 +10,11 @@
 
 #include "app/app.h"
 #include "driver/driver.h"
+#include "harness/end_of_run.h"
+#include "harness/runner.h"
 #include "menu/menu.h"
 #include "modes/modes.h"
 #include "sim/sim.h"
-#include "tools/runner.h"
 
 // A fresh notebook and a product whose start-up state is all zero, as in a
 // process that has just been loaded.

@@ -1,5 +1,5 @@
 // crtrate-sim FILE: runs the program on the simulated notebook that the
-// scenario FILE describes and prints the transcript (tools/runner.h).
+// scenario FILE describes and prints the transcript (harness/runner.h).
 //
 //   --counts  then "calls <Function> <n>" on standard error for every
 //             simulated function the run called, so that a fault sweep
@@ -10,7 +10,7 @@
 //   --parse   only checks FILE and prints its statements and actions as
 //             JSON (ParseScenarioText)
 //   --seed    only checks FILE and writes it as the fuzzer's records to
-//             standard output (fuzz/records.h)
+//             standard output (harness/records.h)
 //   --words   splits each line of standard input into scenario words and
 //             prints one JSON list of [text, quoted] pairs per line, or
 //             null for a line that does not split (for transcript lines,
@@ -22,9 +22,10 @@
 #include <sstream>
 #include <string>
 
-#include "fuzz/records.h"
+#include "harness/end_of_run.h"
+#include "harness/records.h"
+#include "harness/runner.h"
 #include "sim/sim.h"
-#include "tools/runner.h"
 
 int main(int argc, char **argv) {
   bool counts = false, rules = false, parse = false, seed = false;

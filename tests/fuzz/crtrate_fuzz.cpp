@@ -1,10 +1,10 @@
 // libFuzzer target: the whole program on a random notebook.
 //
-// Each input is a program of records (fuzz/records.h) that becomes a
+// Each input is a program of records (harness/records.h) that becomes a
 // scenario's text, which the scenario runner plays in-process exactly as
-// crtrate-sim plays a file (tools/runner.h), with the simulation and the
-// program's globals reset before each input.  The seeds in fuzz/corpus are
-// the records of golden scenarios (`make fuzz-seeds`).
+// crtrate-sim plays a file (harness/runner.h), with the simulation and the
+// program's globals reset before each input.  The seeds in tests/fuzz/corpus
+// are the records of golden scenarios (`make fuzz-seeds`).
 //
 // Whatever the notebook answers, the run must keep the end-of-run rules
 // (EndOfRunBreaks); a break of one, and every sanitizer report, stops the
@@ -18,9 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/records.h"
+#include "harness/end_of_run.h"
+#include "harness/records.h"
+#include "harness/runner.h"
 #include "sim/sim.h"
-#include "tools/runner.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string scenario = RecordsScenario(data, size);

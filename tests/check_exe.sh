@@ -2,10 +2,10 @@
 # Checks a release crtrate.exe for what Windows 95 OSR2 / 98 / NT 4.0 on a
 # Pentium notebook needs.
 #
-#   tools/check_exe.sh EXE [--arch i686|x86_64]
+#   tests/check_exe.sh EXE [--arch i686|x86_64]
 #
 # 1. Imports: only KERNEL32, USER32, GDI32, ADVAPI32 and SHELL32, by name,
-#    and each function listed in tools/allowed_imports.txt (DLL!Function).
+#    and each function listed in tests/allowed_imports.txt (DLL!Function).
 # 2. PE header: GUI subsystem (2), subsystem version 4.0, OS version 4.0.
 # 3. i686 only: the disassembly uses nothing newer than a Pentium: no
 #    cmov/fcmov/fcomi, no MMX or SSE registers or instructions.
@@ -16,7 +16,7 @@
 set -euo pipefail
 
 limit=16384
-usage() { echo "usage: tools/check_exe.sh EXE [--arch i686|x86_64]" >&2; exit 2; }
+usage() { echo "usage: tests/check_exe.sh EXE [--arch i686|x86_64]" >&2; exit 2; }
 exe=${1:-}
 arch=i686
 if [ $# -eq 3 ] && [ "$2" = --arch ]; then
@@ -80,7 +80,7 @@ while IFS= read -r imp; do
   *) fail "imports from $dll (${imp#*!})"; continue ;;
   esac
   [ -n "${allowed[${imp^^}]:-}" ] ||
-    fail "imports $imp, which tools/allowed_imports.txt does not list"
+    fail "imports $imp, which tests/allowed_imports.txt does not list"
 done <<<"$imports"
 [ "$count" -gt 0 ] || fail "no imports found (objdump -p shows no import table)"
 

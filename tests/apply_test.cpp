@@ -146,6 +146,26 @@ TEST_F(Apply, Nt4LegacyEnumerationStopsAtAModeOfTheSameDepthThatDiffers) {
   StartedAs(PlatformNT4, 0, 1024);
   EXPECT_TRUE(ApplyRefreshChoice(8, 75));
   EXPECT_EQ(TakeLines("enum "), (Lines{"enum 0 -> ok", "enum 1 -> fail"}));
+
+  FreshNotebook(); // a mode that differs only in height
+  GIVEN("desktop 1024 768 16 60\nattached 1\nactive 1\n"
+        "modes 1024 600 16 60\nmodes 640 480 16 60\n");
+  StartedAs(PlatformNT4, 0, 1024);
+  EXPECT_TRUE(ApplyRefreshChoice(8, 60));
+  EXPECT_EQ(TakeLines("enum "), (Lines{"enum 0 -> ok"}));
+}
+
+TEST_F(Apply, Nt4LegacyEndlessModeListIsEnumeratedOnlySoFar) {
+  std::string modes = "os nt4\nattached 1\nactive 1\ndesktop 1024 768 16 60\n";
+  for (int i = 0; i < 5000; ++i)
+    modes += "modes 640 480 8 60\n"; // another depth: never a reason to stop
+  GIVEN(modes);
+  StartedAs(PlatformNT4, 0, 1024);
+  EXPECT_TRUE(ApplyRefreshChoice(8, 75));
+  std::vector<std::string> enums = TakeLines("enum ");
+  ASSERT_EQ(enums.size(), 4096u);
+  EXPECT_EQ(enums.back(), "enum 4095 -> ok");
+  EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 1);
 }
 
 TEST_F(Apply, SwitchPathsSendModeThenRateInTheirOwnNumbering) {

@@ -183,3 +183,32 @@ TEST_F(DriverRequests, SwitchProbeFindsTheDeviceAndCutsTheKeyName) {
     EXPECT_TRUE(OpenCountsAreZero()) << "device closed: " << c.given;
   }
 }
+
+// The NT switch driver's own numbers are 1-5; any other number it reports
+// is passed on as it came, so one that happens to be a Windows 9x switch
+// number names that resolution, and any other names none: the rate query
+// then has width and height 0 and the number as the driver gave it.
+TEST_F(DriverRequests, NtSwitchModeNumbersOutsideItsRangePassThrough) {
+  const struct {
+    const char *mode;
+    DWORD checked;
+    const char *record;
+  } cases[] = {{"0", 0, "escape 65 1 0 0 "},
+               {"7", 0, "escape 65 1 0 0 "},
+               {"0xFFFF", 0, "escape 65 1 0 0 "},
+               {"6", 9000, "escape 65 1 640 480 6 "},
+               {"10", 9004, "escape 65 1 800 600 10 "},
+               {"13", 9008, "escape 65 1 1024 768 13 "},
+               {"15", 9014, "escape 65 1 1280 1024 15 "}};
+  for (const auto &c : cases) {
+    FreshNotebook();
+    GIVEN(std::string("os nt4\nlevel 3\nattached 3\nactive 1\n"
+                      "desktop 1024 768 16 60\nrates 60\nmode ") +
+          c.mode);
+    StartedAs(PlatformNT4, 1, 1024);
+    EXPECT_EQ(CheckedAfterOpening(), c.checked) << c.mode;
+    std::vector<std::string> query = TakeLines("escape 65 ");
+    ASSERT_EQ(query.size(), 1u) << c.mode;
+    EXPECT_EQ(query[0].rfind(c.record, 0), 0u) << query[0];
+  }
+}

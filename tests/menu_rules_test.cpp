@@ -448,3 +448,11 @@ TEST(MenuRulesExamples, NamedSituations) {
 }
 
 } // namespace
+
+TEST(MenuCommands, ZeroAndTheUnusedNumberNameNoMode) {
+  DWORD mode = 77, hz = 77;
+  EXPECT_FALSE(CommandToMode(0, &mode, &hz));
+  EXPECT_FALSE(CommandToMode(9013, &mode, &hz));
+  EXPECT_EQ(mode, 77u);
+  EXPECT_EQ(hz, 77u);
+}

@@ -204,3 +204,30 @@ TEST(RightClick, MenuWaitsForTheDoubleClickTime) {
     EXPECT_EQ(SimTimerCount(), 0) << what;
   }
 }
+
+TEST(ModeInForce, ScreenDcRefusedForTheNtRateLeavesNothingOpen) {
+  FreshNotebook();
+  // The first GetDC measures the desktop, the second reads the rate.
+  GIVEN("os nt4\nattached 3\nactive 1\nmode 8\ndesktop 1024 768 16 75\n"
+        "fail GetDC 2");
+  StartedAs(PlatformNT4, 0, 1024);
+  DWORD checked = CheckedAfterOpening();
+  // Whichever entry the unknown rate lands on, it is in the row of the
+  // resolution the driver named.
+  EXPECT_TRUE(checked == 0 || (checked >= 9008 && checked <= 9011)) << checked;
+  EXPECT_EQ(SimCallCount("GetDC"), 2);
+  EXPECT_TRUE(OpenCountsAreZero());
+}
+
+TEST(TrayIcon, CanBeModifiedInPlace) {
+  FreshNotebook();
+  DriverReady = 1;
+  SetTrayIcon(NULL, NIM_ADD);
+  SetTrayIcon(NULL, NIM_MODIFY);
+  SetTrayIcon(NULL, NIM_DELETE);
+  std::vector<std::string> tray = TakeLines("tray ");
+  ASSERT_EQ(tray.size(), 3u);
+  EXPECT_EQ(tray[1].rfind("tray modify icon=8110 tip=", 0), 0u) << tray[1];
+  EXPECT_EQ(SimTrayIconCount(), 0);
+  EXPECT_EQ(SimCallCount("LoadImageA"), SimCallCount("DestroyIcon"));
+}

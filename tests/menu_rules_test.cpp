@@ -408,45 +408,6 @@ TEST(MenuRulesCheckMark, OnlyAddsAMark) {
   DestroyRefreshMenu();
 }
 
-// A few situations spelled out, as a user would meet them.
-TEST(MenuRulesExamples, NamedSituations) {
-  struct Example {
-    const char *what;
-    bool sw;
-    int display;
-    Panel panel;
-    DWORD depth, width;
-    WORD code;
-    DWORD hz;
-    const char *enabled, *checked;
-  } examples[] = {
-      {"mark may stand on a greyed entry", false, 3, Svga, 8, 1024, 6, 85,
-       "9004-9006,9008-9010", "9007"},
-      {"800 panel, 1280 desktop moves the mark", false, 3, Svga, 8, 1280, 8, 60,
-       "9004", "9004"},
-      {"1024 panel, 24-bit desktop keeps the mark", false, 4, Xga, 24, 800, 5,
-       72, "9008", "9001"},
-      {"16-colour desktop with LCD enables nothing", false, 3, Xga, 4, 1024, 8,
-       75, "0", "9010"},
-      {"switch, CRT alone, 1024 panel, 32-bit", true, 2, Xga, 32, 1024, 13, 60,
-       "0", "9008"},
-      {"1152 wide at 16 bits uses the 640 column", true, 2, Svga, 16, 1152, 6,
-       60, "9000-9003", "9000"},
-      {"15 bits, CRT alone, uses the 8-bit row", false, 2, Svga, 15, 1280, 0, 0,
-       "9004,9014", "0"},
-      {"legacy, 1280 panel, with LCD", false, 3, Sxga, 8, 640, 10, 60, "9004",
-       "9014"},
-      {"switch 10 is 800x600", true, 2, Svga, 8, 800, 10, 60, "9000-9007",
-       "9004"},
-  };
-  for (const Example &e : examples) {
-    Outcome got = Observe({e.sw, PlatformWin9x, &Displays[e.display], e.panel,
-                           e.depth, e.width, e.code, e.hz});
-    EXPECT_EQ(Show(got.enabled), Show(Ids(e.enabled))) << e.what;
-    EXPECT_EQ(Show(got.checked), Show(Ids(e.checked))) << e.what;
-  }
-}
-
 } // namespace
 
 TEST(MenuCommands, ZeroAndTheUnusedNumberNameNoMode) {

@@ -18,7 +18,7 @@ if(WIN32)
     user32 gdi32 advapi32 shell32 kernel32)
 else()
   add_executable(crtrate-contract tests/contract/contract.cpp
-                 tests/contract/world_sim.cpp)
+                 tests/contract/world_sim.cpp harness/program_image.cpp)
   target_link_libraries(crtrate-contract PRIVATE crtrate_core)
   target_compile_options(crtrate-contract PRIVATE ${CRTRATE_WARNINGS})
   add_test(NAME contract.sim COMMAND crtrate-contract --check)

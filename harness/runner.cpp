@@ -7,6 +7,8 @@
 // one double-click).
 #include "harness/runner.h"
 
+#include "harness/program_image.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -202,6 +204,7 @@ void JsonText(const std::string &text, FILE *out) {
 } // namespace
 
 void ResetProgram() {
+  LoadProgramImage();
   AppInstance = NULL;
   PlatformClass = PlatformUnsupported;
   DriverReady = SwitchDriverPresent = 0;

@@ -33,5 +33,5 @@ int ParseScenarioText(const std::string &name, const std::string &text,
 void WriteWordsJson(const ScenarioWords &words, FILE *out);
 
 // The program's globals as the loader leaves them in a new process: all
-// zero.
+// zero; and its file's resources loaded (LoadProgramImage).
 void ResetProgram();

@@ -1,31 +1,23 @@
 // The program's resources and the boxes it shows: the string table served
 // in code page 950, the two tray icons, the arrow cursor and MessageBoxA
 // with the scenario's queued answers.
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <map>
 
-#include "resources/resource.h"
 #include "sim/internal.h"
 
 namespace {
 
-struct StringEntry {
-  UINT id;
-  const char *text; // UTF-8
-};
-
-#define CRTRATE_STRING(id, text) {id, text},
-// The resource string table, as the resource compiler gets it.
-const StringEntry kStringTable[] = {
-#include "resources/strings.def"
-};
-#undef CRTRATE_STRING
-
 // The arrow cursor LoadCursorA hands out.
 const HCURSOR kArrow = reinterpret_cast<HCURSOR>(0x7F00);
 
-// The string table: the resource texts and the scenario's, UTF-8.
+// The program file's string table and icon groups (SimLoadProgramResources);
+// kept across resets.
+std::vector<SimStringResource> programStrings;
+std::vector<UINT> programIcons;
+// The string table now: the program file's texts and the scenario's, UTF-8.
 std::map<UINT, std::string> strings;
 // Icons loaded and not destroyed, with their resource id.
 sim::Handles<HICON, int> icons;
@@ -44,10 +36,14 @@ bool LeadByte(char c) {
 
 namespace sim {
 
-void ResetResources() {
+void LoadStrings() {
   strings.clear();
-  for (const StringEntry &entry : kStringTable)
+  for (const SimStringResource &entry : programStrings)
     strings[entry.id] = entry.text;
+}
+
+void ResetResources() {
+  LoadStrings();
   icons.Reset(0x60000);
   answers.clear();
 }
@@ -70,6 +66,13 @@ int IconIdOf(HICON icon) {
 } // namespace sim
 
 HINSTANCE SimInstance() { return reinterpret_cast<HINSTANCE>(0x00400000); }
+
+void SimLoadProgramResources(const std::vector<SimStringResource> &table,
+                             const std::vector<UINT> &iconIds) {
+  programStrings = table;
+  programIcons = iconIds;
+  sim::LoadStrings();
+}
 
 void SimQueueAnswer(int answer) { answers.push_back(answer); }
 
@@ -98,7 +101,8 @@ HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int /*cx*/,
   SIM_ENTER(nullptr);
   ULONG_PTR id = reinterpret_cast<ULONG_PTR>(name);
   if (!OwnModule(instance) || type != IMAGE_ICON ||
-      (id != IDI_DRIVER_READY && id != IDI_DRIVER_MISSING))
+      std::find(programIcons.begin(), programIcons.end(), id) ==
+          programIcons.end())
     return nullptr;
   return icons.Add(static_cast<int>(id));
 }

@@ -134,3 +134,13 @@ std::string SimUtf8ToAnsi(const std::string &utf8);
 // The program's module handle, as the loader passes it to WinMain and the
 // resource functions recognise it.
 HINSTANCE SimInstance();
+// The resources of the program file behind SimInstance(), as the loader
+// finds them: its string table (ids with UTF-8 texts) and the ids of its
+// icon groups.  They replace the scenario's "string" texts, and SimReset
+// keeps them: a new process of the same file has them again.
+struct SimStringResource {
+  UINT id;
+  const char *text;
+};
+void SimLoadProgramResources(const std::vector<SimStringResource> &strings,
+                             const std::vector<UINT> &iconIds);

@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "harness/program_image.h"
 #include "sim/sim.h"
 
 void WorldReset() {
   SimReset();
+  LoadProgramImage();
   std::string error;
   if (!SimApplyScenario("key HKCC \"Contract\"\n"
                         "key HKCC \"Display\\\\Settings\"\n"

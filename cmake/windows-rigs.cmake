@@ -1,8 +1,8 @@
 # Test rigs of the Windows builds, for the end-to-end runs under Wine
-# (e2e/).  Nothing below reaches crtrate.exe.
+# (harness/wine/, tests/e2e/).  Nothing below reaches crtrate.exe.
 #
 #   crtrate-simhw.exe  the product with its display-control channel
-#                      (driver/channel.cpp) replaced by e2e/rig/, which
+#                      (driver/channel.cpp) replaced by harness/rig/, which
 #                      answers from the simulated display driver of the
 #                      scenario named by CRTRATE_SIM and logs each request
 #                      and each menu as it opens to CRTRATE_SIM_LOG
@@ -27,7 +27,7 @@ add_executable(crtrate-simhw WIN32
   ${CRTRATE_RIG_PRODUCT_SOURCES}
   sim/driver_model.cpp
   sim/scenario.cpp
-  e2e/rig/rig_channel.cpp
+  harness/rig/rig_channel.cpp
   ${CRTRATE_RES})
 target_include_directories(crtrate-simhw PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(crtrate-simhw PRIVATE
@@ -44,14 +44,14 @@ endif()
 target_compile_options(crtrate-simhw PRIVATE ${CRTRATE_WARNINGS} -O2)
 target_link_options(crtrate-simhw PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
 
-add_executable(crtrate-e2e e2e/helper/crtrate_e2e.cpp sim/scenario.cpp)
+add_executable(crtrate-e2e harness/helper/crtrate_e2e.cpp sim/scenario.cpp)
 target_include_directories(crtrate-e2e PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(crtrate-e2e PRIVATE ${CRTRATE_WARNINGS} -O2)
 target_link_options(crtrate-e2e PRIVATE ${CRTRATE_RIG_LINK_FLAGS})
 target_link_libraries(crtrate-e2e PRIVATE user32 gdi32 advapi32 shell32 kernel32)
 
 # The Display applet's stand-in for the right double-click check.
-add_library(crtrate-e2e-desk SHARED e2e/helper/desk_cpl.cpp)
+add_library(crtrate-e2e-desk SHARED harness/helper/desk_cpl.cpp)
 set_target_properties(crtrate-e2e-desk PROPERTIES PREFIX "" SUFFIX ".cpl")
 target_include_directories(crtrate-e2e-desk PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(crtrate-e2e-desk PRIVATE ${CRTRATE_WARNINGS} -O2)

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "e2e/rig/log_file.h"
+#include "harness/rig/log_file.h"
 #include "sim/driver_model.h"
 
 namespace {

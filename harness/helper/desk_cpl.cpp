@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "e2e/rig/log_file.h"
+#include "harness/rig/log_file.h"
 
 namespace {
 

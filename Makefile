@@ -7,7 +7,9 @@
 #                with "N passed, M failed, K skipped" (a step is skipped
 #                when it prints a line "SKIPPED: reason")
 #   make run     build, play scenarios/demo.scn in the simulated notebook,
-#                then name the release exe and its size
+#                name the release exe and its size, then play the demo under
+#                Wine: left running on your $DISPLAY, or without one played
+#                on a virtual screen, writing docs/demo-*.png (mk/e2e.mk)
 #   make bless   rewrite scenarios/*.expected from the current runner
 #   make format  clang-format our C++ in place (`make test` checks that it
 #                has nothing left to do)

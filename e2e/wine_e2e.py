@@ -4,7 +4,11 @@
 Usage:
     wine_e2e.py [--keep] TEST...      run the named tests (see --list)
     wine_e2e.py --list                name every test and what it proves
-    wine_e2e.py demo [--interactive]  the demo story for `make run`
+    wine_e2e.py demo                  the demo for `make run`: with a
+                                      $DISPLAY the program is left running
+                                      there; without one the story plays on
+                                      a virtual screen and writes README's
+                                      pictures to docs/
 
 Each test gets its own Xvfb screen and its own Wine prefix, copied from a
 template made once by wineboot (kept in ~/.cache/crtrate-e2e while Wine
@@ -1009,17 +1013,19 @@ def check_empty_key_names(session, statements):
 
 def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
                   bits=64, rig=None, directory=None, story=Player.play,
-                  then=None):
+                  then=None, prepare=None):
     """Plays the scenario under Wine and checks it against crtrate-sim.
     `rig`: the scenario the rig reads the driver from, if not this one;
-    `story(player)` plays the actions; `then(session)` goes on in the same
-    session."""
+    `prepare(session)` runs before the program starts; `story(player)`
+    plays the actions; `then(session)` goes on in the same session."""
     statements, actions = read_scenario(scenario)
     os_name = (statement(statements, "os") or ["win98"])[0]
     desktop = statement(statements, "desktop") or ["1024", "768", "16", "1"]
     with Session(name, os_name, screen_for(desktop), keep,
                  directory=directory, bits=bits) as session:
         session.start(statements)
+        if prepare:
+            prepare(session)
         # Under load the first answer once gave the size of the previous
         # test's screen: ask again for a while before judging.
         shown = []
@@ -1345,6 +1351,70 @@ def run_parallel(names, keep, jobs):
 
 DEMO = os.path.join(ROOT, "scenarios", "demo.scn")
 DEMO_DIR = os.path.join(BUILD, "demo")
+DOCS = os.path.join(ROOT, "docs")
+MARLETT = "/usr/share/wine/fonts/marlett.ttf"
+# The pictures README.md shows, each cut from the demo's first screenshot
+# of that label: the menu with Wine's tray window above it (all that is on
+# the screen then), a box by its own window.
+PICTURES = (("menu", None, "demo-menu.png"),
+            ("warning", WARNING_CAPTION, "demo-warning.png"),
+            ("driver-missing", APP_TITLE, "demo-driver-missing.png"))
+
+
+def dress_screen(session):
+    """The virtual screen as a Windows desktop looks: no window manager runs
+    there to draw title bars, so Wine draws those of the programs' own
+    windows itself, as Windows does, and the boxes show their captions; the
+    background takes the colour of a Windows 98 desktop."""
+    for exe in (SIMHW, EXE):
+        session.run_wine(["reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\"
+                          + os.path.basename(exe) + "\\X11 Driver", "/v",
+                          "Decorated", "/d", "N", "/f"])
+    # Wine draws a title bar's buttons in its Marlett font, which this
+    # Wine's prefixes leave out of the fonts folder it reads.
+    shutil.copy(MARLETT, os.path.join(session.prefix, "drive_c", "windows",
+                                      "Fonts"))
+    # ImageMagick's display sets the root window's background and exits,
+    # with status 1 even then.
+    subprocess.run(["display", "-window", "root", "-size", "8x8",
+                    "xc:#008080"], env=session.env(), timeout=30,
+                   stderr=subprocess.DEVNULL)
+
+
+def keep_pictures(session):
+    """The session's screenshots named in PICTURES also write the README's
+    pictures to docs/, cut to what they show, in colours of a palette and
+    without a time, so that the same screen gives the same bytes."""
+    shoot = session.screenshot
+    written = set()
+
+    def screenshot(label):
+        path = shoot(label)
+        for shot, caption, name in PICTURES:
+            if shot != label or name in written:
+                continue
+            written.add(name)
+            cut = ["-trim"]
+            if caption:
+                ids = session.xdotool("search", "--onlyvisible", "--name",
+                                      "^" + re.escape(caption) + "$")
+                shapes = [re.search(r"Position: (\d+),(\d+).*Geometry: "
+                                    r"(\d+)x(\d+)", " ".join(session.xdotool(
+                                        "getwindowgeometry", i)))
+                          for i in ids]
+                x, y, w, h = max((tuple(int(g) for g in m.groups())
+                                  for m in shapes if m),
+                                 key=lambda g: g[2] * g[3])
+                cut = ["-crop", f"{w}x{h}+{x}+{y}"]
+            out = os.path.join(DOCS, name)
+            subprocess.run(["convert", path] + cut + [
+                "+repage", "-strip", "-define",
+                "png:exclude-chunks=date,time", "PNG8:" + out],
+                check=True, timeout=30, env=session.env())
+            log(f"   picture {os.path.relpath(out, ROOT)}")
+        return path
+
+    session.screenshot = screenshot
 
 
 def demo_scenario(path):
@@ -1386,7 +1456,8 @@ def demo_scenario(path):
 
 def run_demo():
     """`make run`: the demo notebook under Wine in Windows 98 mode, then
-    crtrate.exe on the same screen without an answering driver."""
+    crtrate.exe on the same screen without an answering driver; README's
+    pictures are cut from the screenshots on the way."""
     os.makedirs(WORK, exist_ok=True)
     scenario = demo_scenario(os.path.join(WORK, "demo-wine.scn"))
     statements, _ = read_scenario(scenario)
@@ -1407,7 +1478,8 @@ def run_demo():
         s.end_program(proc)
 
     play_scenario("demo", scenario, rig=DEMO, directory=DEMO_DIR,
-                  then=without_driver)
+                  then=without_driver,
+                  prepare=lambda s: (dress_screen(s), keep_pictures(s)))
     log("   screenshots:")
     for name in sorted(os.listdir(DEMO_DIR)):
         if name.endswith(".png"):

@@ -8,7 +8,7 @@
 #                         two tests at a time (one check in `make test`;
 #                         skipped, with the reason, where 32-bit Wine cannot
 #                         be set up: tools/wine32_setup.sh)
-#   make run-wine         the demo notebook under Wine
+#   make run-wine         the demo notebook under Wine (docs/demo-*.png)
 #
 # Missing tools are installed through apt, as `make deps` does.
 
@@ -23,10 +23,12 @@ E2E32_TESTS := unsupported-winme-32 driver-missing-win98-32 \
 
 TEST_STEPS += $(addprefix test-e2e-,$(E2E_TESTS)) test-e2e32
 
-# command-or-file:package pairs.
+# command-or-file:package pairs.  Wine draws the buttons of a title bar
+# with its own Marlett font (fonts-wine).
 E2E_DEPS := /usr/lib/wine/wine64:wine64 Xvfb:xvfb xdotool:xdotool \
 	import:imagemagick /usr/share/i18n/locales/zh_TW:locales \
-	/usr/share/fonts/truetype/wqy/wqy-microhei.ttc:fonts-wqy-microhei
+	/usr/share/fonts/truetype/wqy/wqy-microhei.ttc:fonts-wqy-microhei \
+	/usr/share/wine/fonts/marlett.ttf:fonts-wine
 E2E_LOCALE := zh_TW.UTF-8
 
 .PHONY: e2e e2e-deps e2e-build test-e2e32
@@ -82,7 +84,8 @@ e2e: e2e-build
 # `make run`: the demo notebook (scenarios/demo.scn) under Wine in Windows
 # 98 mode.  With a $DISPLAY the program is left running there for the
 # person to click; without one the demo story is played on a virtual
-# screen, with numbered screenshots in build/demo/.
+# screen, with numbered screenshots in build/demo/, and the pictures
+# README.md shows are written again to docs/demo-*.png.
 RUN_STEPS += run-wine
 
 .PHONY: run-wine

@@ -1,4 +1,4 @@
-# Robustness checks of the native tree (README.md, "Robustness"):
+# Robustness checks of the native tree (docs/testing.md, "Robustness"):
 #
 #   make test-asan      unit tests and golden scenarios under ASan, UBSan and
 #                       LeakSanitizer (build/asan)

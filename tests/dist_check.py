@@ -7,8 +7,11 @@ With Info-ZIP's unzip (a reader other than the one that wrote it): the
 archive tests whole; it holds exactly crtrate.exe and README.TXT, in that
 order; the crtrate.exe it unpacks is EXE byte for byte (the exe that passed
 the exe checks); README.TXT is code page 950 with CRLF line ends only, the
-Traditional Chinese guide first and the English one after it, and gives
-the unpacked exe's SHA-256 in both.  Exits 0 when all hold, 1 otherwise.
+Traditional Chinese guide first and the English one after it, with as
+many titled sections as each other, every title's underline as wide as the
+title in Notepad's fixed font (two columns for a character of two bytes),
+and gives the unpacked exe's SHA-256 in both.  Exits 0 when all hold, 1
+otherwise.
 """
 import hashlib
 import pathlib
@@ -63,17 +66,32 @@ def main(argv):
         if not rest.isascii():
             failures.append("the English guide is not plain ASCII")
         sha = hashlib.sha256(shipped).hexdigest()
+        sections = {}
         for part, label in ((chinese, "Chinese"), (rest, "English")):
             if sha not in part:
                 failures.append(f"the {label} guide does not give the exe's "
                                 f"SHA-256 {sha}")
+            lines = part.split("\r\n")
+            sections[label] = 0
+            for title, line in zip(lines, lines[1:]):
+                if len(line) < 3 or set(line) not in ({"="}, {"-"}):
+                    continue
+                sections[label] += 1
+                if len(line) != len(title.encode("cp950")):
+                    failures.append(f"the underline of {title!r} is "
+                                    f"{len(line)} wide, the title "
+                                    f"{len(title.encode('cp950'))}")
+        if sections["Chinese"] != sections["English"]:
+            failures.append(f"the Chinese guide has {sections['Chinese']} "
+                            f"titles, the English one {sections['English']}")
     for failure in failures:
         print(f"FAIL: {failure}")
     if failures:
         return 1
     print(f"dist_check: {archive}: {' and '.join(NAMES)}; the exe is {exe}, "
-          f"the guide code page 950 with CRLF, Chinese then English, with "
-          f"the exe's SHA-256")
+          f"the guide code page 950 with CRLF, Chinese then English with "
+          f"{sections['English']} titles each, underlined to their width, "
+          f"with the exe's SHA-256")
     return 0
 
 

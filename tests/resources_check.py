@@ -14,7 +14,10 @@ A small PE resource reader of its own (no icoutils needed).  Checks:
     project version, "1.2.3") as its file and product version, both as
     numbers (1,2,3,0) and as text, and exactly the texts crtrate.rc gives
     it, each one code page 950 can hold, in the block "040403B6" (language
-    1028, code page 950), which its Translation names.
+    1028, code page 950), which its Translation names;
+  - every text the Properties dialog of Windows 98 shows is there and not
+    empty, the internal name is the file's without ".exe", and the
+    product's name names the program.
 Exits 0 when all hold, 1 with one line per failure otherwise, 77 (skipped)
 when the exe does not exist.
 """
@@ -32,6 +35,11 @@ CODE_PAGE = 950
 VERSION_BLOCK = f"{LANG_ZH_TW:04X}{CODE_PAGE:04X}"
 GROUPS = {8110: "IDI_DRIVER_READY", 8115: "IDI_DRIVER_MISSING"}
 EXPECTED_IDS = set(range(1, 13)) | set(range(100, 108))
+# The version texts the Version tab of a file's Properties shows on Windows
+# 98: description and copyright at the top, the others in its list.
+PROPERTIES_TEXTS = ("CompanyName", "FileDescription", "FileVersion",
+                    "InternalName", "LegalCopyright", "OriginalFilename",
+                    "ProductName", "ProductVersion")
 VGA_PALETTE = [
     (0x00, 0x00, 0x00), (0x80, 0x00, 0x00), (0x00, 0x80, 0x00),
     (0x80, 0x80, 0x00), (0x00, 0x00, 0x80), (0x80, 0x00, 0x80),
@@ -323,12 +331,17 @@ def check_version(resources, texts, version, failures):
     got = strings[VERSION_BLOCK]
     if got != texts:
         failures.append(f"version texts {got}, crtrate.rc says {texts}")
-    for name in ("FileDescription", "FileVersion", "OriginalFilename",
-                 "ProductName", "ProductVersion"):
+    for name in PROPERTIES_TEXTS:
         if not got.get(name):
             failures.append(f"the version resource has no {name}")
     if got.get("OriginalFilename") != "crtrate.exe":
         failures.append(f"OriginalFilename is {got.get('OriginalFilename')!r}")
+    if f"{got.get('InternalName')}.exe" != got.get("OriginalFilename"):
+        failures.append(f"InternalName {got.get('InternalName')!r} is not "
+                        f"the file's name without .exe")
+    if "crtrate" not in got.get("ProductName", ""):
+        failures.append(f"ProductName {got.get('ProductName')!r} does not "
+                        f"name the program")
     for name, text in got.items():
         try:
             text.encode("cp950")

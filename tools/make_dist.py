@@ -4,10 +4,11 @@
 usage: tools/make_dist.py EXE GUIDE VERSION OUT.zip
 
 GUIDE is the user guide's source (docs/guide.txt, UTF-8): its @VERSION@ and
-@SHA256@ become VERSION and the exe's SHA-256, and it goes into the zip in
-code page 950 with CRLF line ends, as Notepad on a Traditional Chinese
-Windows 95/98/NT 4.0 reads it.  A character code page 950 lacks is an
-error, not a question mark.
+@SHA256@ become VERSION and the exe's SHA-256, each title's underline (a
+line of = or -) is made as wide as the title then is, and it goes into the
+zip in code page 950 with CRLF line ends, as Notepad on a Traditional
+Chinese Windows 95/98/NT 4.0 reads it.  A character code page 950 lacks is
+an error, not a question mark.
 
 The same inputs give the same bytes: the entries come in a fixed order,
 with fixed attributes (MS-DOS, archive), fixed compression, and the time
@@ -41,6 +42,16 @@ def source_time():
     return stamp[:6]
 
 
+def is_underline(line):
+    return len(line) >= 3 and set(line) in ({"="}, {"-"})
+
+
+def width(line):
+    """Columns in Notepad's fixed font: a character of two bytes in code
+    page 950 (Chinese, full-width punctuation) takes two."""
+    return len(line.encode("cp950"))
+
+
 def guide_bytes(path, version, sha256):
     with open(path, encoding="utf-8") as f:
         text = f.read()
@@ -48,7 +59,11 @@ def guide_bytes(path, version, sha256):
     if "@" in text:
         raise SystemExit(f"{path}: a placeholder is left: "
                          f"{text[text.index('@'):][:20]!r}")
-    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp950")
+    lines = text.replace("\r\n", "\n").split("\n")
+    for i in range(1, len(lines)):
+        if is_underline(lines[i]) and lines[i - 1].strip():
+            lines[i] = lines[i][0] * width(lines[i - 1])
+    return "\r\n".join(lines).encode("cp950")
 
 
 def entry(name, when):

@@ -34,7 +34,7 @@ DEPS_COMMANDS := cmake:cmake ninja:ninja-build g++:g++ \
 	python3:python3 make:make clang-format:clang-format
 DEPS_PACKAGES := googletest libgtest-dev
 
-FORMAT_DIRS := app driver menu modes platform sim harness tools tests e2e
+FORMAT_DIRS := app driver menu modes platform sim harness tools tests
 FORMAT_FILES = $(shell find $(FORMAT_DIRS) -type f \( -name '*.cpp' -o -name '*.h' \))
 
 .PHONY: all deps build configure test run bless format test-format clean

@@ -10,7 +10,7 @@
 #
 # The Wine prefix, screen and tools are the end-to-end tests' (mk/e2e.mk).
 
-CONTRACT := python3 tests/contract/compare.py
+CONTRACT := python3 -m tests.contract.compare
 
 TEST_STEPS += test-contract-win64 test-contract-win32
 

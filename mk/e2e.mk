@@ -1,9 +1,10 @@
-# End-to-end tests under Wine (e2e/wine_e2e.py), one make target per test,
-# each counted as one check by `make test`; and the demo under Wine for
-# `make run`.
+# End-to-end tests under Wine (tests/e2e/wine_e2e.py, on the Wine session
+# and scenario player of harness/wine/), one make target per test, each
+# counted as one check by `make test`; and the demo under Wine for `make run`
+# (harness/wine/demo.py).
 #
 #   make e2e              every 64-bit end-to-end test at once
-#   make test-e2e-NAME    one of them (python3 e2e/wine_e2e.py --list)
+#   make test-e2e-NAME    one of them (python3 -m tests.e2e.wine_e2e --list)
 #   make test-e2e32       the i686 release exe and rig under 32-bit Wine,
 #                         two tests at a time (one check in `make test`;
 #                         skipped, with the reason, where 32-bit Wine cannot
@@ -12,7 +13,7 @@
 #
 # Missing tools are installed through apt, as `make deps` does.
 
-E2E := python3 e2e/wine_e2e.py
+E2E := python3 -m tests.e2e.wine_e2e
 E2E_TESTS := unsupported-winme unsupported-win2k \
 	driver-missing-win98 driver-missing-nt40 \
 	simhw-legacy-lcd simhw-legacy-crt-alone simhw-switch nt4-legacy-cds \
@@ -90,4 +91,4 @@ RUN_STEPS += run-wine
 
 .PHONY: run-wine
 run-wine: e2e-build
-	@$(E2E) demo
+	@python3 -m harness.wine.demo

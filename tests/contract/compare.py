@@ -3,8 +3,8 @@
 tests/contract/ in a fresh Wine prefix on a virtual screen and holds its
 lines against the native build's, which answers from the simulated notebook.
 
-Usage:
-    compare.py [--wine LOADER] [--exe EXE] [--native NATIVE] [--require]
+Usage (from the top of the tree):
+    python3 -m tests.contract.compare [--wine LOADER] [--exe EXE] [--native NATIVE] [--require]
 
 A line that differs passes only when its case says which real system the
 simulation follows instead (crtrate-contract --marks); a marked case whose
@@ -19,10 +19,9 @@ import shutil
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(
-    os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(ROOT, "e2e"))
-import wine_e2e as e2e  # noqa: E402  (prefix template, Xvfb, clean-up)
+from harness.wine.common import ROOT, Failure, find_tool
+from harness.wine.prefix import copy_template
+from harness.wine.session import Session
 
 SKIPPED = 77
 
@@ -46,14 +45,14 @@ class WineRun:
     the contract's desktop (1024x768, 16 bits), for one exe."""
 
     def __init__(self, wine, name):
-        self.session = e2e.Session(name, "win98", screen=(1024, 768, 16))
+        self.session = Session(name, "win98", screen=(1024, 768, 16))
         self.session.wine = wine
 
     def __enter__(self):
         s = self.session
         shutil.rmtree(s.dir, ignore_errors=True)
         os.makedirs(s.dir)
-        e2e.copy_template(e2e.find_tool("wine64", "/usr/lib/wine/wine64"),
+        copy_template(find_tool("wine64", "/usr/lib/wine/wine64"),
                           s.wineserver, s.prefix)
         # Wine's X11 driver changes modes through XRandR where the X
         # libraries have it, and a virtual screen then refuses every real
@@ -76,7 +75,7 @@ class WineRun:
         try:
             return self.session.run_wine([exe] + list(args), timeout,
                                          check=False, full=True)
-        except e2e.Failure as failure:
+        except Failure as failure:
             return str(failure), "", ""
 
 
@@ -150,7 +149,7 @@ def main():
                 return skip(f"the loader did not start the exe (exit {code}"
                             f"{': ' + tail if tail else ''})")
             code, out, err = wine.run(exe)
-    except e2e.Failure as failure:
+    except Failure as failure:
         print(f"{title}: FAILED: {failure}", flush=True)
         return 1
     report, failures, equal = compare(native_text, out, marks)

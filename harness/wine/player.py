@@ -1,0 +1,361 @@
+"""The scenario player: runs crtrate-simhw.exe in a session and plays a
+scenario file on the real screen.  Its hardware statements set up the
+simulated display driver (the rig reads them), its registry statements are
+imported into the prefix, and its actions (click, choose, answer, close,
+quit) are played through the tray icon, the menu and the boxes.  The same
+file run by build/native/crtrate-sim is the oracle: every `escape` and
+`menu` line, every box and every value the simulated program wrote must
+come out the same under Wine.
+"""
+
+import json
+import os
+import re
+import time
+
+from harness.wine.common import (
+    APP_TITLE,
+    DAMAGE_TEXT,
+    Failure,
+    MAIN_CLASS,
+    MISSING_FORMAT,
+    SIMHWS,
+    WARNING_CAPTION,
+    check,
+    check_equal,
+    log,
+    sim_output,
+    wait_until)
+from harness.wine.prefix import ROOT_KEYS
+from harness.wine.session import Session, parse_quoted_fields, screen_for
+
+def read_scenario(path):
+    """Returns (statements, actions), each a list of word lists of
+    (text, quoted) pairs."""
+    parsed = json.loads(sim_output(["--parse", path]))
+    return tuple([[tuple(w) for w in line] for line in parsed[kind]]
+                 for kind in ("statements", "actions"))
+
+
+def statement(statements, keyword):
+    for words in statements:
+        if words[0][0] == keyword:
+            return [w for w, _ in words[1:]]
+    return None
+
+
+def sim_transcript(path):
+    """Plays the scenario on the simulated notebook."""
+    return sim_output([path]).splitlines()
+
+
+def expected_value(kind, words):
+    """(type, bytes) of a transcript's value text (binary 08, sz "ON")."""
+    if kind == "binary":
+        return 3, bytes(int(b, 16) for b in words)
+    if kind == "sz":
+        return 1, words[0].encode("cp950")
+    if kind == "dword":
+        return 4, int(words[0]).to_bytes(4, "little")
+    raise Failure(f"cannot compare a value of kind {kind}")
+
+
+def parse_sim(lines):
+    """What the oracle's transcript says the Wine run must show."""
+    compared = [l for l in lines if l.startswith(("escape ", "menu "))]
+    boxes, writes = [], {}
+    for words in parse_quoted_fields(lines):
+        if words and words[0] == "box":
+            boxes.append((words[2], words[3]))
+        elif words and words[0] == "regset" and words[-1] == "0":
+            key = (words[1], words[2], words[3])
+            writes[key] = expected_value(words[4], words[5:-2])
+    return compared, boxes, writes
+
+
+REG_TYPE_NAMES = {1: "REG_SZ", 3: "REG_BINARY", 4: "REG_DWORD"}
+
+
+def stored_by_wine(written):
+    """What the program reads back through RegQueryValueExA after its
+    RegSetValueExA.  It writes its texts without their terminating NUL;
+    Wine's RegQueryValueExA reports a text with its NUL counted whether
+    the NUL was stored or not.  Other types come back as given."""
+    vtype, data = written
+    if vtype == 1 and data and data[-1] != 0:
+        return vtype, data + b"\0"
+    return written
+
+
+def reg_query_form(value):
+    """How `reg query` shows a value: REG_BINARY as hex digits, texts as
+    they are, DWORDs in 0x form."""
+    vtype, data = value
+    if vtype == 3:
+        return data.hex().upper()
+    if vtype == 1:
+        return data.decode("cp950").rstrip("\0")
+    return f"0x{int.from_bytes(data, 'little'):x}"
+
+
+class Player:
+    """Plays a scenario's actions on crtrate-simhw.exe under Wine."""
+
+    def __init__(self, session, scenario, actions, sim_lines, extra_env=None):
+        self.s = session
+        self.scenario = scenario
+        self.actions = actions
+        self.compared, self.sim_boxes, self.sim_writes = parse_sim(sim_lines)
+        self.rig_log = os.path.join(session.dir, "rig.log")
+        self.boxes = []
+        self.extra_env = extra_env or {}
+        self.proc = None
+        self.watched = []
+
+    def rig_lines(self):
+        if not os.path.exists(self.rig_log):
+            return []
+        with open(self.rig_log, encoding="utf-8") as f:
+            lines = f.read().splitlines()
+        errors = [l for l in lines if l.startswith("error ")]
+        if errors:
+            raise Failure("the rig says: " + "; ".join(errors))
+        return lines
+
+    def menus_logged(self):
+        return [l for l in self.rig_lines() if l.startswith("menu ")]
+
+    def snapshot(self):
+        return self.s.values(self.watched)
+
+    def start(self, statements):
+        self.watched = sorted(set(
+            [(w[1][0], w[2][0], w[3][0]) for w in statements
+             if w[0][0] == "value"] + list(self.sim_writes)))
+        self.initial = self.snapshot()
+        env = {"CRTRATE_SIM": self.scenario, "CRTRATE_SIM_LOG": self.rig_log}
+        env.update(self.extra_env)
+        self.proc = self.s.start_program(SIMHWS[self.s.bits], env,
+                                         name="crtrate-simhw")
+        self.s.wait_icon()
+        self.s.screenshot("icon")
+        self.s.check_icon("driver_ready")
+
+    def open_menu(self, button, repeat, choice):
+        before = len(self.menus_logged())
+        self.s.click_icon(button, repeat)
+        menu = wait_until("the menu's entries in the rig log",
+                          self.s.patience, lambda: (
+            self.menus_logged()[before:] if len(self.menus_logged()) - before
+            >= 14 else None))
+        wait_until("the popup menu on the screen", self.s.patience,
+                   self.s.menu_open)
+        self.s.screenshot("menu")
+        entries = [l.split() for l in menu[-14:]]
+        ids = [int(e[1]) for e in entries]
+        if choice is not None and choice not in ids:
+            raise Failure(f"command {choice} is not in the menu")
+        enabled = choice is not None and \
+            entries[ids.index(choice)][2] == "enabled"
+        if choice is not None:
+            # Wine's menus step over separators but not over greyed entries.
+            self.s.keys(*(["Down"] * (ids.index(choice) + 1)))
+            self.s.screenshot(f"menu-at-{choice}")
+            self.s.keys("Return")
+        if not enabled:
+            self.s.keys("Escape")
+        wait_until("the menu to close", self.s.patience,
+                   lambda: not self.s.menu_open())
+        return choice if enabled else None
+
+    def answer_warning(self, answer):
+        if answer is None:
+            raise Failure("the scenario chose an entry but gave no answer")
+        caption, text, _ = self.s.wait_box(WARNING_CAPTION)
+        self.boxes.append((caption, text))
+        check_equal(text, DAMAGE_TEXT, "warning text")
+        before = self.snapshot()
+        self.s.close_box(WARNING_CAPTION, "warning",
+                         "Return" if answer == "ok" else "Escape")
+        self.sync()
+        if answer == "cancel":
+            check_equal(self.snapshot(), before,
+                        "registry after Cancel (nothing may change)")
+            log("   Cancel: registry unchanged")
+        else:
+            self.take_error_box()
+
+    def sync(self):
+        # The program is done once it takes a sent message again, in its
+        # own loop or in a box's.
+        for _ in range(2):
+            self.s.helper("sync", MAIN_CLASS)
+            time.sleep(0.3)
+
+    def take_error_box(self):
+        errors = [b[:2] for b in self.s.boxes() if b[0] == "Error"]
+        if errors:
+            self.boxes.append(errors[0])
+            log(f"   box {errors[0][0]!r}: {errors[0][1]!r}")
+            self.s.close_box("Error", "error")
+
+    def close(self, how):
+        """The "close", "quit" and "taskbar-created" actions."""
+        if how == "taskbar-created":
+            return self.s.retray()
+        self.s.helper(how, MAIN_CLASS)
+        self.proc.wait(timeout=self.s.patience)
+
+    def play(self):
+        choice = answer = None
+        for words in self.actions:
+            what = [w for w, _ in words]
+            log(f"   action: {' '.join(what)}")
+            if what[0] == "choose":
+                choice = int(what[1], 0)
+            elif what[0] == "answer":
+                answer = what[1]
+            elif what[0] == "click":
+                button, repeat = {"left": (1, 1), "right": (3, 1),
+                                  "double": (1, 2)}.get(what[1], (0, 0))
+                if not button:
+                    raise Failure(f"click {what[1]} is not played under Wine")
+                chosen = self.open_menu(button, repeat, choice)
+                choice = None
+                if chosen is not None:
+                    self.answer_warning(answer)
+                    answer = None
+            elif what[0] in ("close", "quit", "taskbar-created"):
+                self.close(what[0])
+            else:
+                raise Failure(f"action {what[0]} is not played under Wine")
+        self.finish()
+
+    def finish(self):
+        if self.proc.poll() is None:
+            # The simulated session ends with the quit of an empty queue.
+            self.s.helper("quit", MAIN_CLASS)
+            self.proc.wait(timeout=self.s.patience)
+        check_equal(self.proc.returncode, 0, "exit code")
+
+    def verify(self):
+        got = [l for l in self.rig_lines()
+               if l.startswith(("escape ", "menu "))]
+        if got != self.compared:
+            diff = [f"  line {i + 1}: sim {a!r} / wine {b!r}"
+                    for i, (a, b) in enumerate(zip(self.compared, got))
+                    if a != b][:5]
+            raise Failure("escape and menu lines differ from crtrate-sim "
+                          f"({len(self.compared)} sim, {len(got)} wine):\n"
+                          + "\n".join(diff))
+        log(f"   {len(got)} escape and menu lines equal crtrate-sim's")
+        check_equal(self.boxes, self.sim_boxes, "boxes (caption, text)")
+        if self.sim_boxes:
+            log(f"   the boxes equal crtrate-sim's ({len(self.boxes)})")
+        final = self.snapshot()
+        for key, written in sorted(self.sim_writes.items()):
+            value = stored_by_wine(written)
+            check_equal(final.get(key), value,
+                        f"value {key} (type, bytes)")
+            root, path, name = key
+            shown = self.s.reg_query(root, path)
+            line = re.compile(r"^\s+" + re.escape(name) + r"\s+" +
+                              REG_TYPE_NAMES[value[0]] + r"\s+" +
+                              re.escape(reg_query_form(value)) + r"\s*$",
+                              re.M)
+            check(line.search(shown), f"reg query {root}\\{path} shows no "
+                  f"{name} {REG_TYPE_NAMES[value[0]]} "
+                  f"{reg_query_form(value)}:\n{shown}")
+            note = ("" if value == written else
+                    f" (written as {len(written[1])} bytes; read back with "
+                    f"the NUL)")
+            before = self.initial.get(key)
+            was = (f"; was {REG_TYPE_NAMES.get(before[0], before[0])} "
+                   f"{len(before[1])} bytes {before[1].hex(' ')}"
+                   if before else "; was not there")
+            log(f"   {root}\\{path} {name}: {REG_TYPE_NAMES[value[0]]} "
+                f"{len(value[1])} bytes {value[1].hex(' ')}{note}{was}")
+
+
+def check_empty_key_names(session, statements):
+    """The older driver's key paths hold an empty adapter name between two
+    backslashes.  Wine's registry skips repeated backslashes, so it has no
+    key with an empty name: "DISPLAY\\\\Default" is "DISPLAY\\Default".
+    Shown here on the keys the scenario set up, and relied on by the checks
+    that read the program's values back."""
+    for words in statements:
+        if words[0][0] not in ("key", "value") or "\\\\" not in words[2][0]:
+            continue
+        root, path = words[1][0], words[2][0]
+        parent, _, rest = path.partition("\\\\")
+        listing = session.reg_query(root, parent)
+        full = f"{ROOT_KEYS[root]}\\{parent}"
+        subkeys = [l.strip() for l in listing.splitlines()
+                   if l.strip().lower().startswith(full.lower() + "\\")]
+        check(not [k for k in subkeys if k.endswith("\\")],
+              f"Wine listed a key with an empty name under {full}")
+        single = f"{full}\\{rest.split(chr(92))[0]}"
+        check(single.lower() in (k.lower() for k in subkeys),
+              f"{path} did not become {single}: {subkeys}")
+        log(f"   no empty key name in Wine: {root}\\{path} is "
+            f"{root}\\{parent}\\{rest}")
+
+
+def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
+                  bits=64, rig=None, directory=None, story=Player.play,
+                  then=None, prepare=None):
+    """Plays the scenario under Wine and checks it against crtrate-sim.
+    `rig`: the scenario the rig reads the driver from, if not this one;
+    `prepare(session)` runs before the program starts; `story(player)`
+    plays the actions; `then(session)` goes on in the same session."""
+    statements, actions = read_scenario(scenario)
+    os_name = (statement(statements, "os") or ["win98"])[0]
+    desktop = statement(statements, "desktop") or ["1024", "768", "16", "1"]
+    with Session(name, os_name, screen_for(desktop), keep,
+                 directory=directory, bits=bits) as session:
+        session.start(statements)
+        if prepare:
+            prepare(session)
+        # Under load the first answer once gave the size of the previous
+        # test's screen: ask again for a while before judging.
+        shown = []
+        deadline = time.monotonic() + 10
+        while True:
+            shown = session.helper("desktop")[0].split()[1:]
+            if shown == desktop or time.monotonic() >= deadline:
+                break
+            log(f"   Wine reports the desktop {' '.join(shown)}; asking again")
+            time.sleep(0.5)
+        check_equal(shown, desktop, "the desktop Wine reports")
+        check_empty_key_names(session, statements)
+        oracle = scenario
+        if derive:
+            # Facts only the real system can tell, added to the scenario
+            # the simulated notebook plays.
+            extra = derive(session)
+            oracle = os.path.join(session.dir, os.path.basename(scenario))
+            text = open(scenario, encoding="utf-8").read()
+            head, sep, tail = text.partition("\n---\n")
+            with open(oracle, "w", encoding="utf-8") as f:
+                f.write(head + "\n" + "\n".join(extra) + "\n" + sep + tail)
+        player = Player(session, rig or scenario, actions,
+                        sim_transcript(oracle), extra_env)
+        player.start(statements)
+        story(player)
+        player.verify()
+        if then:
+            then(session)
+        return session, player
+
+
+def click_for_missing_driver(s, proc, driver_file):
+    """A click on the icon of a program whose driver does not answer: a box
+    names the driver file, and after it the program goes on."""
+    s.click_icon(1)
+    check_equal(s.wait_box(APP_TITLE)[1], MISSING_FORMAT % driver_file,
+                "box text")
+    s.close_box(APP_TITLE, "driver-missing")
+    s.helper("sync", MAIN_CLASS)
+    check_equal(proc.poll(), None, "the program still running")
+    check_equal(s.tray_icons(), 1, "tray icons after the box")
+    log("   the box closed; still running, one icon")

@@ -1,0 +1,503 @@
+"""One Wine session: an Xvfb screen, a prefix (harness.wine.prefix) and
+the programs started in it.  The program is driven the way a person would:
+clicks on its icon in Wine's tray window and keys in its menu and boxes,
+through xdotool.  What it shows is read back as text by
+build/win64/crtrate-e2e.exe, run in the same prefix; what it stored is read
+back with `wine64 reg query` and, byte for byte, with the helper.
+
+Every process a session starts (Xvfb, Wine's server and programs, helpers)
+is ended by its id when the session stops, whatever happened, and every
+wait is bounded.
+"""
+
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+from harness.wine.common import (
+    APP_TITLE,
+    Failure,
+    HELPER,
+    LOCALE,
+    MAIN_CLASS,
+    ROOT,
+    TRAY_CALLBACK,
+    WIN32,
+    WINE32,
+    WORK,
+    check,
+    check_equal,
+    find_tool,
+    log,
+    split_lines,
+    wait_until)
+from harness.wine.prefix import (
+    ROOT_KEYS,
+    WINE_VERSIONS,
+    copy_template,
+    i386_emulated,
+    registry_file)
+
+def parse_quoted_fields(lines):
+    """The quoted texts and bare words of each transcript line."""
+    return [[w for w, _ in words] for words in split_lines(lines)]
+
+
+class Session:
+    """One virtual screen and one fresh Wine prefix, and everything started
+    in them; stop() ends all of it."""
+
+    def __init__(self, name, os_name, screen=(1024, 768, 16), keep=False,
+                 directory=None, display=None, bits=64):
+        self.os_name = os_name
+        self.bits = bits
+        # Seconds to wait for what the program does: under qemu its start
+        # alone takes about a minute, and the rest is slower too.
+        self.patience = (30 if bits == 64 else
+                         300 if i386_emulated() else 60)
+        self.screen = screen
+        self.keep = keep
+        self.dir = directory or os.path.join(WORK, "runs", name)
+        self.own_display = display is None
+        self.prefix = os.path.join(self.dir, "prefix")
+        self.wine = find_tool("wine64", "/usr/lib/wine/wine64")
+        self.wineserver = find_tool("wineserver", "/usr/lib/wine/wineserver")
+        self.xvfb = None
+        self.display = display
+        self.programs = []
+        self.shots = 0
+
+    # -- set-up and tear-down
+
+    def start(self, statements=()):
+        if os.path.exists(self.dir):
+            shutil.rmtree(self.dir)
+        os.makedirs(self.dir)
+        copy_template(self.wine, self.wineserver, self.prefix)
+        if self.own_display:
+            self.start_xvfb()
+        # Wine's server and shell stay up as long as a program of the prefix
+        # runs; without one each command would start them anew, and one
+        # started while the last are going away can hang.
+        self.keeper = self.start_program(HELPER, name="keeper", args=["idle"])
+        version, expected = WINE_VERSIONS[self.os_name]
+        reg = os.path.join(self.dir, "setup.reg")
+        with open(reg, "w", encoding="utf-16") as f:
+            f.write(registry_file(statements, version))
+        self.run_wine(["reg", "import", self.unix_to_wine(reg)], timeout=60)
+        got = self.helper("version")[0]
+        m = re.match(r"version platform=(\d+) (\d+)\.(\d+) .* acp=(\d+)", got)
+        if not m:
+            raise Failure(f"helper answered {got!r}")
+        if tuple(int(x) for x in m.groups()[:3]) != expected:
+            raise Failure(f"Wine reports {got}, expected {expected}")
+        if m.group(4) != "950":
+            raise Failure(f"ANSI code page {m.group(4)}, not 950: is the "
+                          f"{LOCALE} locale generated?")
+        log("   " + got)
+
+    def start_xvfb(self):
+        width, height, depth = self.screen
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+             f"{width}x{height}x{depth}", "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+            stderr=open(os.path.join(self.dir, "xvfb.log"), "w"))
+        os.close(write_end)
+        # Xvfb writes the number, then a newline, and gives up if the pipe
+        # is gone before the newline: read up to it.
+        text = b""
+        deadline = time.monotonic() + 20
+        while not text.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([read_end], [], [], 1)
+            if ready:
+                chunk = os.read(read_end, 64)
+                if not chunk:
+                    break
+                text += chunk
+        os.close(read_end)
+        if not text.endswith(b"\n"):
+            raise Failure("Xvfb did not start")
+        self.display = ":" + text.decode().strip()
+
+    def env(self, extra=None):
+        env = dict(os.environ)
+        for name in ("WAYLAND_DISPLAY", "XAUTHORITY"):
+            env.pop(name, None)
+        env.update({
+            "WINEPREFIX": self.prefix,
+            "DISPLAY": self.display,
+            # CRTRATE_E2E_WINEDEBUG=err+all shows Wine's own complaints.
+            "WINEDEBUG": os.environ.get("CRTRATE_E2E_WINEDEBUG", "-all"),
+            # No Mono or Gecko install prompt when the prefix is made.
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "LANG": LOCALE,
+            "LC_ALL": LOCALE,
+        })
+        env.update(extra or {})
+        return env
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, error, trace):
+        if kind is not None and self.display:
+            self.record_failure()
+        self.stop()
+        return False
+
+    def record_failure(self):
+        """What was on the screen when a test failed, for the person who
+        reads the failure."""
+        try:
+            self.screenshot("failure")
+            with open(os.path.join(self.dir, "windows.txt"), "w") as f:
+                f.write("\n".join(self.helper("windows")) + "\n")
+        except (Failure, OSError, subprocess.SubprocessError):
+            pass
+
+    def stop(self):
+        for proc in self.programs:
+            if proc.poll() is None:
+                proc.kill()
+        if self.display:
+            subprocess.run([self.wineserver, "-k"], env=self.env(),
+                           timeout=30, stderr=subprocess.DEVNULL)
+        # Whatever is left in this prefix (started by Wine on our behalf):
+        # by id, found through the prefix named in its environment.
+        for pid in self.prefix_pids():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        for proc in self.programs:
+            try:
+                proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        if self.xvfb and self.xvfb.poll() is None:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait(timeout=10)
+        if not self.keep and os.path.isdir(self.prefix):
+            shutil.rmtree(self.prefix, ignore_errors=True)
+
+    def prefix_pids(self):
+        marker = ("WINEPREFIX=" + self.prefix).encode()
+        pids = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit() or int(entry) == os.getpid():
+                continue
+            try:
+                with open(f"/proc/{entry}/environ", "rb") as f:
+                    if marker in f.read().split(b"\0"):
+                        pids.append(int(entry))
+            except OSError:
+                pass
+        return pids
+
+    # -- running things in the prefix
+
+    @staticmethod
+    def unix_to_wine(path):
+        return "Z:" + path.replace("/", "\\")
+
+    def run_wine(self, args, timeout=30, check=True, full=False):
+        """What the command printed; with `full`, its exit status, standard
+        output and standard error."""
+        # Output through files, not pipes: Wine's own processes started on
+        # the way (services, the shell) inherit the handles and live on,
+        # and a pipe would not end before they do.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            proc = subprocess.Popen([self.wine] + args, env=self.env(),
+                                    stdout=out, stderr=err)
+            try:
+                code = proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait(timeout=10)
+                raise Failure(f"wine64 {' '.join(args)} did not finish "
+                              f"within {timeout} s")
+            out.seek(0)
+            err.seek(0)
+            text = out.read().decode("utf-8", errors="replace")
+            said = err.read().decode("utf-8", errors="replace")
+            said_all = (text + said).strip() or "(nothing printed)"
+            if check and code != 0:
+                raise Failure(f"wine64 {' '.join(args)} exited {code}: "
+                              f"{said_all}")
+            return (code, text, said) if full else text
+
+    def helper(self, *args, timeout=30):
+        try:
+            out = self.run_wine([HELPER] + list(args), timeout=timeout)
+        except Failure as error:
+            # Every command of the helper prints before it ends.  Under
+            # load wine64 has now and then exited 1 before the helper ran
+            # at all: that says nothing of the program, so such a start is
+            # tried once more.
+            if not str(error).endswith("exited 1: (nothing printed)"):
+                raise
+            log(f"   the helper did not start ({args[0]}); once more")
+            out = self.run_wine([HELPER] + list(args), timeout=timeout)
+        return out.splitlines()
+
+    def start_program(self, exe, extra_env=None, name="program", args=()):
+        out = open(os.path.join(self.dir, f"{name}.out"), "w")
+        # The i686 builds start under the 32-bit loader; the helper and the
+        # applet stay 64-bit whatever the program under test is.
+        wine = WINE32 if os.path.dirname(exe) == WIN32 else self.wine
+        proc = subprocess.Popen([wine, exe] + list(args),
+                                env=self.env(extra_env), stdout=out,
+                                stderr=subprocess.STDOUT)
+        self.programs.append(proc)
+        return proc
+
+    def reg_query(self, root, path):
+        return self.run_wine(["reg", "query", f"{ROOT_KEYS[root]}\\{path}"],
+                             check=False)
+
+    def values(self, triples):
+        """{(root, path, name): (type, bytes) or None} read by the helper."""
+        if not triples:
+            return {}
+        found = {}
+        lines = self.helper("regget", *[w for t in triples for w in t])
+        for line, words in zip(lines, parse_quoted_fields(lines)):
+            key = (words[1], words[2], words[3])
+            m = re.search(r"type=(\d+) size=(\d+) hex=(.*)$", line)
+            found[key] = ((int(m.group(1)), bytes.fromhex(m.group(3)))
+                          if m else None)
+        return found
+
+    # -- what is on the screen
+
+    def windows(self):
+        """Top-level windows as the helper sees them, children included:
+        dicts of the helper's fields (class, title or text, id, visible)."""
+        result, found, quoted = [], [], []
+        for line in self.helper("windows"):
+            m = re.match(r"\s*(window|child) (\S+) (.*)$", line)
+            if m:
+                found.append((m, re.findall(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)',
+                                            m.group(3))))
+                quoted += [v for _, v in found[-1][1] if v.startswith('"')]
+        texts = iter([w[0] for w in parse_quoted_fields(quoted)])
+        for m, fields in found:
+            info = {"hwnd": m.group(2)}
+            for key, value in fields:
+                info[key] = next(texts) if value.startswith('"') else value
+            if m.group(1) == "window":
+                info["children"] = []
+                result.append(info)
+            elif result:
+                result[-1]["children"].append(info)
+        return result
+
+    def boxes(self):
+        """Visible message boxes: (caption, text, buttons)."""
+        found = []
+        for w in self.windows():
+            if w.get("class") == "#32770" and w.get("visible") == "1":
+                text = [c["text"] for c in w["children"]
+                        if c.get("class") == "Static" and c["id"] == "65535"]
+                buttons = [c["text"] for c in w["children"]
+                           if c.get("class") == "Button"]
+                found.append((w["title"], text[0] if text else "", buttons))
+        return found
+
+    def main_windows(self):
+        return [w for w in self.windows() if w.get("class") == MAIN_CLASS]
+
+    def menu_open(self):
+        return any(w.get("class") == "#32768" and w.get("visible") == "1"
+                   for w in self.windows())
+
+    def tray_icons(self):
+        return len(self.tray_tips())
+
+    def tray_tips(self):
+        """The tip of each icon in the notification area."""
+        lines = self.helper("tray")
+        m = re.match(r"tray icons=(\d+)", lines[-1])
+        if not m:
+            raise Failure(f"helper tray answered {lines[-1]!r}")
+        tips = [w[0] for w in parse_quoted_fields(
+            [l.split(" tip=", 1)[1] for l in lines if l.startswith("icon ")])]
+        check_equal(len(tips), int(m.group(1)), "icons listed")
+        return tips
+
+    def wait_icons(self, count, what="the tray icon", timeout=30):
+        wait_until(what, timeout, lambda: self.tray_icons() == count)
+
+    def retray(self):
+        """What a restarted shell means to the program: its icon taken out
+        of the notification area behind its back, then "TaskbarCreated"
+        broadcast as Explorer does; the icon must come back."""
+        self.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
+        self.wait_icons(0, "the icon to go", 20)
+        self.helper("broadcast", "TaskbarCreated")
+        self.wait_icons(1, "the icon to come back", 20)
+
+    def end_program(self, proc, how="close", timeout=30):
+        """Sends WM_CLOSE (or posts WM_QUIT) from outside; the program must
+        end with 0 and take its icon along."""
+        self.helper(how, MAIN_CLASS)
+        check_equal(proc.wait(timeout=timeout), 0, f"exit code after {how}")
+        check_equal(self.tray_icons(), 0, f"tray icons after {how}")
+        log(f"   {'WM_CLOSE' if how == 'close' else 'WM_QUIT from outside'}: "
+            f"exit code 0, icon gone")
+
+    def wait_icon(self):
+        """Waits for the program's one icon and checks its tip."""
+        tips = wait_until("the program's tray icon", self.patience,
+                          self.tray_tips, interval=0.5)
+        check_equal(tips, [APP_TITLE], "the icons' tips")
+
+    def xdotool(self, *args, timeout=20):
+        result = subprocess.run(["xdotool"] + list(args), env=self.env(),
+                                capture_output=True, timeout=timeout)
+        return result.stdout.decode("utf-8", errors="replace").split()
+
+    def tray_window(self):
+        return wait_until("Wine's tray window", 20, lambda: self.xdotool(
+            "search", "--onlyvisible", "--name", "^Wine System Tray$"))[0]
+
+    def click_icon(self, button=1, repeat=1):
+        self.xdotool("mousemove", "--window", self.tray_window(), "10", "10",
+                     "click", "--repeat", str(repeat), "--delay", "60",
+                     str(button))
+
+    def focus_box(self, caption):
+        ids = wait_until(f"the X window of box {caption!r}", 20,
+                         lambda: self.xdotool("search", "--onlyvisible",
+                                              "--name",
+                                              "^" + re.escape(caption) + "$"))
+
+        # The icon's tooltip carries the program's title too: the box is
+        # the larger window.
+        def area(window):
+            out = " ".join(self.xdotool("getwindowgeometry", window))
+            m = re.search(r"Geometry: (\d+)x(\d+)", out)
+            return int(m.group(1)) * int(m.group(2)) if m else 0
+
+        box = max(ids, key=area)
+        self.xdotool("windowfocus", "--sync", box)
+        # A click on the box's margin makes it the active window again when
+        # another program took that away (there is no window manager to do
+        # it); keys then reach its default button.
+        self.xdotool("mousemove", "--window", box, "3", "3", "click", "1")
+
+    def keys(self, *keys):
+        self.xdotool("key", "--delay", "40", *keys)
+
+    def tray_picture(self):
+        """Wine's tray window as rows of (r, g, b)."""
+        result = subprocess.run(["import", "-display", self.display,
+                                 "-window", self.tray_window(), "-depth", "8",
+                                 "ppm:-"],
+                                env=self.env(), capture_output=True,
+                                timeout=30)
+        return read_ppm(result.stdout)
+
+    def check_icon(self, expected):
+        """The first icon in the tray shows the 16x16 image of `expected`
+        (driver_ready or driver_missing), not the other one."""
+        picture = self.tray_picture()
+        scores = {name: icon_score(picture, icon_art(name))
+                  for name in ("driver_ready", "driver_missing")}
+        other = [n for n in scores if n != expected][0]
+        log(f"   tray icon: {scores[expected]:.0%} of the pixels of "
+            f"{expected}, {scores[other]:.0%} of {other}")
+        check(scores[expected] >= 0.9 and
+              scores[expected] >= scores[other] + 0.1,
+              f"the tray icon is not {expected}: {scores}")
+
+    def screenshot(self, label):
+        self.shots += 1
+        path = os.path.join(self.dir, f"{self.shots:02d}-{label}.png")
+        subprocess.run(["import", "-display", self.display, "-window", "root",
+                        path], env=self.env(), timeout=30,
+                       stderr=subprocess.DEVNULL)
+        return path
+
+    def wait_box(self, caption):
+        """The box titled `caption` once it shows: (caption, text,
+        buttons), logged."""
+        box = wait_until(f"a box titled {caption!r}", self.patience, lambda: [
+            b for b in self.boxes() if b[0] == caption])[0]
+        log(f"   box {box[0]!r}: {box[1]!r} {box[2]}")
+        return box
+
+    def close_box(self, caption, shot, key="Return"):
+        """Shoots the box titled `caption` as `shot`, presses `key` in it
+        and waits for it to go."""
+        self.screenshot(shot)
+        self.focus_box(caption)
+        self.keys(key)
+        self.wait_no_box(caption)
+
+    def wait_no_box(self, caption):
+        wait_until(f"box {caption!r} to close", self.patience,
+                   lambda: not [b for b in self.boxes() if b[0] == caption])
+
+
+def read_ppm(data):
+    """Rows of (r, g, b) from a binary PPM (P6, maximum 255) as ImageMagick
+    writes it, without comments in the header."""
+    m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    if not m:
+        raise Failure("the tray picture is not an 8-bit PPM")
+    width, height = int(m.group(1)), int(m.group(2))
+    pixels = data[m.end():]
+    return [[tuple(pixels[3 * (y * width + x):3 * (y * width + x) + 3])
+             for x in range(width)] for y in range(height)]
+
+
+def icon_art(name):
+    """The 16x16 image of resources/icons/NAME.txt as rows of (r, g, b),
+    None for transparent, by the palette tools/make_icons.py draws with."""
+    sys.path.insert(0, os.path.join(ROOT, "tools"))
+    import make_icons
+    path = os.path.join(ROOT, "resources", "icons", name + ".txt")
+    with open(path, encoding="utf-8") as f:
+        images = dict(make_icons.parse_art(f.read(), path))
+    return [[None if c is None else make_icons.PALETTE[c] for c in row]
+            for row in images[16]]
+
+
+def icon_score(picture, art, tolerance=40):
+    """The best share of the art's opaque pixels found in the picture, at
+    any place near the top left corner (where the first icon sits)."""
+    opaque = [(x, y, rgb) for y, row in enumerate(art)
+              for x, rgb in enumerate(row) if rgb is not None]
+    best = 0.0
+    for dy in range(0, min(8, len(picture) - 15)):
+        for dx in range(0, min(8, len(picture[0]) - 15)):
+            hits = sum(1 for x, y, rgb in opaque
+                       if all(abs(a - b) <= tolerance for a, b in
+                              zip(picture[y + dy][x + dx], rgb)))
+            best = max(best, hits / len(opaque))
+    return best
+
+
+def screen_for(desktop):
+    """The Xvfb screen on which Wine reports the scenario's desktop: Wine
+    takes the depth from the X screen (24 bits show as 32) and reports a
+    refresh rate of 1 Hz, which the scenarios say as well."""
+    width, height, bpp, hz = (int(x) for x in desktop)
+    depths = {8: 8, 16: 16, 32: 24}
+    if bpp not in depths or hz != 1:
+        raise Failure(f"desktop {width}x{height}x{bpp}@{hz} cannot be shown "
+                      f"under Wine (depth 8, 16 or 32, rate 1)")
+    return width, height, depths[bpp]

@@ -120,7 +120,7 @@ def demo_scenario(path):
     no rate in the display settings the way Windows 9x does, so only a
     choice at the rate already stored there shows its check mark in the
     next menu."""
-    lines = ["# Written by e2e/wine_e2e.py from scenarios/demo.scn for the "
+    lines = ["# Written by harness/wine/demo.py from scenarios/demo.scn for the "
              "demo under Wine."]
     with open(DEMO, encoding="utf-8") as f:
         text = f.read().splitlines()

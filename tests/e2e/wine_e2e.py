@@ -193,7 +193,7 @@ def test_taskbar_created(keep):
 
 
 def test_desk_applet(keep):
-    """With the driver answering (the rig, e2e/scenarios/win98-desk-applet.scn)
+    """With the driver answering (the rig, tests/e2e/scenarios/win98-desk-applet.scn)
     a real right double-click on the icon starts RUNDLL32.EXE with
     "shell32.dll,Control_RunDLL desk.cpl" and opens no menu; the stand-in
     applet records the command line it was started with.  A single right

@@ -19,7 +19,7 @@ import shutil
 import subprocess
 import sys
 
-from harness.wine.common import ROOT, Failure, find_tool
+from harness.wine.common import ROOT, WIN32, Failure, find_tool
 from harness.wine.prefix import copy_template
 from harness.wine.session import Session
 
@@ -44,16 +44,19 @@ class WineRun:
     """A fresh prefix from the end-to-end template and an Xvfb screen of
     the contract's desktop (1024x768, 16 bits), for one exe."""
 
-    def __init__(self, wine, name):
-        self.session = Session(name, "win98", screen=(1024, 768, 16))
+    def __init__(self, wine, name, bits):
+        self.session = Session(name, "win98", screen=(1024, 768, 16),
+                               bits=bits)
         self.session.wine = wine
+        # An i686 exe started through qemu takes minutes, not seconds.
+        self.patience = max(90, self.session.patience)
 
     def __enter__(self):
         s = self.session
         shutil.rmtree(s.dir, ignore_errors=True)
         os.makedirs(s.dir)
         copy_template(find_tool("wine64", "/usr/lib/wine/wine64"),
-                          s.wineserver, s.prefix)
+                      s.wineserver, s.prefix)
         # Wine's X11 driver changes modes through XRandR where the X
         # libraries have it, and a virtual screen then refuses every real
         # change; without it the screen is one fixed mode that a change to
@@ -69,11 +72,12 @@ class WineRun:
         self.session.stop()
         return False
 
-    def run(self, exe, *args, timeout=120):
+    def run(self, exe, *args):
         """Exit status (or why there is none), standard output and standard
         error of the exe."""
         try:
-            return self.session.run_wine([exe] + list(args), timeout,
+            return self.session.run_wine([exe] + list(args),
+                                         2 * self.patience,
                                          check=False, full=True)
         except Failure as failure:
             return str(failure), "", ""
@@ -140,10 +144,11 @@ def main():
         return 1
     name = "contract-" + os.path.basename(os.path.dirname(exe))
     try:
-        with WineRun(args.wine, name) as wine:
+        bits = 32 if os.path.dirname(os.path.abspath(exe)) == WIN32 else 64
+        with WineRun(args.wine, name, bits) as wine:
             # --marks makes no Win32 call: whether the loader can start the
             # exe at all, apart from what the cases do.
-            code, out, err = wine.run(exe, "--marks", timeout=90)
+            code, out, err = wine.run(exe, "--marks")
             if code != 0 or out.splitlines() != marks_text.splitlines():
                 tail = " | ".join(err.strip().splitlines()[-3:])
                 return skip(f"the loader did not start the exe (exit {code}"

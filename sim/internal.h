@@ -68,8 +68,6 @@ void ResetUser();
 void ResetMenus();
 void ResetResources();
 void ResetShell();
-// Puts the string table back to the program file's texts.
-void LoadStrings();
 
 // Scenario setters, one per statement family; each validates its words
 // and returns false with `error` set when they are wrong.

@@ -32,15 +32,16 @@ bool LeadByte(char c) {
          static_cast<unsigned char>(c) <= 0xFE;
 }
 
-} // namespace
-
-namespace sim {
-
+// Puts the string table back to the program file's texts.
 void LoadStrings() {
   strings.clear();
   for (const SimStringResource &entry : programStrings)
     strings[entry.id] = entry.text;
 }
+
+} // namespace
+
+namespace sim {
 
 void ResetResources() {
   LoadStrings();
@@ -71,7 +72,7 @@ void SimLoadProgramResources(const std::vector<SimStringResource> &table,
                              const std::vector<UINT> &iconIds) {
   programStrings = table;
   programIcons = iconIds;
-  sim::LoadStrings();
+  LoadStrings();
 }
 
 void SimQueueAnswer(int answer) { answers.push_back(answer); }

@@ -153,9 +153,19 @@ BOOL InitInstance(HINSTANCE instance) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // One copy is enough: a second one would only add a second icon that
-  // drives the same hardware.
-  if (FindWindowA(MainWindowName, MainWindowName) != NULL)
+  // drives the same hardware.  A user who starts the program again most
+  // likely lost the icon: the shells of Windows 95 and NT 4.0 without
+  // Internet Explorer 4.0's desktop tell no one when they restart, so the
+  // running copy is told as a newer shell would tell it.  A shell refuses
+  // an icon it already shows, so a copy whose icon is there changes
+  // nothing.
+  HWND running = FindWindowA(MainWindowName, MainWindowName);
+  if (running != NULL) {
+    UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    if (taskbarCreated != 0)
+      PostMessageA(running, taskbarCreated, 0, 0);
     return 0;
+  }
   if (!RegisterMainWindowClass(instance))
     return 0;
   if (!InitInstance(instance))

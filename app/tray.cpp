@@ -9,6 +9,9 @@
 namespace {
 
 UINT TaskbarCreatedMessage; // Explorer's "TaskbarCreated", 0 if refused
+// Boxes and menus of ours open now.  Their modal loops dispatch every
+// message of the thread to us, the icon's clicks and our timer included.
+int ModalsOpen;
 
 enum : int { TextSize = 255 };
 
@@ -84,6 +87,25 @@ const char *MissingDriverFile(void) {
   return "Unknown OS";
 }
 
+// MessageBoxA, counted as open while its loop runs.
+int ShowBox(LPCSTR text, LPCSTR caption, UINT type) {
+  ++ModalsOpen;
+  int answer = MessageBoxA(NULL, text, caption, type);
+  --ModalsOpen;
+  return answer;
+}
+
+// A box's or menu's loop that meets WM_QUIT ends there and posts the quit
+// again for the loop below; a message box then answers as if its default
+// button was pressed (IDOK under Wine: DIALOG_DoDialogBox keeps the
+// dialog's idResult).  WM_CLOSE from outside destroys the window instead.
+// Either way the program is being ended and must act on nothing more.
+BOOL BeingEnded(HWND window) {
+  MSG quit;
+  return !IsWindow(window) ||
+         PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_NOREMOVE);
+}
+
 void ShowMissingDriver(void) {
   char caption[TextSize + 1];
   char format[TextSize + 1];
@@ -92,17 +114,20 @@ void ShowMissingDriver(void) {
   LoadText(IDS_DRIVER_MISSING, format, TextSize);
   if (wsprintfA(text, format, MissingDriverFile()) <= 0)
     text[0] = 0;
-  MessageBoxA(NULL, text, caption, MB_OK);
+  ShowBox(text, caption, MB_OK);
 }
 
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
-  if (wParam < FirstCommand || wParam > LastCommand)
+  // A command that comes while a warning waits for its answer is not the
+  // one the user is confirming.
+  if (wParam < FirstCommand || wParam > LastCommand || ModalsOpen)
     return 0;
   char caption[TextSize + 1];
   char text[TextSize + 1];
   LoadText(IDS_WARNING_CAPTION, caption, TextSize);
   LoadText(IDS_DAMAGE_WARNING, text, TextSize);
-  if (MessageBoxA(NULL, text, caption, MB_ICONWARNING | MB_OKCANCEL) != IDOK)
+  if (ShowBox(text, caption, MB_ICONWARNING | MB_OKCANCEL) != IDOK ||
+      BeingEnded(window))
     return 0;
 
   DWORD modeCode = 0;
@@ -115,7 +140,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 
   char error[TextSize + 1];
   LoadText(IDS_ERROR, error, TextSize);
-  MessageBoxA(NULL, error, error, MB_ICONERROR | MB_OK);
+  ShowBox(error, error, MB_ICONERROR | MB_OK);
   return 0;
 }
 
@@ -169,8 +194,10 @@ void OpenModeMenu(HWND window) {
     SetForegroundWindow(window);
     POINT cursor = {0, 0};
     GetCursorPos(&cursor);
+    ++ModalsOpen;
     TrackPopupMenu(MenuHandle, TPM_RIGHTALIGN | TPM_LEFTBUTTON, cursor.x,
                    cursor.y, 0, window, NULL);
+    --ModalsOpen;
   }
   // Forces a task switch to the window so that the next click on the icon
   // opens the menu at once instead of only closing the last one.
@@ -178,7 +205,10 @@ void OpenModeMenu(HWND window) {
 }
 
 void OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
-  if (wParam != TrayCallbackMessage)
+  // While our box or menu is open the user is answering it: a click on the
+  // icon would stack a second box, or open the menu inside the warning and
+  // let an older choice be applied after a newer one.
+  if (wParam != TrayCallbackMessage || ModalsOpen)
     return;
   switch (lParam) {
   case WM_LBUTTONDOWN:
@@ -206,8 +236,9 @@ void OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
 void OnRightClickTimer(HWND window) {
   // KillTimer does not take back a WM_TIMER already in the queue, so one
   // may still arrive after a double-click killed the timer: only a timer
-  // still running stands for a right click that waits for its menu.
-  if (KillTimer(window, RightClickTimer))
+  // still running stands for a right click that waits for its menu.  A
+  // menu opened by another click meanwhile has answered it.
+  if (KillTimer(window, RightClickTimer) && !ModalsOpen)
     OpenModeMenu(window);
 }
 

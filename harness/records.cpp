@@ -34,6 +34,7 @@ const Table kClicks = {"left",        "right",  "double",
 const Table kSwitches = {"none", "first", "second"};
 const Table kDriver = {"missing", "present"};
 const Table kAnswers = {"ok", "cancel"};
+const Table kShells = {"ie4"};
 const Table kRoots = {"HKCC", "HKLM"};
 const Table kValueNames = {"CRTResolution", "RefreshRate", "Pairlux_SameImage",
                            "ShowAllModes"};
@@ -242,8 +243,8 @@ private:
 // A record's keyword and its fields, one character each:
 //   n number   i signed number   q text   Q text of at most 127 bytes
 //   o number left out when 0     L up to 23 numbers   M 1 to 20 numbers
-//   r s d c a R   a word of the releases, switch devices, driver states,
-//                 clicks, answers, registry roots
+//   r s d c a R h a word of the releases, switch devices, driver states,
+//                 clicks, answers, registry roots, shells
 //   p registry path   v value name   D value kind and data
 //   f failing function and call number   S string id (not 106)
 struct Layout {
@@ -251,7 +252,7 @@ struct Layout {
   const char *fields;
 };
 
-// Statements by record byte (modulo 26); 0 ends them.
+// Statements by record byte (modulo their count); 0 ends them.
 const Layout kStatements[] = {
     {nullptr, ""},       {"os", "r"},          {"os", "nnnQo"},
     {"switch", "s"},     {"switch-fail", "n"}, {"switch-text", "q"},
@@ -261,20 +262,22 @@ const Layout kStatements[] = {
     {"rates", "M"},      {"desktop", "iiii"},  {"modes", "iiii"},
     {"cds-result", "i"}, {"key", "Rp"},        {"locked", "Rp"},
     {"value", "RpvD"},   {"fail", "f"},        {"running", "Q"},
-    {"cursor", "ii"},    {"string", "Sq"},
+    {"cursor", "ii"},    {"string", "Sq"},     {"planar", ""},
+    {"shell", "h"},
 };
 
-// Actions by record byte (modulo 12).
+// Actions by record byte (modulo their count).
 const Layout kActions[] = {
-    {"click", "c"},          {"callback", "ii"}, {"command", "n"},
-    {"destroy", ""},         {"close", ""},      {"quit", ""},
-    {"taskbar-created", ""}, {"choose", "n"},    {"answer", "a"},
-    {"apply", "ii"},         {"menu", "nn"},     {"menu", "nnnnn"},
+    {"click", "c"},        {"callback", "ii"}, {"command", "n"},
+    {"destroy", ""},       {"close", ""},      {"quit", ""},
+    {"shell-restart", ""}, {"choose", "n"},    {"answer", "a"},
+    {"apply", "ii"},       {"menu", "nn"},     {"menu", "nnnnn"},
+    {"dismiss", ""},       {"start", ""},
 };
 
 const std::map<char, const Table *> kWords = {
-    {'r', &kReleases}, {'s', &kSwitches}, {'d', &kDriver},
-    {'c', &kClicks},   {'a', &kAnswers},  {'R', &kRoots},
+    {'r', &kReleases}, {'s', &kSwitches}, {'d', &kDriver}, {'c', &kClicks},
+    {'a', &kAnswers},  {'R', &kRoots},    {'h', &kShells},
 };
 
 void Fields(Codec &c, const char *fields) {
@@ -345,13 +348,16 @@ std::string RecordsScenario(const uint8_t *data, size_t size) {
     uint8_t op = in.Byte();
     if (op == 0)
       break;
-    std::string line = Read(in, kStatements[op % 26]);
+    std::string line =
+        Read(in, kStatements[op % (sizeof kStatements / sizeof *kStatements)]);
     if (!line.empty())
       text += line + "\n";
   }
   text += "---\n";
   while (in.More() && records++ < 400)
-    text += Read(in, kActions[in.Byte() % 12]) + "\n";
+    text +=
+        Read(in, kActions[in.Byte() % (sizeof kActions / sizeof *kActions)]) +
+        "\n";
   return text;
 }
 

@@ -1,10 +1,10 @@
 // The scenario runner: reads a scenario, sets up the simulated notebook
 // from its statements and runs WinMain, delivering the actions (clicks,
 // menu choices, box answers, direct calls) one at a time whenever the
-// program waits for a message with an empty queue and no timer due (the
-// user's pause between two actions outlasts the double-click time, except
-// within "click right" directly followed by "click rightdouble", which is
-// one double-click).
+// program waits for a message with an empty queue and no timer due, in its
+// own loop or in an open box's or menu's (the user's pause between two
+// actions outlasts the double-click time, except after "click right"
+// directly followed by another click, which comes within it).
 #include "harness/runner.h"
 
 #include "harness/program_image.h"
@@ -129,23 +129,41 @@ void Apply(const std::vector<std::string> &w) {
           std::to_string(refreshHz) + " -> " + std::to_string(result));
 }
 
-// Delivers one action; false for those that only prepare the next menu or
-// box, after which the following action is delivered at once.
-bool Deliver(const std::vector<std::string> &w) {
+// The user starts the program file again while it runs: a second process
+// of the same module.  It shares the first one's globals here, which a
+// copy that leaves before touching any (as it must) never notices.
+void StartAgain() {
+  char commandLine[] = "";
+  int result = WinMain(SimInstance(), nullptr, commandLine, SW_SHOWNORMAL);
+  SimEmit("start again -> exit " + std::to_string(result));
+}
+
+// The answer actions: a menu choice (or none) and a box's button.
+void Answer(const std::vector<std::string> &w) {
+  if (w[0] == "answer") {
+    if (!SimAnswerBox(w[1] == "ok" ? IDOK : IDCANCEL))
+      SimEmit("answer " + w[1] + ": no box is open");
+  } else if (!SimChooseFromMenu(
+                 w[0] == "dismiss" ? 0 : static_cast<UINT>(Number(w[1])))) {
+    SimEmit(w[0] + (w[0] == "dismiss" ? "" : " " + w[1]) + ": no menu is open");
+  }
+}
+
+// Delivers one action: what the user does while the program waits, in its
+// own loop or in the loop of its open box or menu.
+void Deliver(const std::vector<std::string> &w) {
   const std::string &what = w[0];
   LPARAM click = 0;
   if (what == "click" && ClickMessage(w[1], &click)) {
     if (!SimClickTrayIcon(click))
       SimEmit("click " + w[1] + ": no icon takes clicks");
-    // A right click directly followed by a right double-click is one
-    // double-click: its second press comes within the double-click time,
-    // before the first press's timer can run out.
+    // A right click directly followed by another click shares its pause:
+    // the second press comes within the double-click time, before the
+    // first press's timer can run out (a right double-click, or a left
+    // press that opens the menu while the right click's timer still runs).
     if (w[1] == "right" && nextAction < actions.size() &&
-        actions[nextAction][0] == "click" &&
-        actions[nextAction][1] == "rightdouble") {
-      ++nextAction;
-      SimClickTrayIcon(WM_RBUTTONDBLCLK);
-    }
+        actions[nextAction][0] == "click")
+      Deliver(actions[nextAction++]);
   } else if (what == "callback")
     SimPostMessage(MainWindow, TrayCallbackMessage,
                    static_cast<WPARAM>(Number(w[1])),
@@ -159,28 +177,29 @@ bool Deliver(const std::vector<std::string> &w) {
     SimPostMessage(MainWindow, WM_CLOSE, 0, 0);
   else if (what == "quit")
     SimPostMessage(nullptr, WM_QUIT, 0, 0);
-  else if (what == "taskbar-created")
-    SimBroadcastTaskbarCreated();
+  else if (what == "shell-restart")
+    SimRestartShell();
+  else if (what == "start")
+    StartAgain();
   else if (what == "apply")
     Apply(w);
   else if (what == "menu")
     ShowMenu(w);
-  else if (what == "choose")
-    SimQueueMenuChoice(static_cast<UINT>(Number(w[1])));
-  else if (what == "answer")
-    SimQueueAnswer(w[1] == "ok" ? IDOK : IDCANCEL);
-  return what != "choose" && what != "answer";
+  else
+    Answer(w);
 }
 
 bool Idle() {
-  if (!started) {
+  // The state is printed once start-up is over: at the first wait with no
+  // box open (a box at start-up has no state to show yet).
+  if (!started && SimOpenModalCount() == 0) {
     started = true;
     PrintState();
   }
-  while (nextAction < actions.size())
-    if (Deliver(actions[nextAction++]))
-      return true;
-  return false;
+  if (nextAction == actions.size())
+    return false;
+  Deliver(actions[nextAction++]);
+  return true;
 }
 
 void JsonText(const std::string &text, FILE *out) {

@@ -62,7 +62,10 @@ BOOL DescribeDesktop(DEVMODEA *desktop) {
     return FALSE;
   desktop->dmPelsWidth = static_cast<DWORD>(GetDeviceCaps(screen, HORZRES));
   desktop->dmPelsHeight = static_cast<DWORD>(GetDeviceCaps(screen, VERTRES));
-  desktop->dmBitsPerPel = static_cast<DWORD>(GetDeviceCaps(screen, BITSPIXEL));
+  // Drivers that keep a 16-colour desktop in four planes answer BITSPIXEL
+  // 1 and PLANES 4; the depth is their product (Knowledge Base Q139202).
+  desktop->dmBitsPerPel = static_cast<DWORD>(GetDeviceCaps(screen, BITSPIXEL) *
+                                             GetDeviceCaps(screen, PLANES));
   desktop->dmDisplayFrequency =
       static_cast<DWORD>(GetDeviceCaps(screen, VREFRESH));
   ReleaseDC(NULL, screen);

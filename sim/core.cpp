@@ -44,7 +44,7 @@ const char kFunctions[] =
     "LoadStringA LoadImageA DestroyIcon LoadCursorA MessageBoxA wsprintfA "
     "EnumDisplaySettingsA ChangeDisplaySettingsA GetDC ReleaseDC CreateDCA "
     "DeleteDC ExtEscape GetDeviceCaps RegOpenKeyExA RegQueryValueExA "
-    "RegSetValueExA RegCloseKey Shell_NotifyIconA ShellExecuteA";
+    "RegSetValueExA RegCloseKey Shell_NotifyIconA ShellExecuteA PeekMessageA";
 
 std::vector<std::string> FunctionNames() {
   std::vector<std::string> names;

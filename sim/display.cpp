@@ -14,6 +14,12 @@ SimDesktop desktop;
 std::vector<SimDesktop> modes;
 // What ChangeDisplaySettingsA answers.
 LONG cdsResult;
+// The "planar" statement: the driver keeps a 16-colour desktop in four
+// planes of one bit each, as the VGA's own drivers do.
+bool planar;
+
+// A 16-colour desktop of a planar driver.
+bool InPlanes() { return planar && desktop.bpp == 4; }
 
 std::string ModeText(const DEVMODEA *dm) {
   if (!dm)
@@ -42,11 +48,16 @@ void ResetDisplay() {
   desktop = {1024, 768, 16, 60};
   modes.clear();
   cdsResult = DISP_CHANGE_SUCCESSFUL;
+  planar = false;
 }
 
 bool SetDisplay(const Words &w, std::string *error) {
   std::vector<long long> v;
   bool numbers = ParseScenarioNumbers(w, 1, &v);
+  if (w[0].text == "planar") {
+    planar = w.size() == 1;
+    return planar || ScenarioError(error, "expected: planar");
+  }
   if (w[0].text == "cds-result") {
     if (numbers && v.size() == 1) {
       cdsResult = static_cast<LONG>(v[0]);
@@ -78,8 +89,12 @@ int WINAPI GetDeviceCaps(HDC dc, int index) {
     return desktop.width;
   case VERTRES:
     return desktop.height;
+  // Bits in each plane: GetDeviceCaps in the Windows API reference, and
+  // Knowledge Base Q139202 for the depth as BITSPIXEL times PLANES.
   case BITSPIXEL:
-    return desktop.bpp;
+    return InPlanes() ? 1 : desktop.bpp;
+  case PLANES:
+    return InPlanes() ? 4 : 1;
   case VREFRESH:
     return desktop.hz;
   }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -82,11 +83,15 @@ bool SetDisplay(const Words &w, std::string *error);
 bool SetRegistry(const Words &w, std::string *error);
 bool SetUser(const Words &w, std::string *error);
 bool SetResources(const Words &w, std::string *error);
+bool SetShell(const Words &w, std::string *error);
 
 // Inner helpers one area offers another, without counting a call.
 void DestroyMenuInternal(HMENU menu);
 bool PostInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Posts the registered message `name` to every top-level window of the
+// program's.
+void BroadcastRegistered(const char *name);
 bool MenuExists(HMENU menu);
 int IconIdOf(HICON icon);
 // A write the system makes on its own (no transcript line, no fault, never
@@ -96,6 +101,9 @@ bool SystemSetValue(const std::string &root, const std::string &path,
                     const std::string &data);
 // dwPlatformId of the simulated system.
 DWORD OsPlatform();
+// The release ships the shell of Internet Explorer 4.0's desktop: Windows
+// 98 and later (Windows 95 and NT 4.0 have it only when it was installed).
+bool OsShellIsIe4();
 bool ValidDc(HDC dc);
 // A window of this process or the other copy's, existing now.
 bool WindowExists(HWND window);
@@ -107,6 +115,16 @@ HWND ForegroundWindow();
 void MenuTracked(HWND owner);
 // A menu of `owner` was tracked and the program has posted it nothing since.
 bool MenuSwitchPending(HWND owner);
+// The two kinds of modal loop USER32 runs for the program.
+enum class Modal { Box, Menu };
+// Runs the thread's messages as a message box's or a popup menu's own loop
+// does, until the user answers it (SimAnswerBox, SimChooseFromMenu: true,
+// `answer` set), `stillOpen` turns false, or a WM_QUIT arrives, which it
+// posts again for the loop below (false).
+bool RunModalLoop(Modal kind, const std::function<bool()> &stillOpen,
+                  long *answer);
+// A box or menu of this kind is open now.
+bool ModalOpen(Modal kind);
 // Any window of the program's own exists.
 bool OwnWindowExists();
 int DcOpenCount();

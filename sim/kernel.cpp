@@ -45,6 +45,11 @@ namespace sim {
 
 DWORD OsPlatform() { return os.platform; }
 
+bool OsShellIsIe4(void) {
+  return os.major > 4 ||
+         (os.platform == VER_PLATFORM_WIN32_WINDOWS && os.minor >= 10);
+}
+
 void ResetKernel() { os = kReleases[4].second; }
 
 bool SetOs(const Words &w, std::string *error) {

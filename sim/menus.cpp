@@ -1,7 +1,6 @@
 // Menus: popup menus with their items' state bits, the Enable/Check calls
-// that answer the previous state, and TrackPopupMenu with the scenario's
-// queued choice standing in for the user's click.
-#include <deque>
+// that answer the previous state, and TrackPopupMenu, which stays open
+// until the scenario chooses an entry or closes it.
 #include <map>
 
 #include "sim/internal.h"
@@ -21,8 +20,6 @@ struct Item {
 
 // Menus existing now, by handle.
 sim::Handles<HMENU, std::vector<Item>> menus;
-// The scenario's choices for the coming TrackPopupMenu calls.
-std::deque<UINT> choices;
 
 // The item `item` names by command or by position, or NULL.
 Item *FindItem(HMENU menu, UINT item, UINT flags) {
@@ -46,10 +43,7 @@ bool Enabled(const Item &item) {
 
 namespace sim {
 
-void ResetMenus() {
-  menus.Reset(0x40000);
-  choices.clear();
-}
+void ResetMenus() { menus.Reset(0x40000); }
 
 void DestroyMenuInternal(HMENU menu) { menus.erase(menu); }
 
@@ -58,8 +52,6 @@ bool MenuExists(HMENU menu) { return menus.count(menu) != 0; }
 int MenuOpenCount() { return menus.Count(); }
 
 } // namespace sim
-
-void SimQueueMenuChoice(UINT command) { choices.push_back(command); }
 
 void SimEmitMenuLines(HMENU menu) {
   for (const SimMenuItem &item : SimMenuItems(menu))
@@ -134,8 +126,10 @@ UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags) {
 }
 
 // The owner gets WM_INITMENUPOPUP before the menu shows, as from the real
-// menu loop.  A chosen enabled command reaches the owner as a posted
-// WM_COMMAND once the call has returned.
+// menu loop.  The menu then runs its own loop until the user chooses or
+// closes it; a chosen enabled command reaches the owner as a posted
+// WM_COMMAND once the call has returned.  A second popup menu cannot be
+// tracked while one is: the call fails (ERROR_POPUP_ALREADY_ACTIVE).
 //
 // Two habits of the Windows 95/98/NT 4.0 menu loop with a window that is
 // not already active (a tray icon's): a menu whose owner is not the
@@ -146,13 +140,14 @@ UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags) {
 BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
                            int /*reserved*/, HWND owner,
                            const RECT * /*rect*/) {
-  bool chosen = !choices.empty();
-  UINT choice = chosen ? choices.front() : 0;
-  if (chosen)
-    choices.pop_front();
   SIM_ENTER(FALSE);
   if (!sim::MenuExists(menu) || !sim::WindowExists(owner))
     return FALSE;
+  if (sim::ModalOpen(sim::Modal::Menu)) {
+    sim::Emit(sim::Format("track %u %d %d: refused, a popup menu is open",
+                          flags, x, y));
+    return FALSE;
+  }
   sim::SendInternal(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
   if (sim::MenuSwitchPending(owner)) {
     sim::Emit(sim::Format("track %u %d %d: closes at once, the last menu's "
@@ -163,13 +158,22 @@ BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
   sim::Emit(sim::Format("track %u %d %d", flags, x, y));
   SimEmitMenuLines(menu);
   sim::MenuTracked(owner);
-  Item *entry = chosen ? FindItem(menu, choice, MF_BYCOMMAND) : nullptr;
+  long choice = 0;
+  bool answered = sim::RunModalLoop(
+      sim::Modal::Menu,
+      [menu, owner] {
+        return sim::MenuExists(menu) && sim::WindowExists(owner);
+      },
+      &choice);
+  UINT command = static_cast<UINT>(choice);
+  Item *entry = answered ? FindItem(menu, command, MF_BYCOMMAND) : nullptr;
   bool taken = entry && Enabled(*entry);
-  if (!taken && sim::ForegroundWindow() != owner)
+  if (answered && !taken && sim::ForegroundWindow() != owner)
     sim::Emit("menu stays open: its owner is not the foreground window");
+  sim::Emit(taken ? sim::Format("tracked -> %u", command) : "tracked -> none");
   if (flags & kReturnCommand)
-    return taken ? static_cast<BOOL>(choice) : FALSE;
+    return taken ? static_cast<BOOL>(command) : FALSE;
   if (taken)
-    sim::PostInternal(owner, WM_COMMAND, choice, 0);
+    sim::PostInternal(owner, WM_COMMAND, command, 0);
   return TRUE;
 }

@@ -1,9 +1,8 @@
 // The program's resources and the boxes it shows: the string table served
-// in code page 950, the two tray icons, the arrow cursor and MessageBoxA
-// with the scenario's queued answers.
+// in code page 950, the two tray icons, the arrow cursor and MessageBoxA,
+// which stays open until the scenario answers it.
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <map>
 
 #include "sim/internal.h"
@@ -21,8 +20,6 @@ std::vector<UINT> programIcons;
 std::map<UINT, std::string> strings;
 // Icons loaded and not destroyed, with their resource id.
 sim::Handles<HICON, int> icons;
-// Answers for the coming MB_OKCANCEL boxes.
-std::deque<int> answers;
 
 bool OwnModule(HINSTANCE instance) { return instance == SimInstance(); }
 
@@ -46,7 +43,6 @@ namespace sim {
 void ResetResources() {
   LoadStrings();
   icons.Reset(0x60000);
-  answers.clear();
 }
 
 bool SetResources(const Words &w, std::string *error) {
@@ -74,8 +70,6 @@ void SimLoadProgramResources(const std::vector<SimStringResource> &table,
   programIcons = iconIds;
   LoadStrings();
 }
-
-void SimQueueAnswer(int answer) { answers.push_back(answer); }
 
 // A NULL instance means the program's own module, as with FindResource.
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
@@ -118,17 +112,23 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
   return !instance && name == IDC_ARROW ? kArrow : nullptr;
 }
 
-// Only a box that asks a question takes a queued answer; a NULL caption
-// shows as "Error", as USER32 does.
+// The box shows at once and runs its own loop until the user answers it;
+// a box with only OK answers IDOK to Escape as well (MessageBox in the
+// Windows API reference).  A WM_QUIT ends the box too, and it then answers
+// as if its default button had been pressed: IDOK for the boxes here (Wine's
+// DIALOG_DoDialogBox in dlls/user32/dialog.c returns the dialog's idResult,
+// which DIALOG_get_info in defdlg.c starts at IDOK).  A NULL caption shows
+// as "Error", as USER32 does.
 int WINAPI MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
   SIM_ENTER(0);
-  int answer = IDOK;
-  if ((type & MB_TYPEMASK) == MB_OKCANCEL && !answers.empty()) {
-    answer = answers.front();
-    answers.pop_front();
-  }
   sim::Emit(sim::Format("box %u ", type) +
             sim::QuoteAnsi(caption ? caption : "Error") + " " +
-            sim::QuoteAnsi(sim::Str(text)) + sim::Format(" -> %d", answer));
-  return answer;
+            sim::QuoteAnsi(sim::Str(text)));
+  long button = IDOK;
+  if (!sim::RunModalLoop(
+          sim::Modal::Box, [] { return true; }, &button) ||
+      (type & MB_TYPEMASK) == MB_OK)
+    button = IDOK;
+  sim::Emit(sim::Format("box -> %ld", button));
+  return static_cast<int>(button);
 }

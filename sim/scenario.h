@@ -64,8 +64,8 @@ bool ParseScenarioNumbers(const ScenarioWords &words, size_t first,
                           std::vector<long long> *values);
 
 // The action keywords (click, callback, command, destroy, close, quit,
-// taskbar-created, choose, answer, apply, menu); every other first word is
-// a statement's.
+// shell-restart, start, choose, dismiss, answer, apply, menu); every other
+// first word is a statement's.
 bool IsScenarioAction(const std::string &keyword);
 
 // Reads a whole scenario: lines without words are skipped, a "---" line or

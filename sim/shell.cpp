@@ -21,6 +21,9 @@ struct TrayIcon {
 
 // Icons in the notification area now, by (window, id).
 std::map<std::pair<HWND, UINT>, TrayIcon> trayIcons;
+// The "shell ie4" statement: Internet Explorer 4.0's desktop was installed
+// on a Windows 95 or NT 4.0 whose own shell predates it.
+bool ie4Installed;
 
 const char *OperationName(DWORD message) {
   switch (message) {
@@ -57,9 +60,35 @@ bool Apply(DWORD message, const NOTIFYICONDATAA &data) {
 
 namespace sim {
 
-void ResetShell() { trayIcons.clear(); }
+void ResetShell() {
+  trayIcons.clear();
+  ie4Installed = false;
+}
+
+bool SetShell(const Words &w, std::string *error) {
+  if (w.size() == 2 && !w[1].quoted && w[1].text == "ie4") {
+    ie4Installed = true;
+    return true;
+  }
+  return ScenarioError(error, "expected: shell ie4");
+}
 
 } // namespace sim
+
+// A restarted Explorer starts with an empty notification area.  Shells
+// from Internet Explorer 4.0's desktop on then broadcast the registered
+// "TaskbarCreated" message to every top-level window, so that programs can
+// add their icons again; the original shell of Windows 95 and NT 4.0 sends
+// nothing, and their icons stay away ("Taskbar Creation Notification" in
+// the Windows Shell documentation).
+void SimRestartShell() {
+  trayIcons.clear();
+  bool broadcast = ie4Installed || sim::OsShellIsIe4();
+  sim::Emit(broadcast ? "shell restarts: TaskbarCreated sent"
+                      : "shell restarts: nothing sent");
+  if (broadcast)
+    sim::BroadcastRegistered("TaskbarCreated");
+}
 
 int SimTrayIconCount() { return static_cast<int>(trayIcons.size()); }
 

@@ -43,20 +43,31 @@ void SimSetEcho(FILE *out);
 // due.  The hook may post messages or act directly; it returns false when
 // nothing is left to do, and GetMessageA then returns a quit message with
 // wParam 0, as when the session ends from outside.  Without a hook the
-// queue's end is a quit.  Time passes only for the user: a timer comes due
-// once between two calls of the hook (the user pauses longer than any
-// timer the program sets), so each running timer makes one WM_TIMER before
-// the user's next action, and before the session ends.
+// queue's end is a quit.  The loops of open boxes and menus call it too.  Time
+// passes only for the user: a timer comes due once between two calls of the
+// hook (the user pauses longer than any timer the program sets), so each
+// running timer makes one WM_TIMER before the user's next action, and before
+// the session ends.
 void SimSetIdleHook(std::function<bool()> hook);
 // Window timers running now (SetTimer without KillTimer, on a window that
 // still exists).
 int SimTimerCount();
-// Queues the answer to the next message box that asks a question
-// (MB_OKCANCEL): IDOK or IDCANCEL.  Boxes with only OK do not take one.
-void SimQueueAnswer(int answer);
-// The next TrackPopupMenu returns `command` as if the user chose it (only
-// when it is an enabled entry; otherwise the menu is dismissed).
-void SimQueueMenuChoice(UINT command);
+// A message box or a tracked popup menu stays open, running its own loop
+// (which dispatches every message of the thread and calls the idle hook
+// while its queue is empty), until the user answers it from the idle hook
+// with one of these, or a WM_QUIT ends it.
+//
+// Closes the innermost open box with a button: IDOK or IDCANCEL (Escape,
+// which a box with only OK answers with IDOK).  False, and nothing done,
+// when the innermost box or menu is not a box.
+bool SimAnswerBox(int answer);
+// Closes the innermost open menu: an enabled entry's command is chosen,
+// any other command (0 for none: Escape, or a click elsewhere) leaves it
+// with nothing chosen.  False, and nothing done, when the innermost box or
+// menu is not a menu.
+bool SimChooseFromMenu(UINT command);
+// Boxes and menus open now.
+int SimOpenModalCount();
 // Posts a message from outside the program (the shell's tray callback, a
 // quit from the session's end): the program's own PostMessageA is neither
 // counted nor subject to the fault table for it.  False for a window that
@@ -67,9 +78,10 @@ bool SimPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // window, wParam the icon's id and lParam `mouseMessage` (WM_LBUTTONDOWN,
 // ...).  False, and nothing posted, when no icon takes clicks.
 bool SimClickTrayIcon(LPARAM mouseMessage);
-// Sends the registered "TaskbarCreated" message to every top-level window,
-// as Explorer does when it restarts.
-void SimBroadcastTaskbarCreated();
+// Explorer restarts with an empty notification area; a shell of Internet
+// Explorer 4.0's desktop (Windows 98's, or "shell ie4") then posts the
+// registered "TaskbarCreated" message to every top-level window.
+void SimRestartShell();
 
 // Accounting: what the program opened and has not released.
 struct SimOpenCounts {

@@ -14,10 +14,11 @@ typedef bool (*Setter)(const sim::Words &, std::string *);
 const std::pair<Setter, std::set<std::string>> kSetters[] = {
     {sim::SetOs, {"os"}},
     {sim::SetSwitch, {"switch", "switch-fail", "switch-text", "switch-ref"}},
-    {sim::SetDisplay, {"desktop", "modes", "cds-result"}},
+    {sim::SetDisplay, {"desktop", "modes", "cds-result", "planar"}},
     {sim::SetRegistry, {"key", "value", "locked"}},
     {sim::SetUser, {"cursor", "running"}},
     {sim::SetResources, {"string"}},
+    {sim::SetShell, {"shell"}},
 };
 
 bool SetFault(const sim::Words &w, std::string *error) {

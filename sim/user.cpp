@@ -74,6 +74,16 @@ HWND foreground;
 // message; NULL when none waits.
 HWND menuSwitchPending;
 
+// A message box or popup menu open now and the user's answer to it, once
+// given.
+struct OpenModal {
+  sim::Modal kind;
+  bool answered;
+  long answer; // the button (IDOK, IDCANCEL) or the command, 0 for none
+};
+// The boxes and menus open now, the innermost last.
+std::vector<OpenModal> modals;
+
 ATOM AddAtom(const std::string &name) {
   for (size_t i = 0; i < atoms.size(); ++i)
     if (sim::SameName(atoms[i], name))
@@ -171,6 +181,16 @@ bool TakeDueTimer(LPMSG msg, HWND window, UINT first, UINT last) {
   return false;
 }
 
+// The answer goes to the innermost box or menu, and only when it is of the
+// kind the user answers: a choice cannot close a box.
+bool AnswerModal(sim::Modal kind, long answer) {
+  if (modals.empty() || modals.back().kind != kind || modals.back().answered)
+    return false;
+  modals.back().answered = true;
+  modals.back().answer = answer;
+  return true;
+}
+
 void FillQuit(LPMSG msg, int code) {
   *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(code), 0, tick, cursor};
 }
@@ -185,6 +205,39 @@ bool ClassMatches(const Window &w, LPCSTR className) {
     return NameMatches(w.className, className);
   const WindowClass *wc = FindClass(className);
   return wc && sim::SameName(wc->name, w.className);
+}
+
+// What one turn of a message loop found.
+enum class Step {
+  Message, // a message to dispatch
+  Quit,    // WM_QUIT: posted, from PostQuitMessage, or the session's end
+  Acted,   // the queue was empty and the user did something: look again
+};
+
+// One turn of a message loop, GetMessageA's or a box's or menu's own.  A
+// WM_QUIT from PostQuitMessage is not a posted message: it is produced only
+// once no posted message is waiting.  When nothing is waiting the user acts
+// (the idle hook); when the user has nothing left to do, the session ends
+// from outside (log-off) and takes the program along with a quit of 0.
+Step NextStep(LPMSG msg, HWND window, UINT first, UINT last,
+              bool *sessionEnded) {
+  if (TakeQueued(msg, window, first, last))
+    return msg->message == WM_QUIT ? Step::Quit : Step::Message;
+  if (quitPending) {
+    quitPending = false;
+    FillQuit(msg, quitCode);
+    return Step::Quit;
+  }
+  if (TakeDueTimer(msg, window, first, last))
+    return Step::Message;
+  if (!idleHook || !idleHook()) {
+    *sessionEnded = true;
+    FillQuit(msg, 0);
+    return Step::Quit;
+  }
+  for (Timer &timer : timers)
+    timer.due = true;
+  return Step::Acted;
 }
 
 } // namespace
@@ -205,6 +258,7 @@ void ResetUser() {
   tick = 0;
   foreground = nullptr;
   menuSwitchPending = nullptr;
+  modals.clear();
 }
 
 bool SetUser(const Words &w, std::string *error) {
@@ -249,14 +303,70 @@ bool OwnWindowExists() {
 bool PostInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (window && !WindowExists(window))
     return false;
-  if (window && windows[window].foreign)
+  if (window && windows[window].foreign) {
+    // Another process's window: what it does with the message is its own
+    // affair, but the transcript shows that it was asked.
+    bool registered = message >= 0xC000 && message - 0xC000 < atoms.size();
+    sim::Emit(
+        "post " +
+        (registered ? atoms[message - 0xC000] : sim::Format("%u", message)) +
+        " to the other copy's window");
     return true;
+  }
   queue.push_back(MSG{window, message, wParam, lParam, ++tick, cursor});
   return true;
 }
 
+void BroadcastRegistered(const char *name) {
+  UINT message = AddAtom(name);
+  for (HWND window : zOrder)
+    if (Own(window))
+      PostInternal(window, message, 0, 0);
+}
+
 LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return Call(window, message, wParam, lParam);
+}
+
+// USER32's loops for boxes and menus take every message of the thread,
+// whichever window it is for, and dispatch it: the program's window
+// procedure runs while its box or menu is open (Wine's DIALOG_DoDialogBox
+// in dlls/user32/dialog.c; the menu loop in dlls/win32u/menu.c).  On
+// WM_QUIT the loop ends, posts the quit again for the loop below it, and
+// the box answers 0.
+bool RunModalLoop(Modal kind, const std::function<bool()> &stillOpen,
+                  long *answer) {
+  modals.push_back({kind, false, 0});
+  size_t depth = modals.size();
+  bool answered = false;
+  for (;;) {
+    if (modals[depth - 1].answered) {
+      answered = true;
+      *answer = modals[depth - 1].answer;
+      break;
+    }
+    if (!stillOpen())
+      break;
+    MSG msg;
+    bool sessionEnded = false;
+    Step step = NextStep(&msg, nullptr, 0, 0, &sessionEnded);
+    if (step == Step::Quit) {
+      quitPending = true;
+      quitCode = static_cast<int>(msg.wParam);
+      break;
+    }
+    if (step == Step::Message && msg.hwnd)
+      Call(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+  }
+  modals.resize(depth - 1);
+  return answered;
+}
+
+bool ModalOpen(Modal kind) {
+  for (const OpenModal &modal : modals)
+    if (modal.kind == kind)
+      return true;
+  return false;
 }
 
 } // namespace sim
@@ -265,18 +375,16 @@ void SimSetIdleHook(std::function<bool()> hook) { idleHook = std::move(hook); }
 
 int SimTimerCount() { return static_cast<int>(timers.size()); }
 
-bool SimPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return sim::PostInternal(window, message, wParam, lParam);
+bool SimAnswerBox(int answer) { return AnswerModal(sim::Modal::Box, answer); }
+
+bool SimChooseFromMenu(UINT command) {
+  return AnswerModal(sim::Modal::Menu, static_cast<long>(command));
 }
 
-// A restarted Explorer starts with an empty notification area: the icons
-// must be added again, and adding them succeeds.
-void SimBroadcastTaskbarCreated() {
-  sim::ResetShell();
-  UINT message = AddAtom("TaskbarCreated");
-  for (HWND window : zOrder)
-    if (Own(window))
-      sim::PostInternal(window, message, 0, 0);
+int SimOpenModalCount() { return static_cast<int>(modals.size()); }
+
+bool SimPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return sim::PostInternal(window, message, wParam, lParam);
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA *wc) {
@@ -356,35 +464,46 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM /*wParam*/,
   return 0;
 }
 
-// A WM_QUIT from PostQuitMessage is not a posted message: it is produced
-// only once no posted message is waiting.
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
   SIM_ENTER(-1);
   if (!msg || (window && !Own(window)))
     return -1;
   for (;;) {
-    if (TakeQueued(msg, window, first, last))
-      return msg->message == WM_QUIT ? FALSE : TRUE;
-    if (quitPending) {
-      quitPending = false;
-      FillQuit(msg, quitCode);
-      return FALSE;
-    }
-    if (TakeDueTimer(msg, window, first, last))
-      return TRUE;
-    if (!idleHook || !idleHook()) {
-      // The session ends from outside (log-off) and takes the program
-      // along.  A program whose windows are all gone can no longer be
-      // reached by anything: it would have had to post its own quit, and
-      // without one it waits on, unseen, until Windows shuts down.
-      if (idleHook && !sim::OwnWindowExists() && !quitPending)
-        sim::Emit("hang: the message loop waits on with no window left");
-      FillQuit(msg, 0);
-      return FALSE;
-    }
-    for (Timer &timer : timers)
-      timer.due = true;
+    bool sessionEnded = false;
+    Step step = NextStep(msg, window, first, last, &sessionEnded);
+    if (step == Step::Acted)
+      continue;
+    // A program whose windows are all gone can no longer be reached by
+    // anything: it would have had to post its own quit, and without one it
+    // waits on, unseen, until Windows shuts down.
+    if (sessionEnded && idleHook && !sim::OwnWindowExists())
+      sim::Emit("hang: the message loop waits on with no window left");
+    return step == Step::Message ? TRUE : FALSE;
   }
+}
+
+// Looks without waiting: the user does nothing while the program peeks.
+BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last,
+                         UINT remove) {
+  SIM_ENTER(FALSE);
+  if (!msg || (window && !Own(window)) || (remove & ~PM_REMOVE))
+    return FALSE;
+  for (auto it = queue.begin(); it != queue.end(); ++it) {
+    if (Matches(*it, window, first, last)) {
+      *msg = *it;
+      if (remove & PM_REMOVE)
+        queue.erase(it);
+      return TRUE;
+    }
+  }
+  MSG quit;
+  FillQuit(&quit, quitCode);
+  if (quitPending && Matches(quit, window, first, last)) {
+    quitPending = (remove & PM_REMOVE) == 0;
+    *msg = quit;
+    return TRUE;
+  }
+  return FALSE;
 }
 
 BOOL WINAPI TranslateMessage(const MSG * /*msg*/) {

@@ -146,6 +146,8 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define WM_DESTROY 0x0002
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
 #define WM_COMMAND 0x0111
 #define WM_TIMER 0x0113
 #define WM_INITMENUPOPUP 0x0117
@@ -205,6 +207,7 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define HORZRES 8
 #define VERTRES 10
 #define BITSPIXEL 12
+#define PLANES 14
 #define VREFRESH 116
 
 // Versions.
@@ -271,6 +274,8 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR title);
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam,
                               LPARAM lParam);
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last);
+BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last,
+                         UINT remove);
 BOOL WINAPI TranslateMessage(const MSG *msg);
 LRESULT WINAPI DispatchMessageA(const MSG *msg);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam,

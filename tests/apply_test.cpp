@@ -296,8 +296,8 @@ TEST(MenuChoice, EveryEntryAsksTheDriverForWhatItsCaptionShows) {
     if (entry.id == 0 ||
         sscanf(entry.text.c_str(), "%dx%d %dHz", &width, &height, &hz) != 3)
       continue;
-    std::string scenario = std::string(notebook) + "choose " +
-                           std::to_string(entry.id) + "\nanswer ok\nclick left";
+    std::string scenario = std::string(notebook) + "click left\nchoose " +
+                           std::to_string(entry.id) + "\nanswer ok";
     ASSERT_EQ(RunScenarioText("choice", scenario, nullptr), 0);
     Lines asked;
     for (const std::string &line : TakeLines("escape 66 ")) {

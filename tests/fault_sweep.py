@@ -137,16 +137,21 @@ def attempts(lines):
     ok (the program's verdict), segment (its lines)."""
     found = []
     for i, line in enumerate(lines):
-        if line.startswith("box 49 ") and line.endswith(" -> 1"):
-            end = i + 1
+        # A box shows as its "box <type> ..." line when it opens and its
+        # "box -> <answer>" line when it closes.
+        closed = next((k for k in range(i + 1, len(lines))
+                       if lines[k].startswith("box -> ")), None)
+        if line.startswith("box 49 ") and closed is not None and \
+                lines[closed] == "box -> 1":
+            first = end = closed + 1
             while end < len(lines) and not BOUNDARY.match(lines[end]):
                 end += 1
             error = end < len(lines) and lines[end].startswith("box 16 ")
             # A command that names no mode (9013) is confirmed and then
             # does nothing at all: no attempt, no box.
-            kind = "warning" if error or end > i + 1 else "nothing"
-            found.append({"start": i + 1, "end": end, "kind": kind,
-                          "ok": not error, "segment": lines[i + 1:end],
+            kind = "warning" if error or end > first else "nothing"
+            found.append({"start": first, "end": end, "kind": kind,
+                          "ok": not error, "segment": lines[first:end],
                           "boxed": error})
         m = re.match(r"apply (-?\d+) (-?\d+) -> (-?\d+)$", line)
         if m:

@@ -76,9 +76,11 @@ TEST_P(LongRun, TenThousandOpeningsAThousandChoices) {
                          ? notebook.commands[0]
                          : notebook.commands[k % notebook.commands.size()];
       chosen.push_back(command);
-      scenario += "choose " + std::to_string(command) + "\nanswer ok\n";
+      scenario +=
+          "click left\nchoose " + std::to_string(command) + "\nanswer ok\n";
+    } else {
+      scenario += "click left\ndismiss\n";
     }
-    scenario += "click left\n";
   }
   ASSERT_EQ(chosen.size(), static_cast<size_t>(kChoices));
 

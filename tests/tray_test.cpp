@@ -137,7 +137,8 @@ TEST(MissingDriver, UnformattableTextShowsAnEmptyBoxNotGarbage) {
   PlatformClass = PlatformWin9x;
   OpenModeMenu(NULL);
   EXPECT_EQ(TakeLines("box "),
-            std::vector<std::string>{"box 0 \"CRT/懸掛式投影機\" \"\" -> 1"});
+            (std::vector<std::string>{"box 0 \"CRT/懸掛式投影機\" \"\"",
+                                      "box -> 1"}));
 }
 
 // A right press holds its menu back for the double-click time, on a timer of

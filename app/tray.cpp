@@ -98,12 +98,12 @@ int ShowBox(LPCSTR text, LPCSTR caption, UINT type) {
 // A box's or menu's loop that meets WM_QUIT ends there and posts the quit
 // again for the loop below; a message box then answers as if its default
 // button was pressed (IDOK under Wine: DIALOG_DoDialogBox keeps the
-// dialog's idResult).  WM_CLOSE from outside destroys the window instead.
-// Either way the program is being ended and must act on nothing more.
-BOOL BeingEnded(HWND window) {
+// dialog's idResult).  WM_CLOSE from outside ends up there too, as the
+// window's destruction posts the quit.  Either way the program is being
+// ended and must act on nothing more.
+BOOL BeingEnded(void) {
   MSG quit;
-  return !IsWindow(window) ||
-         PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_NOREMOVE);
+  return PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_NOREMOVE);
 }
 
 void ShowMissingDriver(void) {
@@ -127,7 +127,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   LoadText(IDS_WARNING_CAPTION, caption, TextSize);
   LoadText(IDS_DAMAGE_WARNING, text, TextSize);
   if (ShowBox(text, caption, MB_ICONWARNING | MB_OKCANCEL) != IDOK ||
-      BeingEnded(window))
+      BeingEnded())
     return 0;
 
   DWORD modeCode = 0;

@@ -17,7 +17,7 @@ E2E := python3 -m tests.e2e.wine_e2e
 E2E_TESTS := unsupported-winme unsupported-win2k \
 	driver-missing-win98 driver-missing-nt40 \
 	simhw-legacy-lcd simhw-legacy-crt-alone simhw-switch nt4-legacy-cds \
-	single-copy taskbar-created desk-applet
+	single-copy taskbar-created icon-back-nt40 desk-applet
 
 E2E32_TESTS := unsupported-winme-32 driver-missing-win98-32 \
 	driver-missing-nt40-32 simhw-legacy-lcd-32

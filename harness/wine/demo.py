@@ -138,8 +138,8 @@ def demo_scenario(path):
                                                  "\\\\\\\\")
                      .replace("\\\\MODES\\\\8\\\\",
                               "\\\\MODES\\\\16\\\\"))
-    lines += ["---", "click left", "choose 9008", "answer ok", "click left",
-              "click left"]
+    lines += ["---", "click left", "dismiss", "click left", "choose 9008",
+              "answer ok", "click left", "dismiss"]
     with open(path, "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")
     return path

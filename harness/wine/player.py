@@ -1,8 +1,9 @@
 """The scenario player: runs crtrate-simhw.exe in a session and plays a
 scenario file on the real screen.  Its hardware statements set up the
 simulated display driver (the rig reads them), its registry statements are
-imported into the prefix, and its actions (click, choose, answer, close,
-quit) are played through the tray icon, the menu and the boxes.  The same
+imported into the prefix, and its actions (click, choose, dismiss, answer,
+close, quit) are played through the tray icon, the menu and the boxes, in
+the order the user takes them.  The same
 file run by build/native/crtrate-sim is the oracle: every `escape` and
 `menu` line, every box and every value the simulated program wrote must
 come out the same under Wine.
@@ -65,7 +66,9 @@ def parse_sim(lines):
     compared = [l for l in lines if l.startswith(("escape ", "menu "))]
     boxes, writes = [], {}
     for words in parse_quoted_fields(lines):
-        if words and words[0] == "box":
+        # A box's "box <type> <caption> <text>" line, not its closing
+        # "box -> <answer>".
+        if words and words[0] == "box" and words[1] != "->":
             boxes.append((words[2], words[3]))
         elif words and words[0] == "regset" and words[-1] == "0":
             key = (words[1], words[2], words[3])
@@ -108,6 +111,7 @@ class Player:
         self.compared, self.sim_boxes, self.sim_writes = parse_sim(sim_lines)
         self.rig_log = os.path.join(session.dir, "rig.log")
         self.boxes = []
+        self.entries = []  # the open menu's listing, as the rig logged it
         self.extra_env = extra_env or {}
         self.proc = None
         self.watched = []
@@ -142,6 +146,12 @@ class Player:
         self.s.check_icon("driver_ready")
 
     def open_menu(self, button, repeat, choice):
+        """Clicks the icon, waits for the menu and picks `choice` (None:
+        closes it); returns the command chosen, or None."""
+        self.show_menu(button, repeat)
+        return self.pick(choice)
+
+    def show_menu(self, button, repeat):
         before = len(self.menus_logged())
         self.s.click_icon(button, repeat)
         menu = wait_until("the menu's entries in the rig log",
@@ -151,12 +161,16 @@ class Player:
         wait_until("the popup menu on the screen", self.s.patience,
                    self.s.menu_open)
         self.s.screenshot("menu")
-        entries = [l.split() for l in menu[-14:]]
-        ids = [int(e[1]) for e in entries]
+        self.entries = [l.split() for l in menu[-14:]]
+
+    def pick(self, choice):
+        """Chooses `choice` in the open menu, or closes it with Escape when
+        it is None or greyed; returns the command chosen, or None."""
+        ids = [int(e[1]) for e in self.entries]
         if choice is not None and choice not in ids:
             raise Failure(f"command {choice} is not in the menu")
         enabled = choice is not None and \
-            entries[ids.index(choice)][2] == "enabled"
+            self.entries[ids.index(choice)][2] == "enabled"
         if choice is not None:
             # Wine's menus step over separators but not over greyed entries.
             self.s.keys(*(["Down"] * (ids.index(choice) + 1)))
@@ -168,9 +182,20 @@ class Player:
                    lambda: not self.s.menu_open())
         return choice if enabled else None
 
+    def click_during_warning(self, button):
+        """A click on the icon while the warning waits: no menu may open,
+        now or once the program takes its messages again."""
+        before = len(self.menus_logged())
+        self.s.click_icon(button)
+        self.sync()
+        check_equal(self.menus_logged()[before:], [],
+                    "menus opened while the warning was open")
+        check(not self.s.menu_open(), "a menu is open over the warning")
+        check_equal([b[0] for b in self.s.boxes()], [WARNING_CAPTION],
+                    "boxes while the warning is open")
+        log("   a click on the icon while the warning waits: no menu")
+
     def answer_warning(self, answer):
-        if answer is None:
-            raise Failure("the scenario chose an entry but gave no answer")
         caption, text, _ = self.s.wait_box(WARNING_CAPTION)
         self.boxes.append((caption, text))
         check_equal(text, DAMAGE_TEXT, "warning text")
@@ -200,32 +225,41 @@ class Player:
             self.s.close_box("Error", "error")
 
     def close(self, how):
-        """The "close", "quit" and "taskbar-created" actions."""
-        if how == "taskbar-created":
+        """The "close", "quit" and "shell-restart" actions (a restart of
+        Windows 98's shell, which says "TaskbarCreated")."""
+        if how == "shell-restart":
             return self.s.retray()
         self.s.helper(how, MAIN_CLASS)
         self.proc.wait(timeout=self.s.patience)
 
     def play(self):
-        choice = answer = None
+        """Plays the actions in the user's order: a click opens the menu
+        (or, while the warning waits, must open nothing), "choose" and
+        "dismiss" close it, "answer" closes the warning."""
+        warning = False
         for words in self.actions:
             what = [w for w, _ in words]
             log(f"   action: {' '.join(what)}")
-            if what[0] == "choose":
-                choice = int(what[1], 0)
-            elif what[0] == "answer":
-                answer = what[1]
-            elif what[0] == "click":
+            if what[0] == "click":
                 button, repeat = {"left": (1, 1), "right": (3, 1),
                                   "double": (1, 2)}.get(what[1], (0, 0))
                 if not button:
                     raise Failure(f"click {what[1]} is not played under Wine")
-                chosen = self.open_menu(button, repeat, choice)
-                choice = None
-                if chosen is not None:
-                    self.answer_warning(answer)
-                    answer = None
-            elif what[0] in ("close", "quit", "taskbar-created"):
+                if warning:
+                    self.click_during_warning(button)
+                else:
+                    self.show_menu(button, repeat)
+            elif what[0] in ("choose", "dismiss"):
+                chosen = self.pick(int(what[1], 0) if what[0] == "choose"
+                                   else None)
+                warning = chosen is not None
+            elif what[0] == "answer":
+                if not warning:
+                    raise Failure("the scenario answers a warning that is "
+                                  "not open")
+                self.answer_warning(what[1])
+                warning = False
+            elif what[0] in ("close", "quit", "shell-restart"):
                 self.close(what[0])
             else:
                 raise Failure(f"action {what[0]} is not played under Wine")
@@ -350,10 +384,20 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
 
 def click_for_missing_driver(s, proc, driver_file):
     """A click on the icon of a program whose driver does not answer: a box
-    names the driver file, and after it the program goes on."""
+    names the driver file, a second click shows no second one, and after it
+    the program goes on."""
     s.click_icon(1)
     check_equal(s.wait_box(APP_TITLE)[1], MISSING_FORMAT % driver_file,
                 "box text")
+    # The box's own loop hands the program the next click on the icon; it
+    # must not stack a second box.
+    s.click_icon(1)
+    for _ in range(2):
+        s.helper("sync", MAIN_CLASS)
+        time.sleep(0.5)
+    check_equal([b[0] for b in s.boxes()], [APP_TITLE],
+                "boxes after a second click on the icon")
+    log("   a second click while the box is open: still one box")
     s.close_box(APP_TITLE, "driver-missing")
     s.helper("sync", MAIN_CLASS)
     check_equal(proc.poll(), None, "the program still running")

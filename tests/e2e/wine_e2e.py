@@ -40,11 +40,13 @@ from harness.wine.common import (
     EXES,
     Failure,
     HELPER,
+    MAIN_CLASS,
     ROOT,
     SIM,
     SIMHW,
     SIMHWS,
     SUFFIX,
+    TRAY_CALLBACK,
     UNSUPPORTED_TEXT,
     WINE32,
     WORK,
@@ -192,6 +194,28 @@ def test_taskbar_created(keep):
         s.end_program(proc)
 
 
+def test_icon_back(keep):
+    """NT 4.0's own shell says nothing when it restarts, so a program's icon
+    is simply gone.  Started again, crtrate leaves at once but asks the
+    running copy to add its icon again.  The restart is played as in
+    taskbar-created, without the broadcast."""
+    with Session("icon-back-nt40", "nt4", keep=keep) as s:
+        s.start()
+        first = s.start_program(EXE, name="first")
+        s.wait_icons(1)
+        s.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
+        s.wait_icons(0, "the icon to go", 20)
+        log("   icon taken away, nothing broadcast")
+        second = s.start_program(EXE, name="second")
+        check_equal(second.wait(timeout=s.patience), 0,
+                    "second copy's exit code")
+        s.wait_icons(1, "the icon to come back", 20)
+        check_equal(len(s.main_windows()), 1, "main windows")
+        log("   a second copy left with 0 and the icon is back")
+        s.screenshot("icon-back")
+        s.end_program(first)
+
+
 def test_desk_applet(keep):
     """With the driver answering (the rig, tests/e2e/scenarios/win98-desk-applet.scn)
     a real right double-click on the icon starts RUNDLL32.EXE with
@@ -244,15 +268,17 @@ TESTS = {
         "Windows 2000: the same box, no icon, exit code 0",
         test_unsupported, "win2k"),
     "driver-missing-win98": (
-        "Windows 98, crtrate.exe: icon shown; a click names Kq_M1.VXD",
+        "Windows 98, crtrate.exe: icon shown; a click names Kq_M1.VXD, a "
+        "second click while it shows opens no second box",
         test_driver_missing, "win98", "Kq_M1.VXD"),
     "driver-missing-nt40": (
         "NT 4.0, crtrate.exe: icon shown; a click names KqMINI.SYS",
         test_driver_missing, "nt4", "KqMINI.SYS"),
     "simhw-legacy-lcd": (
         "Windows 98, older driver, CRT beside the panel: menus and requests "
-        "as simulated, warning in Chinese, Cancel changes nothing, OK writes "
-        "the registry values byte for byte",
+        "as simulated, warning in Chinese, Cancel changes nothing, a click "
+        "while the warning waits opens no menu, OK writes the registry "
+        "values byte for byte",
         test_simhw, "win98-legacy-lcd.scn"),
     "simhw-legacy-crt-alone": (
         "Windows 98, older driver, CRT alone: the same checks",
@@ -269,6 +295,9 @@ TESTS = {
         "it", test_single_copy),
     "taskbar-created": (
         "\"TaskbarCreated\" brings the icon back", test_taskbar_created),
+    "icon-back-nt40": (
+        "NT 4.0, icon gone without a word: starting crtrate again brings it "
+        "back", test_icon_back),
     "desk-applet": (
         "driver answering: a right double-click starts RUNDLL32.EXE "
         "shell32.dll,Control_RunDLL desk.cpl and no menu; a right click "

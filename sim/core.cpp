@@ -44,7 +44,8 @@ const char kFunctions[] =
     "LoadStringA LoadImageA DestroyIcon LoadCursorA MessageBoxA wsprintfA "
     "EnumDisplaySettingsA ChangeDisplaySettingsA GetDC ReleaseDC CreateDCA "
     "DeleteDC ExtEscape GetDeviceCaps RegOpenKeyExA RegQueryValueExA "
-    "RegSetValueExA RegCloseKey Shell_NotifyIconA ShellExecuteA PeekMessageA";
+    "RegSetValueExA RegCloseKey Shell_NotifyIconA ShellExecuteA PeekMessageA "
+    "EndMenu";
 
 std::vector<std::string> FunctionNames() {
   std::vector<std::string> names;

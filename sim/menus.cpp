@@ -177,3 +177,9 @@ BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
     sim::PostInternal(owner, WM_COMMAND, command, 0);
   return TRUE;
 }
+
+// Closes the menu being tracked, with nothing chosen.
+BOOL WINAPI EndMenu(void) {
+  SIM_ENTER(FALSE);
+  return SimChooseFromMenu(0) ? TRUE : FALSE;
+}

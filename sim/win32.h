@@ -294,6 +294,7 @@ BOOL WINAPI SetMenu(HWND window, HMENU menu);
 BOOL WINAPI EnableMenuItem(HMENU menu, UINT item, UINT flags);
 DWORD WINAPI CheckMenuItem(HMENU menu, UINT item, UINT flags);
 UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags);
+BOOL WINAPI EndMenu(void);
 BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved,
                            HWND owner, const RECT *rect);
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);

@@ -226,6 +226,16 @@ LRESULT CALLBACK Recorder(HWND window, UINT message, WPARAM wParam,
     return createAnswer;
   if (message == WM_DESTROY && quitCode)
     PostQuitMessage(quitCode);
+  // Sent on to a box's or menu's loop by the two cases below: the first
+  // ends the box's loop with a quit, the second tries a second menu and
+  // ends the open one.
+  if (message == WM_USER + 5)
+    PostQuitMessage(9);
+  if (message == WM_USER + 6) {
+    seen.push_back(TrackPopupMenu(reinterpret_cast<HMENU>(lParam), 0, 0, 0, 0,
+                                  window, NULL));
+    EndMenu();
+  }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -295,6 +305,36 @@ std::string WindowQueue() {
                a == RegisterWindowMessageA("taskbarcreated"), a >= 0xC000});
 }
 
+// A message box's own loop hands a message posted to another window of
+// the thread to that window; a quit ends the box, which answers as if OK
+// was pressed, and is posted again for the loop below.
+std::string BoxLoop() {
+  HWND window = MakeWindow(0);
+  PostMessageA(window, WM_USER + 5, 0, 0);
+  long answer = MessageBoxA(NULL, "contract", "contract", MB_OKCANCEL);
+  MSG quit = {};
+  long again = PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
+  DestroyWindow(window);
+  return Join({answer}) + " | " + Join(seen) + " | " +
+         Join({again, long(quit.wParam)});
+}
+
+// A tracked popup menu's loop does the same; inside it a second
+// TrackPopupMenu of the same menu is refused, and EndMenu closes it with
+// nothing chosen.
+std::string MenuLoop() {
+  HWND window = MakeWindow(0);
+  HMENU menu = CreatePopupMenu();
+  AppendMenuA(menu, MF_STRING, 9000, "contract");
+  PostMessageA(window, WM_USER + 6, 0, reinterpret_cast<LPARAM>(menu));
+  long tracked = TrackPopupMenu(menu, 0, 0, 0, 0, window, NULL);
+  MSG msg = {};
+  long chosen = PeekMessageA(&msg, window, WM_COMMAND, WM_COMMAND, PM_REMOVE);
+  DestroyMenu(menu);
+  DestroyWindow(window);
+  return Join({tracked, chosen}) + " | " + Join(seen);
+}
+
 // -------------------------------------------------------------------- GDI
 
 // Screen measures (the rate as Hz, or 0 or 1 for the hardware's default)
@@ -303,9 +343,9 @@ std::string Gdi() {
   HDC screen = GetDC(NULL);
   int hz = GetDeviceCaps(screen, VREFRESH);
   std::vector<long> answers = {
-      GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES),
-      GetDeviceCaps(screen, BITSPIXEL), hz <= 1 || (hz >= 40 && hz <= 200),
-      ReleaseDC(NULL, screen)};
+      GetDeviceCaps(screen, HORZRES),     GetDeviceCaps(screen, VERTRES),
+      GetDeviceCaps(screen, BITSPIXEL),   GetDeviceCaps(screen, PLANES),
+      hz <= 1 || (hz >= 40 && hz <= 200), ReleaseDC(NULL, screen)};
   HDC dc = CreateDCA("DISPLAY", NULL, NULL, NULL);
   DWORD in = 7, out = 0xEEEEEEEE;
   for (int escape : {0x3000, 0x3001})
@@ -426,6 +466,12 @@ std::string ShellRecordSizes() {
 //   a program that leaves no window waits on unseen;
 // - CreateFileA opens a VxD only with creation disposition 0 (no VxD
 //   answers under Wine).
+// - only a shell of Internet Explorer 4.0's desktop (Windows 98's own, or
+//   one installed on Windows 95 or NT 4.0) broadcasts "TaskbarCreated"
+//   when it starts; the original shell of Windows 95 and NT 4.0 sends
+//   nothing, so the icons it lost stay away (the Windows Shell
+//   documentation, "Taskbar Creation Notification").  Wine's explorer
+//   never sends it, and ending it takes the program's window along.
 
 struct Case {
   const char *name;
@@ -459,8 +505,12 @@ const Case kCases[] = {
      "by DestroyWindow, WM_DESTROY included; Wine frees it without"},
     {"window-queue-order-quit-and-registered-message", WindowQueue,
      "0 18 7 | 1024 16 | 1 1024 16 2 | 0 0 0 1 1", NULL},
+    {"window-box-loop-dispatches-and-ends-on-quit", BoxLoop,
+     "1 | 1 1029 2 | 1 9", NULL},
+    {"window-menu-loop-dispatches-refuses-second-menu", MenuLoop,
+     "1 0 | 1 1030 0 2", NULL},
     {"gdi-screen-display-dc-unknown-escape", Gdi,
-     "1024 768 16 1 1 0 0 1024 1 0 eeeeeeee", NULL},
+     "1024 768 16 1 1 1 0 0 1024 1 0 eeeeeeee", NULL},
     {"display-enum-cds-test-and-reset", DisplayAnswers, "1 0 0 -2 0", NULL},
     {"display-cds-updateregistry", DisplayUpdateRegistry, "0 60",
      "Windows 98: a mode set with CDS_UPDATEREGISTRY leaves its rate in "

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Unpacks the release download and checks what a user gets.
 
-usage: tests/dist_check.py ZIP EXE
+usage: python3 -m tests.dist_check ZIP EXE
 
 With Info-ZIP's unzip (a reader other than the one that wrote it): the
 archive tests whole; it holds exactly crtrate.exe and README.TXT, in that
@@ -10,18 +10,58 @@ the exe checks); README.TXT is code page 950 with CRLF line ends only, the
 Traditional Chinese guide first and the English one after it, with as
 many titled sections as each other, every title's underline as wide as the
 title in Notepad's fixed font (two columns for a character of two bytes),
-and gives the unpacked exe's SHA-256 in both.  Exits 0 when all hold, 1
-otherwise.
+and gives the unpacked exe's SHA-256 in both.  One version throughout: the
+zip's name (crtrate-VERSION.zip), the title of each guide, and the
+unpacked exe's version resource (its file and product versions as numbers
+and as texts).  Exits 0 when all hold, 1 otherwise.
 """
 import hashlib
 import pathlib
 import re
+import struct
 import subprocess
 import sys
 import tempfile
 
+from tests.resources_check import (Pe, PeError, read_version_resource,
+                                   version_numbers)
+
 NAMES = ["crtrate.exe", "README.TXT"]
-ENGLISH_TITLE = re.compile(r"^crtrate \S+ user guide\r$", re.M)
+ZIP_NAME = re.compile(r"^crtrate-(\S+)\.zip$")
+ENGLISH_TITLE = re.compile(r"^crtrate (\S+) user guide\r$", re.M)
+CHINESE_TITLE = re.compile(r"^crtrate (\S+) 使用說明\r$", re.M)
+
+
+def version_failures(archive, text, english, exe):
+    """Where the zip's name, the guide's two titles and the exe's version
+    resource do not all carry the zip's version."""
+    name = ZIP_NAME.match(pathlib.Path(archive).name)
+    if not name:
+        return [f"the zip's name {pathlib.Path(archive).name!r} is not "
+                f"crtrate-VERSION.zip"]
+    version, failures = name.group(1), []
+    chinese = CHINESE_TITLE.search(text, 0, english.start())
+    for label, title in (("Chinese", chinese), ("English", english)):
+        if not title:
+            failures.append(f"the {label} guide has no title with a version")
+        elif title.group(1) != version:
+            failures.append(f"the {label} guide is titled for version "
+                            f"{title.group(1)}, the zip {version}")
+    try:
+        found = read_version_resource(Pe(exe).resources())
+    except (PeError, struct.error) as e:
+        return failures + [f"the zip's crtrate.exe: {e}"]
+    for what, got in (("file", found.file_version),
+                      ("product", found.product_version)):
+        if got != version_numbers(version):
+            failures.append(f"the exe's {what} version is "
+                            f"{'.'.join(map(str, got))}, the zip's {version}")
+    for block, texts in found.strings.items():
+        for key in ("FileVersion", "ProductVersion"):
+            if texts.get(key) != version:
+                failures.append(f"the exe's {key} ({block}) is "
+                                f"{texts.get(key)!r}, the zip's {version}")
+    return failures
 
 
 def main(argv):
@@ -84,6 +124,7 @@ def main(argv):
         if sections["Chinese"] != sections["English"]:
             failures.append(f"the Chinese guide has {sections['Chinese']} "
                             f"titles, the English one {sections['English']}")
+        failures += version_failures(archive, text, english, shipped)
     for failure in failures:
         print(f"FAIL: {failure}")
     if failures:
@@ -91,7 +132,9 @@ def main(argv):
     print(f"dist_check: {archive}: {' and '.join(NAMES)}; the exe is {exe}, "
           f"the guide code page 950 with CRLF, Chinese then English with "
           f"{sections['English']} titles each, underlined to their width, "
-          f"with the exe's SHA-256")
+          f"with the exe's SHA-256; version "
+          f"{ZIP_NAME.match(pathlib.Path(archive).name).group(1)} in the "
+          f"zip's name, both titles and the exe's version resource")
     return 0
 
 

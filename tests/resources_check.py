@@ -281,35 +281,37 @@ def version_nodes(data, at, end):
     return nodes
 
 
-def check_version(resources, texts, version, failures):
+class VersionResource:
+    """What a version resource holds: its language, the file and product
+    versions of its fixed part as four numbers each, its string blocks
+    ({block: {name: text}}) and its Translation (language, code page)."""
+
+    def __init__(self, lang, file_version, product_version, strings,
+                 translation):
+        self.lang = lang
+        self.file_version = file_version
+        self.product_version = product_version
+        self.strings = strings
+        self.translation = translation
+
+
+def read_version_resource(resources):
+    """The one version resource of an exe's resources, or PeError when
+    there is not exactly one or it lacks its fixed part."""
     found = [(lang, data) for (t, n, lang), data in resources.items()
              if t == RT_VERSION]
     if len(found) != 1:
-        failures.append(f"{len(found)} version resources, wanted 1")
-        return
+        raise PeError(f"{len(found)} version resources, wanted 1")
     lang, data = found[0]
-    if lang != LANG_ZH_TW:
-        failures.append(f"the version resource is in language {lang}")
     root = version_nodes(data, 0, len(data))
     if not root or root[0][0] != "VS_VERSION_INFO" or len(root[0][1]) != 52:
-        failures.append("the version resource has no VS_VERSION_INFO with "
-                        "its fixed part")
-        return
+        raise PeError("the version resource has no VS_VERSION_INFO with its "
+                      "fixed part")
     _, fixed, _, children, end = root[0]
     (signature, _, file_ms, file_ls, product_ms,
      product_ls) = struct.unpack_from("<IIIIII", fixed, 0)
-    parts = [int(p) for p in version.split(".")]
-    parts += [0] * (4 - len(parts))
-    want = ((parts[0] << 16) | parts[1], (parts[2] << 16) | parts[3])
     if signature != 0xFEEF04BD:
-        failures.append(f"version signature {signature:#x}")
-    for what, got in (("file", (file_ms, file_ls)),
-                      ("product", (product_ms, product_ls))):
-        if got != want:
-            failures.append(
-                f"{what} version {got[0] >> 16}.{got[0] & 0xFFFF}."
-                f"{got[1] >> 16}.{got[1] & 0xFFFF}, the project's is "
-                f"{version}")
+        raise PeError(f"version signature {signature:#x}")
     strings, translation = {}, None
     for key, _, _, start, stop in version_nodes(data, children, end):
         for sub, value, _, sub_start, sub_stop in version_nodes(data, start,
@@ -321,6 +323,36 @@ def check_version(resources, texts, version, failures):
                     name: v.decode("utf-16-le").rstrip("\0")
                     for name, v, _, _, _ in version_nodes(data, sub_start,
                                                           sub_stop)}
+
+    def numbers(ms, ls):
+        return (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+    return VersionResource(lang, numbers(file_ms, file_ls),
+                           numbers(product_ms, product_ls), strings,
+                           translation)
+
+
+def version_numbers(version):
+    """"1.2.3" as the four numbers of a version resource, (1, 2, 3, 0)."""
+    parts = [int(p) for p in version.split(".")]
+    return tuple(parts + [0] * (4 - len(parts)))
+
+
+def check_version(resources, texts, version, failures):
+    try:
+        found = read_version_resource(resources)
+    except PeError as e:
+        failures.append(str(e))
+        return
+    if found.lang != LANG_ZH_TW:
+        failures.append(f"the version resource is in language {found.lang}")
+    want = version_numbers(version)
+    for what, got in (("file", found.file_version),
+                      ("product", found.product_version)):
+        if got != want:
+            failures.append(f"{what} version {'.'.join(map(str, got))}, the "
+                            f"project's is {version}")
+    strings, translation = found.strings, found.translation
     if translation != (LANG_ZH_TW, CODE_PAGE):
         failures.append(f"Translation is {translation}, wanted "
                         f"({LANG_ZH_TW}, {CODE_PAGE})")
@@ -347,8 +379,8 @@ def check_version(resources, texts, version, failures):
             text.encode("cp950")
         except UnicodeEncodeError:
             failures.append(f"{name} {text!r} is not in code page 950")
-    print(f"version {file_ms >> 16}.{file_ms & 0xFFFF}.{file_ls >> 16}."
-          f"{file_ls & 0xFFFF}, block {VERSION_BLOCK}: "
+    print(f"version {'.'.join(map(str, found.file_version))}, block "
+          f"{VERSION_BLOCK}: "
           + ", ".join(f"{k} {v!r}" for k, v in got.items()))
 
 

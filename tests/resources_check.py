@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Reads the resources back out of a built crtrate.exe and checks them.
 
-Usage: resources_check.py EXE STRINGS.DEF RESOURCE.H CRTRATE.RC VERSION
+Usage: resources_check.py EXE STRINGS.DEF RESOURCE.H CRTRATE.RC VERSION LICENSE
 
 A small PE resource reader of its own (no icoutils needed).  Checks:
   - every string of strings.def is in the string table, in language 1028,
@@ -16,8 +16,9 @@ A small PE resource reader of its own (no icoutils needed).  Checks:
     it, each one code page 950 can hold, in the block "040403B6" (language
     1028, code page 950), which its Translation names;
   - every text the Properties dialog of Windows 98 shows is there and not
-    empty, the internal name is the file's without ".exe", and the
-    product's name names the program.
+    empty, the internal name is the file's without ".exe", the product's
+    name names the program, and the copyright names the licence of LICENSE
+    (its first line, "MIT License", gives "MIT 授權").
 Exits 0 when all hold, 1 with one line per failure otherwise, 77 (skipped)
 when the exe does not exist.
 """
@@ -338,7 +339,18 @@ def version_numbers(version):
     return tuple(parts + [0] * (4 - len(parts)))
 
 
-def check_version(resources, texts, version, failures):
+def licence_words(license_file):
+    """How the copyright names the licence: "MIT License", the first line
+    of LICENSE, as "MIT 授權"."""
+    with open(license_file, encoding="utf-8") as f:
+        first = f.readline().strip()
+    if not first.endswith(" License"):
+        raise PeError(f"{license_file} does not start with the licence's "
+                      f"name: {first!r}")
+    return first[:-len(" License")] + " 授權"
+
+
+def check_version(resources, texts, version, licence, failures):
     try:
         found = read_version_resource(resources)
     except PeError as e:
@@ -374,6 +386,9 @@ def check_version(resources, texts, version, failures):
     if "crtrate" not in got.get("ProductName", ""):
         failures.append(f"ProductName {got.get('ProductName')!r} does not "
                         f"name the program")
+    if licence not in got.get("LegalCopyright", ""):
+        failures.append(f"LegalCopyright {got.get('LegalCopyright')!r} does "
+                        f"not name the licence, {licence!r}")
     for name, text in got.items():
         try:
             text.encode("cp950")
@@ -385,10 +400,10 @@ def check_version(resources, texts, version, failures):
 
 
 def main(argv):
-    if len(argv) != 6:
+    if len(argv) != 7:
         print(__doc__.splitlines()[2], file=sys.stderr)
         return 2
-    exe, strings_def, resource_h, rc, version = argv[1:]
+    exe, strings_def, resource_h, rc, version, license_file = argv[1:]
     if not os.path.exists(exe):
         print(f"resources_check: {exe} does not exist (build the win32 "
               f"preset first); skipped")
@@ -397,6 +412,7 @@ def main(argv):
     try:
         expected = read_expected(strings_def, resource_h)
         version_texts = read_version_texts(rc, version)
+        licence = licence_words(license_file)
         with open(exe, "rb") as f:
             resources = Pe(f.read()).resources()
     except (PeError, struct.error, OSError, UnicodeDecodeError) as e:
@@ -419,7 +435,7 @@ def main(argv):
     print(f"strings: {len(strings)} in language {LANG_ZH_TW}, "
           f"{len(expected)} in strings.def")
     check_icons(resources, failures)
-    check_version(resources, version_texts, version, failures)
+    check_version(resources, version_texts, version, licence, failures)
 
     for failure in failures:
         print(f"FAIL: {failure}")

@@ -2,7 +2,8 @@
 #
 #   make dist        build/dist/crtrate-<version>.zip: the release exe (after
 #                    the exe checks) and README.TXT, the user guide from
-#                    docs/guide.txt in code page 950 with CRLF line ends
+#                    docs/guide.txt in code page 950 with CRLF line ends,
+#                    ending with the text of LICENSE
 #   make test-dist   the zip built twice with equal bytes, unpacked, its exe
 #                    the checked build/win32/crtrate.exe, one version in the
 #                    zip's name, the guide and the exe's version resource
@@ -15,6 +16,7 @@ DIST_VERSION = $(shell sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' \
 	build/win32/CMakeCache.txt 2>/dev/null)
 DIST_ZIP = $(DIST_DIR)/crtrate-$(DIST_VERSION).zip
 DIST_GUIDE := docs/guide.txt
+DIST_LICENSE := LICENSE
 # command:package pairs.
 DIST_DEPS := python3:python3 unzip:unzip
 
@@ -39,8 +41,8 @@ dist-exe: deps dist-deps
 dist: dist-exe
 	@[ -n "$(DIST_VERSION)" ] || { echo "dist: no project version in" \
 	  "build/win32/CMakeCache.txt"; exit 1; }
-	@python3 tools/make_dist.py $(EXE32) $(DIST_GUIDE) $(DIST_VERSION) \
-	  $(DIST_ZIP)
+	@python3 tools/make_dist.py $(EXE32) $(DIST_GUIDE) $(DIST_LICENSE) \
+	  $(DIST_VERSION) $(DIST_ZIP)
 
 # The second build comes at least two seconds after the first (a zip's
 # times count in steps of two seconds), so a time taken from the clock
@@ -48,10 +50,10 @@ dist: dist-exe
 test-dist: dist
 	@tmp=$$(mktemp -d); trap 'rm -rf "$$tmp"' EXIT; \
 	sleep 2; \
-	python3 tools/make_dist.py $(EXE32) $(DIST_GUIDE) $(DIST_VERSION) \
-	  "$$tmp/again.zip" >/dev/null; \
+	python3 tools/make_dist.py $(EXE32) $(DIST_GUIDE) $(DIST_LICENSE) \
+	  $(DIST_VERSION) "$$tmp/again.zip" >/dev/null; \
 	if ! cmp "$(DIST_ZIP)" "$$tmp/again.zip"; then \
 	  echo "dist: a second build gave other bytes"; exit 1; \
 	fi; \
 	echo "dist: a second build gave the same $$(stat -c %s $(DIST_ZIP)) bytes"; \
-	python3 -m tests.dist_check $(DIST_ZIP) $(EXE32)
+	python3 -m tests.dist_check $(DIST_ZIP) $(EXE32) $(DIST_LICENSE)

@@ -3,7 +3,7 @@
 # counted as one check by `make test`; and the demo under Wine for `make run`
 # (harness/wine/demo.py).
 #
-#   make e2e              every 64-bit end-to-end test at once
+#   make e2e              every 64-bit end-to-end test, one after another
 #   make test-e2e-NAME    one of them (python3 -m tests.e2e.wine_e2e --list)
 #   make test-e2e32       the i686 release exe and rig under 32-bit Wine,
 #                         two tests at a time (one check in `make test`;

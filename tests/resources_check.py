@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Reads the resources back out of a built crtrate.exe and checks them.
 
-Usage: resources_check.py EXE STRINGS.DEF RESOURCE.H CRTRATE.RC VERSION
+Usage: resources_check.py EXE STRINGS.DEF RESOURCE.H CRTRATE.RC VERSION LICENSE
 
 A small PE resource reader of its own (no icoutils needed).  Checks:
   - every string of strings.def is in the string table, in language 1028,
@@ -16,8 +16,9 @@ A small PE resource reader of its own (no icoutils needed).  Checks:
     it, each one code page 950 can hold, in the block "040403B6" (language
     1028, code page 950), which its Translation names;
   - every text the Properties dialog of Windows 98 shows is there and not
-    empty, the internal name is the file's without ".exe", and the
-    product's name names the program.
+    empty, the internal name is the file's without ".exe", the product's
+    name names the program, and the copyright names the licence of LICENSE
+    (its first line, "MIT License", gives "MIT 授權").
 Exits 0 when all hold, 1 with one line per failure otherwise, 77 (skipped)
 when the exe does not exist.
 """
@@ -281,35 +282,37 @@ def version_nodes(data, at, end):
     return nodes
 
 
-def check_version(resources, texts, version, failures):
+class VersionResource:
+    """What a version resource holds: its language, the file and product
+    versions of its fixed part as four numbers each, its string blocks
+    ({block: {name: text}}) and its Translation (language, code page)."""
+
+    def __init__(self, lang, file_version, product_version, strings,
+                 translation):
+        self.lang = lang
+        self.file_version = file_version
+        self.product_version = product_version
+        self.strings = strings
+        self.translation = translation
+
+
+def read_version_resource(resources):
+    """The one version resource of an exe's resources, or PeError when
+    there is not exactly one or it lacks its fixed part."""
     found = [(lang, data) for (t, n, lang), data in resources.items()
              if t == RT_VERSION]
     if len(found) != 1:
-        failures.append(f"{len(found)} version resources, wanted 1")
-        return
+        raise PeError(f"{len(found)} version resources, wanted 1")
     lang, data = found[0]
-    if lang != LANG_ZH_TW:
-        failures.append(f"the version resource is in language {lang}")
     root = version_nodes(data, 0, len(data))
     if not root or root[0][0] != "VS_VERSION_INFO" or len(root[0][1]) != 52:
-        failures.append("the version resource has no VS_VERSION_INFO with "
-                        "its fixed part")
-        return
+        raise PeError("the version resource has no VS_VERSION_INFO with its "
+                      "fixed part")
     _, fixed, _, children, end = root[0]
     (signature, _, file_ms, file_ls, product_ms,
      product_ls) = struct.unpack_from("<IIIIII", fixed, 0)
-    parts = [int(p) for p in version.split(".")]
-    parts += [0] * (4 - len(parts))
-    want = ((parts[0] << 16) | parts[1], (parts[2] << 16) | parts[3])
     if signature != 0xFEEF04BD:
-        failures.append(f"version signature {signature:#x}")
-    for what, got in (("file", (file_ms, file_ls)),
-                      ("product", (product_ms, product_ls))):
-        if got != want:
-            failures.append(
-                f"{what} version {got[0] >> 16}.{got[0] & 0xFFFF}."
-                f"{got[1] >> 16}.{got[1] & 0xFFFF}, the project's is "
-                f"{version}")
+        raise PeError(f"version signature {signature:#x}")
     strings, translation = {}, None
     for key, _, _, start, stop in version_nodes(data, children, end):
         for sub, value, _, sub_start, sub_stop in version_nodes(data, start,
@@ -321,6 +324,47 @@ def check_version(resources, texts, version, failures):
                     name: v.decode("utf-16-le").rstrip("\0")
                     for name, v, _, _, _ in version_nodes(data, sub_start,
                                                           sub_stop)}
+
+    def numbers(ms, ls):
+        return (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+    return VersionResource(lang, numbers(file_ms, file_ls),
+                           numbers(product_ms, product_ls), strings,
+                           translation)
+
+
+def version_numbers(version):
+    """"1.2.3" as the four numbers of a version resource, (1, 2, 3, 0)."""
+    parts = [int(p) for p in version.split(".")]
+    return tuple(parts + [0] * (4 - len(parts)))
+
+
+def licence_words(license_file):
+    """How the copyright names the licence: "MIT License", the first line
+    of LICENSE, as "MIT 授權"."""
+    with open(license_file, encoding="utf-8") as f:
+        first = f.readline().strip()
+    if not first.endswith(" License"):
+        raise PeError(f"{license_file} does not start with the licence's "
+                      f"name: {first!r}")
+    return first[:-len(" License")] + " 授權"
+
+
+def check_version(resources, texts, version, licence, failures):
+    try:
+        found = read_version_resource(resources)
+    except PeError as e:
+        failures.append(str(e))
+        return
+    if found.lang != LANG_ZH_TW:
+        failures.append(f"the version resource is in language {found.lang}")
+    want = version_numbers(version)
+    for what, got in (("file", found.file_version),
+                      ("product", found.product_version)):
+        if got != want:
+            failures.append(f"{what} version {'.'.join(map(str, got))}, the "
+                            f"project's is {version}")
+    strings, translation = found.strings, found.translation
     if translation != (LANG_ZH_TW, CODE_PAGE):
         failures.append(f"Translation is {translation}, wanted "
                         f"({LANG_ZH_TW}, {CODE_PAGE})")
@@ -342,21 +386,24 @@ def check_version(resources, texts, version, failures):
     if "crtrate" not in got.get("ProductName", ""):
         failures.append(f"ProductName {got.get('ProductName')!r} does not "
                         f"name the program")
+    if licence not in got.get("LegalCopyright", ""):
+        failures.append(f"LegalCopyright {got.get('LegalCopyright')!r} does "
+                        f"not name the licence, {licence!r}")
     for name, text in got.items():
         try:
             text.encode("cp950")
         except UnicodeEncodeError:
             failures.append(f"{name} {text!r} is not in code page 950")
-    print(f"version {file_ms >> 16}.{file_ms & 0xFFFF}.{file_ls >> 16}."
-          f"{file_ls & 0xFFFF}, block {VERSION_BLOCK}: "
+    print(f"version {'.'.join(map(str, found.file_version))}, block "
+          f"{VERSION_BLOCK}: "
           + ", ".join(f"{k} {v!r}" for k, v in got.items()))
 
 
 def main(argv):
-    if len(argv) != 6:
+    if len(argv) != 7:
         print(__doc__.splitlines()[2], file=sys.stderr)
         return 2
-    exe, strings_def, resource_h, rc, version = argv[1:]
+    exe, strings_def, resource_h, rc, version, license_file = argv[1:]
     if not os.path.exists(exe):
         print(f"resources_check: {exe} does not exist (build the win32 "
               f"preset first); skipped")
@@ -365,6 +412,7 @@ def main(argv):
     try:
         expected = read_expected(strings_def, resource_h)
         version_texts = read_version_texts(rc, version)
+        licence = licence_words(license_file)
         with open(exe, "rb") as f:
             resources = Pe(f.read()).resources()
     except (PeError, struct.error, OSError, UnicodeDecodeError) as e:
@@ -387,7 +435,7 @@ def main(argv):
     print(f"strings: {len(strings)} in language {LANG_ZH_TW}, "
           f"{len(expected)} in strings.def")
     check_icons(resources, failures)
-    check_version(resources, version_texts, version, failures)
+    check_version(resources, version_texts, version, licence, failures)
 
     for failure in failures:
         print(f"FAIL: {failure}")

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Writes the release download: a zip of crtrate.exe and README.TXT.
 
-usage: tools/make_dist.py EXE GUIDE VERSION OUT.zip
+usage: tools/make_dist.py EXE GUIDE LICENSE VERSION OUT.zip
 
-GUIDE is the user guide's source (docs/guide.txt, UTF-8): its @VERSION@ and
-@SHA256@ become VERSION and the exe's SHA-256, each title's underline (a
+GUIDE is the user guide's source (docs/guide.txt, UTF-8): its @VERSION@,
+@SHA256@ and @LICENSE@ become VERSION, the exe's SHA-256 and the text of
+LICENSE (the licence asks for its text to go with every copy, and the zip
+holds the exe and the guide only), each title's underline (a
 line of = or -) is made as wide as the title then is, and it goes into the
 zip in code page 950 with CRLF line ends, as Notepad on a Traditional
 Chinese Windows 95/98/NT 4.0 reads it.  A character code page 950 lacks is
@@ -52,10 +54,11 @@ def width(line):
     return len(line.encode("cp950"))
 
 
-def guide_bytes(path, version, sha256):
+def guide_bytes(path, version, sha256, licence):
     with open(path, encoding="utf-8") as f:
         text = f.read()
     text = text.replace("@VERSION@", version).replace("@SHA256@", sha256)
+    text = text.replace("@LICENSE@\n", licence)
     if "@" in text:
         raise SystemExit(f"{path}: a placeholder is left: "
                          f"{text[text.index('@'):][:20]!r}")
@@ -75,14 +78,16 @@ def entry(name, when):
 
 
 def main(argv):
-    if len(argv) != 5:
+    if len(argv) != 6:
         print(__doc__.split("\n\n")[1], file=sys.stderr)
         return 2
-    exe_path, guide_path, version, out = argv[1:]
+    exe_path, guide_path, licence_path, version, out = argv[1:]
     with open(exe_path, "rb") as f:
         exe = f.read()
+    with open(licence_path, encoding="utf-8") as f:
+        licence = f.read()
     sha256 = hashlib.sha256(exe).hexdigest()
-    guide = guide_bytes(guide_path, version, sha256)
+    guide = guide_bytes(guide_path, version, sha256, licence)
     when = source_time()
     os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
     partial = out + ".part"

@@ -1,7 +1,9 @@
 """The demo for `make run`: the demo notebook (scenarios/demo.scn) under
-Wine in Windows 98 mode.  With a $DISPLAY the program is left running
-there for the person to click; without one the story plays on a virtual
-screen, checked against crtrate-sim, and writes README's pictures to docs/.
+64-bit Wine in Windows 98 mode, played by the x86_64 build of the program
+(build/win64; the i686 release exe runs only in the 32-bit end-to-end
+tests).  With a $DISPLAY the program is left running there for the person
+to click; without one the story plays on a virtual screen, checked against
+crtrate-sim, and writes README's pictures to docs/.
 
 Usage (from the top of the tree):
     python3 -m harness.wine.demo
@@ -214,7 +216,8 @@ def run_demo_on(display, scenario, statements):
 
 
 def main():
-    argparse.ArgumentParser(description=__doc__.split("\n")[0]).parse_args()
+    argparse.ArgumentParser(
+        description=__doc__.split("\n\n")[0]).parse_args()
     try:
         return run_demo()
     except (Failure, subprocess.TimeoutExpired, OSError) as error:

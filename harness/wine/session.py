@@ -16,7 +16,6 @@ import select
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
 
@@ -43,6 +42,7 @@ from harness.wine.prefix import (
     copy_template,
     i386_emulated,
     registry_file)
+from tools import make_icons
 
 def parse_quoted_fields(lines):
     """The quoted texts and bare words of each transcript line."""
@@ -467,8 +467,6 @@ def read_ppm(data):
 def icon_art(name):
     """The 16x16 image of resources/icons/NAME.txt as rows of (r, g, b),
     None for transparent, by the palette tools/make_icons.py draws with."""
-    sys.path.insert(0, os.path.join(ROOT, "tools"))
-    import make_icons
     path = os.path.join(ROOT, "resources", "icons", name + ".txt")
     with open(path, encoding="utf-8") as f:
         images = dict(make_icons.parse_art(f.read(), path))

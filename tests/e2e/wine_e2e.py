@@ -10,7 +10,9 @@ Usage (from the top of the tree):
 Each test gets its own Xvfb screen and Wine prefix (harness.wine.session,
 harness.wine.prefix).  The tests of crtrate-simhw.exe play a scenario of
 tests/e2e/scenarios through harness.wine.player, with build/native/crtrate-sim
-as the oracle; the others drive the release program directly.
+as the oracle; the others drive crtrate.exe itself, without the simulated
+driver: the x86_64 build of the release sources (build/win64) in the
+64-bit tests, the release exe in those named *-32.
 
 The tests named *-32 run the i686 builds (build/win32/crtrate.exe, the
 release exe itself, and the i686 rig) under 32-bit Wine: Debian's wine32,
@@ -20,7 +22,8 @@ emulated; Wine's server, shell and the helper stay 64-bit.  A start there
 takes about a minute, so each such test starts its program as few times as
 its checks allow, and --jobs runs two of them at once.
 
-Exit status 0 when every named test passed, 1 otherwise.
+Exit status 0 when every named test passed, 1 when one failed, 2 for an
+unknown test or a build file that is missing.
 """
 
 import argparse

@@ -130,8 +130,12 @@ void Apply(const std::vector<std::string> &w) {
 }
 
 // The user starts the program file again while it runs: a second process
-// of the same module.  It shares the first one's globals here, which a
-// copy that leaves before touching any (as it must) never notices.
+// of the same module.  It shares the first one's globals and window
+// classes here, which a copy that leaves before touching any (as it must)
+// never notices.  One that does not find the first copy's window gets no
+// further than registering its class, which this process already has,
+// and ends with 0, where a real second process would run beside the
+// first.
 void StartAgain() {
   char commandLine[] = "";
   int result = WinMain(SimInstance(), nullptr, commandLine, SW_SHOWNORMAL);

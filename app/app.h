@@ -34,10 +34,13 @@ void SetTrayIcon(HWND window, DWORD operation);
 // Handles TrayCallbackMessage: `wParam` the icon id, `lParam` the mouse
 // message.  A right button-down starts RightClickTimer (or opens the menu at
 // once when no timer can be had); a right double-click kills it and starts
-// the Display control panel.
+// the Display control panel.  Does nothing while one of the program's boxes
+// or its menu is open.
 void OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam);
 // Handles WM_TIMER of RightClickTimer: kills it and, when it was still
-// running, opens the menu the right click asked for.
+// running and no box or menu of the program's is open, opens the menu the
+// right click asked for.
 void OnRightClickTimer(HWND window);
-// Opens the refresh-rate menu at the cursor, or names the missing driver.
+// Opens the refresh-rate menu at the cursor, or names the missing driver;
+// returns once the menu or the box is closed.
 void OpenModeMenu(HWND window);

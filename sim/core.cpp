@@ -45,7 +45,7 @@ const char kFunctions[] =
     "EnumDisplaySettingsA ChangeDisplaySettingsA GetDC ReleaseDC CreateDCA "
     "DeleteDC ExtEscape GetDeviceCaps RegOpenKeyExA RegQueryValueExA "
     "RegSetValueExA RegCloseKey Shell_NotifyIconA ShellExecuteA PeekMessageA "
-    "EndMenu";
+    "EndMenu GetModuleHandleA GetCommandLineA";
 
 std::vector<std::string> FunctionNames() {
   std::vector<std::string> names;

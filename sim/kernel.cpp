@@ -90,6 +90,19 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
   return TRUE;
 }
 
+// The program's own module for NULL; no other module is loaded by name.
+HINSTANCE WINAPI GetModuleHandleA(LPCSTR name) {
+  SIM_ENTER(nullptr);
+  return name ? nullptr : SimInstance();
+}
+
+// The command line Explorer gives a program started from a shortcut.
+LPSTR WINAPI GetCommandLineA(void) {
+  static char line[] = "\"C:\\CRTRATE\\CRTRATE.EXE\" ";
+  SIM_ENTER(line);
+  return line;
+}
+
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
   SIM_ENTER(0);
   if (!a || !b)

@@ -114,11 +114,16 @@ BOOL WINAPI Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
   return Apply(message, *data) ? TRUE : FALSE;
 }
 
+// Of the programs a user starts, the simulated Windows has RUNDLL32.EXE
+// (and so the Display control panel through it); any other file is not
+// found.  ShellExecuteA answers above 32 when the program starts, and
+// SE_ERR_FNF (2) for a file that does not exist.
 HINSTANCE WINAPI ShellExecuteA(HWND /*window*/, LPCSTR /*verb*/, LPCSTR file,
                                LPCSTR parameters, LPCSTR /*directory*/,
                                int show) {
   SIM_ENTER(nullptr);
   sim::Emit("shell " + sim::QuoteAnsi(sim::Str(file)) + " " +
             sim::QuoteAnsi(sim::Str(parameters)) + sim::Format(" %d", show));
-  return reinterpret_cast<HINSTANCE>(42);
+  return reinterpret_cast<HINSTANCE>(
+      sim::SameName(sim::Str(file), "RUNDLL32.EXE") ? 42 : 2);
 }

@@ -503,11 +503,30 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last,
     *msg = quit;
     return TRUE;
   }
-  return FALSE;
+  if (!TakeDueTimer(msg, window, first, last))
+    return FALSE;
+  // Only a removed WM_TIMER counts as taken.
+  if (!(remove & PM_REMOVE))
+    for (Timer &timer : timers)
+      if (timer.window == msg->hwnd && timer.id == msg->wParam)
+        timer.due = true;
+  return TRUE;
 }
 
-BOOL WINAPI TranslateMessage(const MSG * /*msg*/) {
+// No key ever reaches the program's window here, so no character message
+// is ever made; a key message still answers nonzero, translated or not
+// (TranslateMessage in the Windows API reference).
+BOOL WINAPI TranslateMessage(const MSG *msg) {
   SIM_ENTER(FALSE);
+  if (!msg)
+    return FALSE;
+  switch (msg->message) {
+  case WM_KEYDOWN:
+  case WM_KEYUP:
+  case WM_SYSKEYDOWN:
+  case WM_SYSKEYUP:
+    return TRUE;
+  }
   return FALSE;
 }
 

@@ -29,6 +29,7 @@ typedef unsigned int UINT;
 typedef char CHAR;
 typedef short SHORT;
 typedef uintptr_t UINT_PTR;
+typedef intptr_t INT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
 typedef UINT_PTR WPARAM;
@@ -146,6 +147,10 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define WM_DESTROY 0x0002
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
+#define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
+#define WM_SYSKEYDOWN 0x0104
+#define WM_SYSKEYUP 0x0105
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 #define WM_COMMAND 0x0111
@@ -250,6 +255,8 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 
 // KERNEL32
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
+HINSTANCE WINAPI GetModuleHandleA(LPCSTR name);
+LPSTR WINAPI GetCommandLineA(void);
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share,
                           LPSECURITY_ATTRIBUTES security, DWORD disposition,
                           DWORD flags, HANDLE templateFile);

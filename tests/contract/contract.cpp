@@ -335,6 +335,91 @@ std::string MenuLoop() {
   return Join({tracked, chosen}) + " | " + Join(seen);
 }
 
+// Window timers: SetTimer answers nonzero for a window's timer and again
+// when the same one is set afresh; a WM_TIMER that has come due but was
+// not taken is gone after KillTimer (the message is made only when the
+// queue is read; one already taken stays the program's to handle);
+// KillTimer of a timer no longer running, or never set, answers 0.  Then
+// the double-click time.
+std::string Timers() {
+  HWND window = MakeWindow(0);
+  long set = SetTimer(window, 1, 1, NULL) != 0;
+  long again = SetTimer(window, 1, 1, NULL) != 0;
+  MSG msg = {};
+  long due = 0;
+  for (long i = 0; i < 10000000 && !due; ++i)
+    due = PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_NOREMOVE);
+  long killed = KillTimer(window, 1);
+  long left = PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE);
+  std::vector<long> answers = {set,
+                               again,
+                               due,
+                               killed,
+                               left,
+                               long(msg.wParam),
+                               KillTimer(window, 1),
+                               KillTimer(window, 77)};
+  DestroyWindow(window);
+  answers.push_back(GetDoubleClickTime());
+  return Join(answers);
+}
+
+// What the program asks of a hidden window of its own and of the system
+// around it: the cursor, the foreground, showing and updating, a key and
+// another message through TranslateMessage, the module and its command
+// line, the arrow cursor.
+std::string Surroundings() {
+  HWND window = MakeWindow(0);
+  POINT at = {-1, -1};
+  long cursor = GetCursorPos(&at);
+  long inside = at.x >= 0 && at.y >= 0 && at.x < 1024 && at.y < 768;
+  std::vector<long> answers = {cursor,
+                               inside,
+                               SetForegroundWindow(window) != 0,
+                               ShowWindow(window, SW_HIDE),
+                               UpdateWindow(window),
+                               ShowWindow(window, SW_HIDE)};
+  MSG key = {window, WM_KEYDOWN, 'A', 0, 0, {0, 0}};
+  MSG other = {window, WM_USER, 0, 0, 0, {0, 0}};
+  answers.push_back(TranslateMessage(&key) != 0);
+  answers.push_back(TranslateMessage(&other));
+  DestroyWindow(window);
+  answers.push_back(ShowWindow(window, SW_HIDE));
+  answers.push_back(SetForegroundWindow(window));
+  char title[64] = "";
+  answers.push_back(
+      LoadStringA(GetModuleHandleA(NULL), IDS_APP_TITLE, title, sizeof title));
+  answers.push_back(GetModuleHandleA("crtrate-none.dll") == NULL);
+  const char *line = GetCommandLineA();
+  answers.push_back(line != NULL && line[0] != 0);
+  answers.push_back(LoadCursorA(NULL, IDC_ARROW) != NULL);
+  answers.push_back(LoadCursorA(WorldInstance(), IDC_ARROW) != NULL);
+  return Join(answers);
+}
+
+// GetVersionExA with the record's size, with a size it does not know and
+// with none.
+std::string Version() {
+  std::vector<long> answers;
+  for (DWORD size : {DWORD(sizeof(OSVERSIONINFOA)), DWORD(100), DWORD(0)}) {
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = size;
+    answers.push_back(GetVersionExA(&info));
+    answers.push_back(info.dwPlatformId != 0);
+  }
+  return Join(answers);
+}
+
+// ShellExecuteA answers above 32 when the program starts, and
+// ERROR_FILE_NOT_FOUND (2) for a program that does not exist.
+std::string Launch() {
+  INT_PTR started = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(NULL, NULL, "RUNDLL32.EXE", "", NULL, SW_SHOWNORMAL));
+  INT_PTR missing = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(NULL, NULL, "CRTRATE-NONE.EXE", "", NULL, SW_SHOWNORMAL));
+  return Join({started > 32, long(missing)});
+}
+
 // -------------------------------------------------------------------- GDI
 
 // Screen measures (the rate as Hz, or 0 or 1 for the hardware's default)
@@ -509,6 +594,12 @@ const Case kCases[] = {
      "1 | 1 1029 2 | 1 9", NULL},
     {"window-menu-loop-dispatches-refuses-second-menu", MenuLoop,
      "1 0 | 1 1030 0 2", NULL},
+    {"window-timers-and-double-click-time", Timers, "1 1 1 1 0 1 0 0 500",
+     NULL},
+    {"window-cursor-foreground-show-translate-module", Surroundings,
+     "1 1 1 0 1 0 1 0 0 0 16 1 1 1 0", NULL},
+    {"version-record-sizes", Version, "1 1 0 0 0 0", NULL},
+    {"shell-execute-started-and-missing", Launch, "1 2", NULL},
     {"gdi-screen-display-dc-unknown-escape", Gdi,
      "1024 768 16 1 1 1 0 0 1024 1 0 eeeeeeee", NULL},
     {"display-enum-cds-test-and-reset", DisplayAnswers, "1 0 0 -2 0", NULL},

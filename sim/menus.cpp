@@ -55,7 +55,9 @@ int MenuOpenCount() { return menus.Count(); }
 
 void SimEmitMenuLines(HMENU menu) {
   for (const SimMenuItem &item : SimMenuItems(menu))
-    if (!(item.state & MF_SEPARATOR))
+    if (item.state & MF_SEPARATOR)
+      sim::Emit("menu separator");
+    else
       sim::Emit(sim::Format("menu %u %s%s", item.id,
                             item.state & (MF_GRAYED | MF_DISABLED) ? "grayed"
                                                                    : "enabled",

@@ -146,15 +146,20 @@ int DeviceOpenCount() { return handles.Count(); }
 
 } // namespace sim
 
-// Windows 95 and 98 open a dynamically loaded VxD as "\\.\NAME.VXD"
-// with a creation disposition of 0; the file system's dispositions (1 to
-// 5) mean nothing to the VxD loader, so any of them is refused here.
+// Windows 95 and 98 open a dynamically loaded VxD as "\\.\NAME.VXD".
+// The creation disposition means nothing to the VxD loader: the Windows 95
+// SDK's "Opening the VxD" passes 0, Knowledge Base Q141146 passes
+// CREATE_NEW and calls it unnecessary, and OPEN_EXISTING is the one
+// CreateFile's documentation gives for devices; all are taken here.
+// Windows NT has no VxDs: there the name opens nothing.
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD /*access*/, DWORD /*share*/,
-                          LPSECURITY_ATTRIBUTES /*security*/, DWORD disposition,
-                          DWORD /*flags*/, HANDLE /*templateFile*/) {
+                          LPSECURITY_ATTRIBUTES /*security*/,
+                          DWORD /*disposition*/, DWORD /*flags*/,
+                          HANDLE /*templateFile*/) {
   SIM_ENTER(INVALID_HANDLE_VALUE);
   std::string path = sim::Str(name);
-  bool ok = name && disposition == 0 && Opens(path);
+  bool ok =
+      name && sim::OsPlatform() == VER_PLATFORM_WIN32_WINDOWS && Opens(path);
   sim::Emit("device open " + sim::QuoteAnsi(path) +
             (ok ? " -> ok" : " -> fail"));
   if (!ok)

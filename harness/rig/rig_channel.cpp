@@ -9,7 +9,7 @@
 //                    left to the system the program runs on
 //   CRTRATE_SIM_LOG  file the rig appends its lines to:
 //                      escape <words> -> <result>   every request
-//                      menu <command> enabled|grayed[ checked]
+//                      menu <command> enabled|grayed[ checked] | separator
 //                                                   each entry of a popup
 //                                                   menu as USER32 holds it
 //                                                   when it opens
@@ -97,14 +97,18 @@ Rig &TheRig() {
   return rig;
 }
 
-// Printed like the simulated notebook's menu lines: separators left out,
-// "grayed" for MF_GRAYED or MF_DISABLED.
+// Printed like the simulated notebook's menu lines: "menu separator" for
+// a separator, "grayed" for MF_GRAYED or MF_DISABLED.
 void Rig::LogMenu(HMENU menu) {
   int count = GetMenuItemCount(menu);
   for (int i = 0; i < count; ++i) {
     UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
-    if (state == 0xFFFFFFFF || (state & MF_SEPARATOR))
+    if (state == 0xFFFFFFFF)
       continue;
+    if (state & MF_SEPARATOR) {
+      Log("menu separator");
+      continue;
+    }
     Log("menu " + std::to_string(GetMenuItemID(menu, i)) +
         (state & (MF_GRAYED | MF_DISABLED) ? " grayed" : " enabled") +
         (state & MF_CHECKED ? " checked" : ""));

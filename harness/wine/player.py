@@ -78,6 +78,10 @@ def parse_sim(lines):
 
 REG_TYPE_NAMES = {1: "REG_SZ", 3: "REG_BINARY", 4: "REG_DWORD"}
 
+# A listing of the menu: fourteen entries and the three separators that
+# group them by resolution.
+MENU_LINES = 17
+
 
 def stored_by_wine(written):
     """What the program reads back through RegQueryValueExA after its
@@ -157,11 +161,12 @@ class Player:
         menu = wait_until("the menu's entries in the rig log",
                           self.s.patience, lambda: (
             self.menus_logged()[before:] if len(self.menus_logged()) - before
-            >= 14 else None))
+            >= MENU_LINES else None))
         wait_until("the popup menu on the screen", self.s.patience,
                    self.s.menu_open)
         self.s.screenshot("menu")
-        self.entries = [l.split() for l in menu[-14:]]
+        self.entries = [l.split() for l in menu[-MENU_LINES:]
+                        if l != "menu separator"]
 
     def pick(self, choice):
         """Chooses `choice` in the open menu, or closes it with Escape when

@@ -335,6 +335,20 @@ std::string MenuLoop() {
   return Join({tracked, chosen}) + " | " + Join(seen);
 }
 
+// The program's menu is given to its window with SetMenu, so that it goes
+// with the window: a popup menu is taken, a menu that does not exist is
+// refused, and after DestroyWindow the menu is gone too.
+std::string MenuWithWindow() {
+  HWND window = MakeWindow(0);
+  HMENU menu = CreatePopupMenu();
+  HMENU gone = CreatePopupMenu();
+  DestroyMenu(gone);
+  std::vector<long> answers = {SetMenu(window, menu), SetMenu(window, gone)};
+  DestroyWindow(window);
+  answers.push_back(DestroyMenu(menu));
+  return Join(answers);
+}
+
 // Window timers: SetTimer answers nonzero for a window's timer and again
 // when the same one is set afresh; a WM_TIMER that has come due but was
 // not taken is gone after KillTimer (the message is made only when the
@@ -562,54 +576,74 @@ struct Case {
   const char *name;
   std::string (*run)();
   const char *expected;
-  const char *follows;
+  const char *follows; // the system followed where Wine differs, and why
+  const char *holds;   // the imports of the program whose answers it shows
 };
 
 const Case kCases[] = {
-    {"reg-open-missing-letter-case-empty-name", RegOpen, "2 0 0", NULL},
+    {"reg-open-missing-letter-case-empty-name", RegOpen, "2 0 0", NULL,
+     "RegOpenKeyExA RegCloseKey"},
     {"reg-open-reserved-options", RegOpenOptions, "87",
      "Windows 95, 98 and NT 4.0: RegOpenKeyExA's ulOptions is reserved and "
-     "must be 0; Wine takes any value"},
+     "must be 0; Wine takes any value",
+     "RegOpenKeyExA"},
     {"reg-open-doubled-backslash", RegDoubledBackslash, "2",
      "Windows NT 4.0: the key search takes the empty name between two "
      "backslashes for a subkey \"\", which cannot exist; Wine collapses "
-     "them"},
-    {"reg-access-and-handles", RegAccess, "5 0 5 2 0 6", NULL},
+     "them",
+     "RegOpenKeyExA"},
+    {"reg-access-and-handles", RegAccess, "5 0 5 2 0 6", NULL,
+     "RegSetValueExA RegQueryValueExA RegCloseKey"},
     {"wsprintf-lstrlen-lstrcmpi", Strings,
-     "17 OFF|4294967295|ON 1024 1023 2 1023 0 0 -1 1 1 -1", NULL},
+     "17 OFF|4294967295|ON 1024 1023 2 1023 0 0 -1 1 1 -1", NULL,
+     "wsprintfA lstrlenA lstrcmpiA"},
     {"loadstring-cp950-truncation", LoadStrings,
      "16 4352542fc461b1bea6a1a7ebbc76bef70023 | "
      "14 4352542fc461b1bea6a1a7ebbc760023 | 4 4352542f0023 | 0 0023 | 0 0023",
-     NULL},
+     NULL, "LoadStringA"},
     {"menu-previous-states-separator-destroy-twice", Menus,
-     "0 1 1 0 2 -1 -1 2051 3 0 0 8 8 -1 0 1 0 0", NULL},
+     "0 1 1 0 2 -1 -1 2051 3 0 0 8 8 -1 0 1 0 0", NULL,
+     "CreatePopupMenu AppendMenuA EnableMenuItem CheckMenuItem DestroyMenu"},
     {"window-create-sends-wm-create-inside-find", WindowCreate,
-     "1 0 1 | 1 | 1 2 | 1 1 1 0 0 0", NULL},
+     "1 0 1 | 1 | 1 2 | 1 1 1 0 0 0", NULL,
+     "RegisterClassA CreateWindowExA FindWindowA DestroyWindow DefWindowProcA"},
     {"window-create-refused", WindowRefused, "0 | 1 2",
      "Windows NT 4.0: a window whose WM_CREATE answers -1 is destroyed as "
-     "by DestroyWindow, WM_DESTROY included; Wine frees it without"},
+     "by DestroyWindow, WM_DESTROY included; Wine frees it without",
+     "CreateWindowExA"},
     {"window-queue-order-quit-and-registered-message", WindowQueue,
-     "0 18 7 | 1024 16 | 1 1024 16 2 | 0 0 0 1 1", NULL},
+     "0 18 7 | 1024 16 | 1 1024 16 2 | 0 0 0 1 1", NULL,
+     "PostMessageA GetMessageA DispatchMessageA PostQuitMessage IsWindow "
+     "RegisterWindowMessageA"},
+    {"window-menu-goes-with-the-window", MenuWithWindow, "1 0 0", NULL,
+     "SetMenu"},
     {"window-box-loop-dispatches-and-ends-on-quit", BoxLoop,
-     "1 | 1 1029 2 | 1 9", NULL},
+     "1 | 1 1029 2 | 1 9", NULL, "MessageBoxA PeekMessageA"},
     {"window-menu-loop-dispatches-refuses-second-menu", MenuLoop,
-     "1 0 | 1 1030 0 2", NULL},
-    {"window-timers-and-double-click-time", Timers, "1 1 1 1 0 1 0 0 500",
-     NULL},
+     "1 0 | 1 1030 0 2", NULL, "TrackPopupMenu"},
+    {"window-timers-and-double-click-time", Timers, "1 1 1 1 0 1 0 0 500", NULL,
+     "SetTimer KillTimer GetDoubleClickTime"},
     {"window-cursor-foreground-show-translate-module", Surroundings,
-     "1 1 1 0 1 0 1 0 0 0 16 1 1 1 0", NULL},
-    {"version-record-sizes", Version, "1 1 0 0 0 0", NULL},
-    {"shell-execute-started-and-missing", Launch, "1 2", NULL},
+     "1 1 1 0 1 0 1 0 0 0 16 1 1 1 0", NULL,
+     "GetCursorPos SetForegroundWindow ShowWindow UpdateWindow "
+     "TranslateMessage GetModuleHandleA GetCommandLineA LoadCursorA"},
+    {"version-record-sizes", Version, "1 1 0 0 0 0", NULL, "GetVersionExA"},
+    {"shell-execute-started-and-missing", Launch, "1 2", NULL, "ShellExecuteA"},
     {"gdi-screen-display-dc-unknown-escape", Gdi,
-     "1024 768 16 1 1 1 0 0 1024 1 0 eeeeeeee", NULL},
-    {"display-enum-cds-test-and-reset", DisplayAnswers, "1 0 0 -2 0", NULL},
+     "1024 768 16 1 1 1 0 0 1024 1 0 eeeeeeee", NULL,
+     "GetDC GetDeviceCaps ReleaseDC CreateDCA ExtEscape DeleteDC"},
+    {"display-enum-cds-test-and-reset", DisplayAnswers, "1 0 0 -2 0", NULL,
+     "EnumDisplaySettingsA ChangeDisplaySettingsA"},
     {"display-cds-updateregistry", DisplayUpdateRegistry, "0 60",
      "Windows 98: a mode set with CDS_UPDATEREGISTRY leaves its rate in "
-     "HKCC\\Display\\Settings \"RefreshRate\"; Wine keeps it elsewhere"},
-    {"shell-tray-icons-device", Shell, "1 0 1 1 0 0 1 0 1 1", NULL},
+     "HKCC\\Display\\Settings \"RefreshRate\"; Wine keeps it elsewhere",
+     "ChangeDisplaySettingsA"},
+    {"shell-tray-icons-device", Shell, "1 0 1 1 0 0 1 0 1 1", NULL,
+     "Shell_NotifyIconA LoadImageA DestroyIcon CreateFileA"},
     {"shell-tray-record-sizes", ShellRecordSizes, "1 1 0 0",
      "Windows 95, 98 and NT 4.0: the shell takes only the first, 88-byte "
-     "form of the tray record; Wine's takes the later forms too"},
+     "form of the tray record; Wine's takes the later forms too",
+     "Shell_NotifyIconA"},
 };
 
 } // namespace

@@ -148,9 +148,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 
 void SetTrayIcon(HWND window, DWORD operation) {
   NOTIFYICONDATAA nid = {};
-  // The original shell of Windows 95 and NT 4.0 accepts only the first,
-  // 88-byte form of the record (on a 32-bit build); a larger cbSize makes
-  // it refuse the icon.
+  // The shell of Windows 95, 98 and NT 4.0 knows only the first, 88-byte
+  // form of the record (on a 32-bit build); the NOTIFYICONDATA
+  // documentation warns that a larger cbSize may not work with it.
   nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
   nid.hWnd = window;
   nid.uID = TrayCallbackMessage;

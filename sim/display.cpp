@@ -127,7 +127,8 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
   if (cdsResult == DISP_CHANGE_SUCCESSFUL && mode && !(flags & kCdsTest)) {
     TakeMode(mode);
     // Windows 9x keeps the rate it was last given in the hardware
-    // profile's display settings, where the older drivers' tools read it.
+    // profile's display settings, where the older drivers' tools read it
+    // (assumed: no source found, and Wine keeps it elsewhere).
     if ((flags & CDS_UPDATEREGISTRY) &&
         sim::OsPlatform() == VER_PLATFORM_WIN32_WINDOWS &&
         (mode->dmFields & DM_DISPLAYFREQUENCY))

@@ -241,8 +241,10 @@ bool SimRegistryKeyExists(const std::string &root, const std::string &path) {
   return FindKey(root, path) != nullptr;
 }
 
-// ulOptions is reserved on Windows 95, 98 and NT 4.0 and must be 0; what
-// another value does is undefined there, so it is refused here.
+// ulOptions is reserved and to be zero (RegOpenKeyEx in the Windows API
+// reference of the time), which does not say what another value does;
+// stricter on purpose, it is refused here, so that a program passing one
+// fails its checks.
 LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options,
                           REGSAM access, PHKEY result) {
   SIM_ENTER(ERROR_ACCESS_DENIED);

@@ -100,9 +100,11 @@ bool SimClickTrayIcon(LPARAM mouseMessage) {
   return false;
 }
 
-// The shells of Windows 95, 98 and NT 4.0 know only the first, 88-byte
-// form of the record and refuse any other size.  The line shows the icon
-// and tip fields whatever uFlags says: what the shell was handed.
+// The Shell32.dll of Windows 95, 98 and NT 4.0 knows only the first,
+// 88-byte form of the record, and the NOTIFYICONDATA documentation warns
+// that a later, larger one may not work with it; stricter on purpose, any
+// other size is refused here.  The line shows the icon and tip fields
+// whatever uFlags says: what the shell was handed.
 BOOL WINAPI Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
   SIM_ENTER(FALSE);
   const char *operation = OperationName(message);

@@ -398,7 +398,9 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA *wc) {
 }
 
 // WM_CREATE arrives inside the call; answering -1 makes the creation fail
-// and the window is destroyed again, WM_DESTROY included.
+// and the window is destroyed again (WM_CREATE in the Windows API
+// reference), here with WM_DESTROY as DestroyWindow sends it: stricter on
+// purpose, as no source shows that message for this case.
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title,
                             DWORD style, int x, int y, int width, int height,
                             HWND parent, HMENU menu, HINSTANCE instance,

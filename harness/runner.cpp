@@ -180,7 +180,8 @@ void Deliver(const std::vector<std::string> &w) {
   else if (what == "close")
     SimPostMessage(MainWindow, WM_CLOSE, 0, 0);
   else if (what == "quit")
-    SimPostMessage(nullptr, WM_QUIT, 0, 0);
+    SimPostMessage(nullptr, WM_QUIT,
+                   w.size() > 1 ? static_cast<WPARAM>(Number(w[1])) : 0, 0);
   else if (what == "shell-restart")
     SimRestartShell();
   else if (what == "start")

@@ -1,5 +1,8 @@
 // The desktop's display settings: the mode in force as GetDeviceCaps sees
 // it, the list EnumDisplaySettingsA offers, and ChangeDisplaySettingsA.
+#include <cstddef>
+#include <utility>
+
 #include "sim/internal.h"
 
 namespace {
@@ -38,6 +41,24 @@ void TakeMode(const DEVMODEA *dm) {
     desktop.bpp = static_cast<int>(dm->dmBitsPerPel);
   if (dm->dmFields & DM_DISPLAYFREQUENCY)
     desktop.hz = static_cast<int>(dm->dmDisplayFrequency);
+}
+
+// A record whose dmSize ends before a field its dmFields names is refused:
+// stricter on purpose, as the ChangeDisplaySettingsA of later Windows takes
+// even a dmSize of 0 (Wine's dlls/user32/tests/monitor.c,
+// test_ChangeDisplaySettingsEx) and no source shows what Windows 95 and NT
+// 4.0 make of it; the size is the one thing that tells them which form of
+// the record they were given.
+bool RecordHoldsItsFields(const DEVMODEA *mode) {
+  const std::pair<DWORD, size_t> kEnds[] = {
+      {DM_BITSPERPEL, offsetof(DEVMODEA, dmPelsWidth)},
+      {DM_PELSWIDTH, offsetof(DEVMODEA, dmPelsHeight)},
+      {DM_PELSHEIGHT, offsetof(DEVMODEA, dmDisplayFlags)},
+      {DM_DISPLAYFREQUENCY, offsetof(DEVMODEA, dmICMMethod)}};
+  for (const auto &field : kEnds)
+    if ((mode->dmFields & field.first) && mode->dmSize < field.second)
+      return false;
+  return true;
 }
 
 } // namespace
@@ -122,9 +143,11 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR device, DWORD index, DEVMODEA *mode) {
 
 LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
   SIM_ENTER(DISP_CHANGE_FAILED);
+  LONG result =
+      mode && !RecordHoldsItsFields(mode) ? DISP_CHANGE_BADMODE : cdsResult;
   sim::Emit(sim::Format("cds 0x%08x %s -> %d", flags, ModeText(mode).c_str(),
-                        cdsResult));
-  if (cdsResult == DISP_CHANGE_SUCCESSFUL && mode && !(flags & kCdsTest)) {
+                        result));
+  if (result == DISP_CHANGE_SUCCESSFUL && mode && !(flags & kCdsTest)) {
     TakeMode(mode);
     // Windows 9x keeps the rate it was last given in the hardware
     // profile's display settings, where the older drivers' tools read it
@@ -136,5 +159,5 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
                           std::to_string(mode->dmDisplayFrequency) +
                               std::string(1, '\0'));
   }
-  return cdsResult;
+  return result;
 }

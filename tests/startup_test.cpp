@@ -53,3 +53,18 @@ TEST(Startup, ExactlyOnePanelClassByWidth) {
     EXPECT_EQ(got, c.panel) << c.width;
   }
 }
+
+// The process's exit code is the wParam of the quit that ended its loop,
+// whoever posted it.
+TEST(Startup, ExitCodeIsTheQuitsWParam) {
+  for (int code : {0, 3, 255}) {
+    ASSERT_EQ(RunScenarioText("quit",
+                              "os win98\nattached 3\nactive 3\n---\n"
+                              "quit " +
+                                  std::to_string(code) + "\n",
+                              nullptr),
+              0);
+    Lines lines = TakeLines("exit ");
+    EXPECT_EQ(lines, Lines{"exit " + std::to_string(code)});
+  }
+}

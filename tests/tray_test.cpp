@@ -20,7 +20,7 @@ TEST(ModeInForce, Win9xLegacyFromTheResolutionByteAndTheRateText) {
   // The longest value the registry helpers take: 255 bytes, NUL included.
   const std::string longest = "sz \"" + std::string(252, ' ') + "75\"";
   const struct {
-    const char *resolution, *rate; // rate NULL: no value
+    const char *resolution, *rate; // NULL: no value
     DWORD checked;
   } cases[] = {
       {"binary 06", "sz \"-1\"", 9004},      // adapter default: 60 Hz
@@ -45,14 +45,17 @@ TEST(ModeInForce, Win9xLegacyFromTheResolutionByteAndTheRateText) {
       {"binary 06 08", "sz \"75\"", 9006},
       {"sz \"6\"", "sz \"75\"", 0},     // the character '6'
       {"binary", "sz \"75\"", 0},       // empty: no mode in force
+      {NULL, "sz \"72\"", 0},           // none: no row, whatever the rate
       {"binary 08", "sz \"75\"", 9010}, // checked, though greyed here
   };
   for (const auto &c : cases) {
-    std::string what =
-        std::string(c.resolution) + " / " + (c.rate ? c.rate : "(missing)");
+    std::string what = std::string(c.resolution ? c.resolution : "(missing)") +
+                       " / " + (c.rate ? c.rate : "(missing)");
     FreshNotebook();
     LegacyWin98();
-    GIVEN(std::string("value HKCC \"Display\\\\Settings\" \"CRTResolution\" ") +
+    if (c.resolution)
+      GIVEN(
+          std::string("value HKCC \"Display\\\\Settings\" \"CRTResolution\" ") +
           c.resolution);
     if (c.rate)
       GIVEN(std::string("value HKCC \"Display\\\\Settings\" \"RefreshRate\" ") +

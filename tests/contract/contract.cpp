@@ -494,6 +494,19 @@ std::string DisplayAnswers() {
   return Join({found[0], found[1], test, rate, reset});
 }
 
+// CDS_TEST of the listed mode in a record whose dmSize is 0, then in the
+// Windows 95 / NT 4.0 form of 148 bytes, as the program sends it.
+std::string DisplayRecordSize() {
+  long found[2];
+  DEVMODEA mode = Listed(found);
+  std::vector<long> answers;
+  for (WORD size : {WORD(0), WORD(148)}) {
+    mode.dmSize = size;
+    answers.push_back(ChangeDisplaySettingsA(&mode, 0x2 /* CDS_TEST */));
+  }
+  return Join(answers);
+}
+
 std::string DisplayUpdateRegistry() {
   long found[2];
   DEVMODEA mode = Listed(found);
@@ -616,6 +629,13 @@ const Case kCases[] = {
      "GetDC GetDeviceCaps ReleaseDC CreateDCA ExtEscape DeleteDC"},
     {"display-enum-cds-test-and-reset", DisplayAnswers, "1 0 0 -2 0", NULL,
      "EnumDisplaySettingsA ChangeDisplaySettingsA"},
+    {"display-cds-record-size", DisplayRecordSize, "-2 0",
+     "stricter on purpose: a record whose dmSize ends before the fields "
+     "it names is refused; the ChangeDisplaySettingsA of later Windows "
+     "takes a dmSize of 0 (Wine's dlls/user32/tests/monitor.c, "
+     "test_ChangeDisplaySettingsEx), and no source shows what Windows 95 "
+     "and NT 4.0 make of it",
+     "ChangeDisplaySettingsA"},
     {"display-cds-updateregistry", DisplayUpdateRegistry, "0 60",
      "assumed, no source found: Windows 98 keeps the rate of a mode set "
      "with CDS_UPDATEREGISTRY in HKCC\\Display\\Settings \"RefreshRate\", "

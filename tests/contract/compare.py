@@ -97,7 +97,7 @@ def compare(native_text, wine_text, marks):
                           f"answers the same: {mine}  [{marks[name]}]")
         elif name in marks:
             report.append(f"expected difference {name}: simulation {mine} | "
-                          f"Wine {theirs}  [follows {marks[name]}]")
+                          f"Wine {theirs}  [{marks[name]}]")
             continue
         elif mine != theirs:
             report.append(f"FAIL {name}: simulation {mine} | Wine {theirs}")

@@ -682,8 +682,8 @@ const Unshown kUnshown[] = {
      "a popup menu whose owner is not the foreground window stays open when "
      "the user clicks elsewhere, and after TrackPopupMenu the next menu of "
      "the same owner closes at once until the owner gets a posted message "
-     "(Knowledge Base Q135788, \"PRB: Menus for Notification Icons Do Not "
-     "Work Correctly\"); it needs a user's clicks"},
+     "(TrackPopupMenu, Windows API reference, Remarks; Knowledge Base "
+     "Q135788); it needs a user's clicks"},
     {"loop-without-window", "",
      "stricter on purpose: nothing ends a thread's message loop but a "
      "WM_QUIT (GetMessage, Windows API reference), so a program whose "

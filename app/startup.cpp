@@ -159,10 +159,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // running copy is told as a newer shell would tell it.  A shell refuses
   // an icon it already shows, so a copy whose icon is there changes
   // nothing.
-  // (Should the message not register, WM_NULL is posted: harmless.)
   HWND running = FindWindowA(MainWindowName, MainWindowName);
   if (running != NULL) {
-    PostMessageA(running, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    if (taskbarCreated != 0)
+      PostMessageA(running, taskbarCreated, 0, 0);
     return 0;
   }
   if (!RegisterMainWindowClass(instance))

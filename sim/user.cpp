@@ -332,8 +332,8 @@ LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 // whichever window it is for, and dispatch it: the program's window
 // procedure runs while its box or menu is open (Wine's DIALOG_DoDialogBox
 // in dlls/user32/dialog.c; the menu loop in dlls/win32u/menu.c).  On
-// WM_QUIT the loop ends, posts the quit again for the loop below it, and
-// the box answers 0.
+// WM_QUIT the loop ends and posts the quit again for the loop below it
+// (what the box or menu then answers is theirs to say).
 bool RunModalLoop(Modal kind, const std::function<bool()> &stillOpen,
                   long *answer) {
   modals.push_back({kind, false, 0});
@@ -485,10 +485,11 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
 }
 
 // Looks without waiting: the user does nothing while the program peeks.
+// Of the flags only PM_REMOVE changes anything here.
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last,
                          UINT remove) {
   SIM_ENTER(FALSE);
-  if (!msg || (window && !Own(window)) || (remove & ~PM_REMOVE))
+  if (!msg || (window && !Own(window)))
     return FALSE;
   for (auto it = queue.begin(); it != queue.end(); ++it) {
     if (Matches(*it, window, first, last)) {

@@ -7,9 +7,10 @@
 // The tray icon's callback message, which also serves as its identifier.
 enum : UINT { TrayCallbackMessage = 1225 };
 
-// The main window's timer that holds a right click back for the double-click
-// time, so that a right double-click can reach the window.
-enum : UINT_PTR { RightClickTimer = 1 };
+// The main window's timers: one holds a right click back for the
+// double-click time, so that a right double-click can reach the window; the
+// other tries again to add an icon the shell refused at creation.
+enum : UINT_PTR { RightClickTimer = 1, TrayRetryTimer = 2 };
 
 // Exports from startup.cpp.
 
@@ -29,18 +30,23 @@ void SetPanelClass(void);
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
                                 LPARAM lParam);
 // Fills a fresh tray record and passes `operation` (NIM_ADD, NIM_DELETE) to
-// the shell; the shell's answer is not examined.
-void SetTrayIcon(HWND window, DWORD operation);
+// the shell; returns the shell's answer, nonzero when it took the record.
+BOOL SetTrayIcon(HWND window, DWORD operation);
 // Handles TrayCallbackMessage: `wParam` the icon id, `lParam` the mouse
 // message.  A right button-down starts RightClickTimer (or opens the menu at
 // once when no timer can be had); a right double-click kills it and starts
-// the Display control panel.  Does nothing while one of the program's boxes
-// or its menu is open.
+// the Display control panel.  While one of the program's boxes or its menu
+// is open, or a command is under way, a click only brings the program's
+// open box, if any, to the front.
 void OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam);
 // Handles WM_TIMER of RightClickTimer: kills it and, when it was still
 // running and no box or menu of the program's is open, opens the menu the
 // right click asked for.
 void OnRightClickTimer(HWND window);
+// Handles WM_TIMER of TrayRetryTimer: adds the icon the shell refused at
+// creation, and kills the timer once the shell takes it or a minute of
+// tries has passed.
+void OnTrayRetryTimer(HWND window);
 // Opens the refresh-rate menu at the cursor, or names the missing driver;
 // returns once the menu or the box is closed.
 void OpenModeMenu(HWND window);

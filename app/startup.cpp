@@ -2,6 +2,7 @@
 // main window and the message loop.
 #include "app/app.h"
 #include "driver/driver.h"
+#include "menu/menu.h"
 #include "resources/resource.h"
 
 const char MainWindowName[] = "Norvex Velkor Resolution Icon Task";
@@ -151,21 +152,26 @@ BOOL InitInstance(HINSTANCE instance) {
   return TRUE;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // One copy is enough: a second one would only add a second icon that
-  // drives the same hardware.  A user who starts the program again most
-  // likely lost the icon: the shells of Windows 95 and NT 4.0 without
-  // Internet Explorer 4.0's desktop tell no one when they restart, so the
-  // running copy is told as a newer shell would tell it.  A shell refuses
-  // an icon it already shows, so a copy whose icon is there changes
-  // nothing.
+namespace {
+
+// Asks the copy that runs already, once its window exists, to put its icon
+// back: the shells of Windows 95 and NT 4.0 without Internet Explorer 4.0's
+// desktop tell no one when they restart, so a user who starts the program
+// again most likely lost the icon, and the running copy is told as a newer
+// shell would tell it.  A shell refuses an icon it already shows, so a copy
+// whose icon is there changes nothing.  Returns whether a window was found.
+BOOL AskRunningCopyForIcon(void) {
   HWND running = FindWindowA(MainWindowName, MainWindowName);
-  if (running != NULL) {
-    UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    if (taskbarCreated != 0)
-      PostMessageA(running, taskbarCreated, 0, 0);
-    return 0;
-  }
+  if (running == NULL)
+    return FALSE;
+  UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  if (taskbarCreated != 0)
+    PostMessageA(running, taskbarCreated, 0, 0);
+  return TRUE;
+}
+
+// Start-up, the message loop and the end; returns the exit code.
+int RunFirstCopy(HINSTANCE instance) {
   if (!RegisterMainWindowClass(instance))
     return 0;
   if (!InitInstance(instance))
@@ -184,5 +190,28 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // leaving a dead one behind.
   if (IsWindow(MainWindow))
     DestroyWindow(MainWindow);
+  // Only now is no menu tracked: the window may have gone inside the
+  // menu's loop.
+  DestroyRefreshMenu();
   return got == 0 ? static_cast<int>(msg.wParam) : 0;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // One copy is enough: a second one would only add a second icon that
+  // drives the same hardware.  The window that tells a later copy of the
+  // first exists only once the driver has been asked, and two copies
+  // started together (the StartUp folder and a Run key, a double-click
+  // repeated) would both miss it: the named mutex is taken before
+  // anything else.  Where it cannot be had at all the window alone
+  // decides.
+  HANDLE oneCopy = CreateMutexA(NULL, FALSE, MainWindowName);
+  BOOL taken = oneCopy != NULL && GetLastError() == ERROR_ALREADY_EXISTS;
+  int result = 0;
+  if (!AskRunningCopyForIcon() && !taken)
+    result = RunFirstCopy(instance);
+  if (oneCopy != NULL)
+    CloseHandle(oneCopy);
+  return result;
 }

@@ -9,9 +9,21 @@
 namespace {
 
 UINT TaskbarCreatedMessage; // Explorer's "TaskbarCreated", 0 if refused
-// Boxes and menus of ours open now.  Their modal loops dispatch every
-// message of the thread to us, the icon's clicks and our timer included.
-int ModalsOpen;
+// Work of ours under way that the user answers or waits for: a box, the
+// menu, a command from it with its warning and the mode change, the start
+// of the Display control panel.  The modal loops of boxes and menus, and
+// ChangeDisplaySettingsA while it broadcasts WM_DISPLAYCHANGE, hand us
+// messages meanwhile: the icon's clicks and our timers among them.
+int Busy;
+// Tries left to add an icon the shell refused at creation.
+DWORD TrayAddTriesLeft;
+
+// A shell that is not there yet (a program started from RunServices on
+// Windows 95/98, or by an NT 4.0 logon script beside Explorer) refuses the
+// icon; without an Internet Explorer 4.0 desktop nothing says when it has
+// come, so the add is tried again every 2 s for a minute.
+enum : UINT { TrayAddRetryMs = 2000 };
+enum : DWORD { TrayAddRetries = 30 };
 
 enum : int { TextSize = 255 };
 
@@ -87,12 +99,27 @@ const char *MissingDriverFile(void) {
   return "Unknown OS";
 }
 
-// MessageBoxA, counted as open while its loop runs.
-int ShowBox(LPCSTR text, LPCSTR caption, UINT type) {
-  ++ModalsOpen;
-  int answer = MessageBoxA(NULL, text, caption, type);
-  --ModalsOpen;
-  return answer;
+// The class of dialog boxes, MessageBoxA's among them (the system classes
+// of "About Window Classes" in the Windows API reference).
+BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+  char name[16];
+  if (GetClassNameA(window, name, sizeof name) == 0 ||
+      lstrcmpiA(name, "#32770") != 0)
+    return TRUE;
+  *reinterpret_cast<HWND *>(found) = window;
+  return FALSE;
+}
+
+// A box of ours that another window covers keeps waiting there, and the
+// icon, which opens nothing while it waits, would look dead: a click on
+// the icon brings the box back to the front.  The box has no owner, so it
+// is found among the thread's windows.
+void BringBoxToFront(void) {
+  HWND box = NULL;
+  EnumThreadWindows(GetCurrentThreadId(), FindBox,
+                    reinterpret_cast<LPARAM>(&box));
+  if (box != NULL)
+    SetForegroundWindow(box);
 }
 
 // A box's or menu's loop that meets WM_QUIT ends there and posts the quit
@@ -114,19 +141,15 @@ void ShowMissingDriver(void) {
   LoadText(IDS_DRIVER_MISSING, format, TextSize);
   if (wsprintfA(text, format, MissingDriverFile()) <= 0)
     text[0] = 0;
-  ShowBox(text, caption, MB_OK);
+  MessageBoxA(NULL, text, caption, MB_OK);
 }
 
-LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
-  // A command that comes while a warning waits for its answer is not the
-  // one the user is confirming.
-  if (wParam < FirstCommand || wParam > LastCommand || ModalsOpen)
-    return 0;
+LRESULT ConfirmAndApply(HWND window, WPARAM wParam, LPARAM lParam) {
   char caption[TextSize + 1];
   char text[TextSize + 1];
   LoadText(IDS_WARNING_CAPTION, caption, TextSize);
   LoadText(IDS_DAMAGE_WARNING, text, TextSize);
-  if (ShowBox(text, caption, MB_ICONWARNING | MB_OKCANCEL) != IDOK ||
+  if (MessageBoxA(NULL, text, caption, MB_ICONWARNING | MB_OKCANCEL) != IDOK ||
       BeingEnded())
     return 0;
 
@@ -140,13 +163,29 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 
   char error[TextSize + 1];
   LoadText(IDS_ERROR, error, TextSize);
-  ShowBox(error, error, MB_ICONERROR | MB_OK);
+  MessageBoxA(NULL, error, error, MB_ICONERROR | MB_OK);
   return 0;
+}
+
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+  // A command that comes while a warning waits for its answer, or while a
+  // choice is being applied, is not the one the user is confirming.
+  if (wParam < FirstCommand || wParam > LastCommand || Busy)
+    return 0;
+  ++Busy;
+  LRESULT result = ConfirmAndApply(window, wParam, lParam);
+  --Busy;
+  return result;
+}
+
+void StopTrayRetry(HWND window) {
+  TrayAddTriesLeft = 0;
+  KillTimer(window, TrayRetryTimer);
 }
 
 } // namespace
 
-void SetTrayIcon(HWND window, DWORD operation) {
+BOOL SetTrayIcon(HWND window, DWORD operation) {
   NOTIFYICONDATAA nid = {};
   // The shell of Windows 95, 98 and NT 4.0 knows only the first, 88-byte
   // form of the record (on a 32-bit build); the NOTIFYICONDATA
@@ -165,13 +204,15 @@ void SetTrayIcon(HWND window, DWORD operation) {
                                     IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
   // The first form's tip field is 64 bytes: at most 63 of text.
   LoadStringA(AppInstance, IDS_APP_TITLE, nid.szTip, 64);
-  Shell_NotifyIconA(operation, &nid);
+  BOOL done = Shell_NotifyIconA(operation, &nid);
   // The shell keeps its own copy of the image.
   if (nid.hIcon != NULL)
     DestroyIcon(nid.hIcon);
+  return done;
 }
 
 void OpenModeMenu(HWND window) {
+  ++Busy;
   if (!DriverReady) {
     ShowMissingDriver();
   } else {
@@ -194,22 +235,28 @@ void OpenModeMenu(HWND window) {
     SetForegroundWindow(window);
     POINT cursor = {0, 0};
     GetCursorPos(&cursor);
-    ++ModalsOpen;
     TrackPopupMenu(MenuHandle, TPM_RIGHTALIGN | TPM_LEFTBUTTON, cursor.x,
                    cursor.y, 0, window, NULL);
-    --ModalsOpen;
   }
   // Forces a task switch to the window so that the next click on the icon
   // opens the menu at once instead of only closing the last one.
   PostMessageA(window, WM_USER, 0, 0);
+  --Busy;
 }
 
 void OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
-  // While our box or menu is open the user is answering it: a click on the
-  // icon would stack a second box, or open the menu inside the warning and
-  // let an older choice be applied after a newer one.
-  if (wParam != TrayCallbackMessage || ModalsOpen)
+  if (wParam != TrayCallbackMessage)
     return;
+  // While our box or menu is open the user is answering it, and while a
+  // choice is applied the display is changing: a click on the icon would
+  // stack a second box, or open the menu inside the warning and let an
+  // older choice be applied after a newer one.  It only finds our box.
+  if (Busy) {
+    if (lParam == WM_LBUTTONDOWN || lParam == WM_LBUTTONDBLCLK ||
+        lParam == WM_RBUTTONDOWN || lParam == WM_RBUTTONDBLCLK)
+      BringBoxToFront();
+    return;
+  }
   switch (lParam) {
   case WM_LBUTTONDOWN:
   case WM_LBUTTONDBLCLK:
@@ -225,8 +272,13 @@ void OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
     break;
   case WM_RBUTTONDBLCLK:
     KillTimer(window, RightClickTimer);
+    // The shell may show a box of its own on this thread when it cannot
+    // start the program (ShellExecute in the Windows API reference: hwnd
+    // is the parent of its error messages).
+    ++Busy;
     ShellExecuteA(NULL, NULL, "RUNDLL32.EXE",
                   "shell32.dll,Control_RunDLL desk.cpl", NULL, SW_SHOWNORMAL);
+    --Busy;
     break;
   default: // button-up messages and mouse moves
     break;
@@ -238,8 +290,17 @@ void OnRightClickTimer(HWND window) {
   // may still arrive after a double-click killed the timer: only a timer
   // still running stands for a right click that waits for its menu.  A
   // menu opened by another click meanwhile has answered it.
-  if (KillTimer(window, RightClickTimer) && !ModalsOpen)
+  if (KillTimer(window, RightClickTimer) && !Busy)
     OpenModeMenu(window);
+}
+
+void OnTrayRetryTimer(HWND window) {
+  // A WM_TIMER taken before the timer was killed may still come.
+  if (TrayAddTriesLeft == 0)
+    return;
+  --TrayAddTriesLeft;
+  if (SetTrayIcon(window, NIM_ADD) || TrayAddTriesLeft == 0)
+    StopTrayRetry(window);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
@@ -250,11 +311,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
     // notification area; icons must then be added again.
     TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     BuildRefreshMenu(window);
-    SetTrayIcon(window, NIM_ADD);
+    if (!SetTrayIcon(window, NIM_ADD)) {
+      TrayAddTriesLeft = TrayAddRetries;
+      if (!SetTimer(window, TrayRetryTimer, TrayAddRetryMs, NULL))
+        TrayAddTriesLeft = 0;
+    }
     return 0;
   case WM_DESTROY:
+    // The menu outlives the window: WM_CLOSE may come while the menu is
+    // tracked, and this runs inside its loop.  WinMain frees it.
     SetTrayIcon(window, NIM_DELETE);
-    DestroyRefreshMenu();
     PostQuitMessage(0);
     return 0;
   case WM_COMMAND:
@@ -263,13 +329,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
     OnTrayNotify(window, wParam, lParam);
     return 0;
   case WM_TIMER:
-    if (wParam != RightClickTimer)
+    if (wParam == RightClickTimer)
+      OnRightClickTimer(window);
+    else if (wParam == TrayRetryTimer)
+      OnTrayRetryTimer(window);
+    else
       return DefWindowProcA(window, message, wParam, lParam);
-    OnRightClickTimer(window);
     return 0;
   default:
     if (TaskbarCreatedMessage != 0 && message == TaskbarCreatedMessage) {
-      SetTrayIcon(window, NIM_ADD);
+      if (SetTrayIcon(window, NIM_ADD))
+        StopTrayRetry(window);
       return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -40,9 +40,12 @@ std::vector<std::string> EndOfRunBreaks(const std::string &transcript) {
   if (SimTrayIconCount() != 0 && !keptWindow && !Failed({"Shell_NotifyIconA"}))
     breaks.push_back("icon: the tray icon outlived the program");
 
-  for (const std::string &line : lines)
+  for (const std::string &line : lines) {
     if (line.compare(0, 6, "hang: ") == 0 && !Failed({"PostQuitMessage"}))
       breaks.push_back("quit: " + line.substr(6));
+    if (line == "tracked menu destroyed")
+      breaks.push_back("tracked: " + line);
+  }
 
   int marks = 0;
   for (size_t i = 0; i < lines.size() && !Failed({"CheckMenuItem"}); ++i) {

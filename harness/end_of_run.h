@@ -18,6 +18,7 @@
 //         window stayed;
 //   quit  the program did not wait on in its message loop with no window
 //         left, unless PostQuitMessage failed;
+//   tracked  no menu was destroyed while TrackPopupMenu tracked it;
 //   menu  no menu listing checks more than one entry, unless CheckMenuItem
 //         failed (the last opening's mark may then stand).
 // Returns each break as "<rule>: <detail>"; none when all are kept.

@@ -184,6 +184,8 @@ void Deliver(const std::vector<std::string> &w) {
                    w.size() > 1 ? static_cast<WPARAM>(Number(w[1])) : 0, 0);
   else if (what == "shell-restart")
     SimRestartShell();
+  else if (what == "focus-other")
+    SimBringOtherProgramToFront();
   else if (what == "start")
     StartAgain();
   else if (what == "apply")
@@ -203,6 +205,10 @@ bool Idle() {
   }
   if (nextAction == actions.size())
     return false;
+  // A call that waits and takes only sent messages: the user's next click
+  // comes now, anything else waits for the program's next wait.
+  if (SimOnlySentMessagesTaken() && actions[nextAction][0] != "click")
+    return true;
   Deliver(actions[nextAction++]);
   return true;
 }

@@ -45,7 +45,7 @@ void BuildRefreshMenu(HWND) {
   }
   // The menu is deliberately not attached to the window with SetMenu: a
   // popup that is also a window's menu bar is refused by TrackPopupMenu in
-  // some Win32 implementations.  The window's WM_DESTROY frees it instead.
+  // some Win32 implementations.  WinMain frees it after the message loop.
 }
 
 void DestroyRefreshMenu(void) {

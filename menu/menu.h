@@ -25,8 +25,8 @@ extern HMENU MenuHandle; // the popup menu, built once with the window
 // Exports from commands.cpp.
 
 // Creates the popup menu from MenuCommandTable into MenuHandle.  The menu
-// lives as long as `window`: DestroyRefreshMenu frees it when the window
-// goes.  Failures of the menu calls are ignored.
+// outlives `window`: DestroyRefreshMenu frees it once the message loop has
+// ended.  Failures of the menu calls are ignored.
 void BuildRefreshMenu(HWND window);
 // Destroys MenuHandle, if any, and clears it.
 void DestroyRefreshMenu(void);

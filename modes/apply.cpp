@@ -89,7 +89,7 @@ BOOL ChooseSameImage(LONG modeCode, LONG refreshHz, DWORD desktopHeight) {
   return TRUE;
 }
 
-BOOL ApplyWin9xLegacy(ModeRequest request) {
+BOOL ApplyWin9xLegacy(const ModeRequest &request) {
   const DEVMODEA &dm = request.DevMode;
 
   // The adapter's default rate is kept aside and put back after the mode
@@ -136,20 +136,22 @@ BOOL ApplyWin9xLegacy(ModeRequest request) {
       !WriteText(HKEY_LOCAL_MACHINE, modeKey, "RefreshRate", rate))
     return FALSE;
 
-  ChangeDisplaySettingsA(&request.DevMode, CDS_UPDATEREGISTRY);
+  // ChangeDisplaySettingsA takes a record it may write to.
+  DEVMODEA devMode = request.DevMode;
+  ChangeDisplaySettingsA(&devMode, CDS_UPDATEREGISTRY);
   WriteText(HKEY_LOCAL_MACHINE, defaultKey, "RefreshRate", savedDefaultRefresh);
   return TRUE;
 }
 
-BOOL ApplyWin9xSwitch(ModeRequest request) {
+BOOL ApplyWin9xSwitch(const ModeRequest &request) {
   return ApplySwitchPath(request, FALSE);
 }
 
-BOOL ApplyNt4Switch(ModeRequest request) {
+BOOL ApplyNt4Switch(const ModeRequest &request) {
   return ApplySwitchPath(request, TRUE);
 }
 
-BOOL ApplyNt4Legacy(ModeRequest request) {
+BOOL ApplyNt4Legacy(const ModeRequest &request) {
   const DEVMODEA &dm = request.DevMode;
   // The legacy driver numbers its CRT modes like the menu.
   SetModeNumber(static_cast<DWORD>(request.ModeCode));
@@ -170,8 +172,9 @@ BOOL ApplyNt4Legacy(ModeRequest request) {
 
   // CDS_RESET: width, height and depth equal those in force, and without
   // it NT would decide there is nothing to change.
+  DEVMODEA devMode = request.DevMode;
   LONG result =
-      ChangeDisplaySettingsA(&request.DevMode, CDS_UPDATEREGISTRY | CDS_RESET);
+      ChangeDisplaySettingsA(&devMode, CDS_UPDATEREGISTRY | CDS_RESET);
   return result == DISP_CHANGE_SUCCESSFUL;
 }
 

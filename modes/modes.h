@@ -46,11 +46,12 @@ BOOL DescribeDesktop(DEVMODEA *desktop);
 // Applies a menu choice by the path of the platform and driver generation,
 // switching an idle CRT on first.  Returns 1 on success, 0 on failure.
 BOOL ApplyRefreshChoice(LONG modeCode, LONG refreshHz);
-// The four paths; each returns 1 on success and 0 on failure.
-BOOL ApplyWin9xLegacy(ModeRequest request);
-BOOL ApplyWin9xSwitch(ModeRequest request);
-BOOL ApplyNt4Legacy(ModeRequest request);
-BOOL ApplyNt4Switch(ModeRequest request);
+// The four paths; each returns 1 on success and 0 on failure, and leaves
+// `request` as it was.
+BOOL ApplyWin9xLegacy(const ModeRequest &request);
+BOOL ApplyWin9xSwitch(const ModeRequest &request);
+BOOL ApplyNt4Legacy(const ModeRequest &request);
+BOOL ApplyNt4Switch(const ModeRequest &request);
 // Whether the driver should show the same image on panel and CRT ("ON",
 // 1) or not ("OFF", 0) for a choice on the legacy Windows 9x path.
 BOOL ChooseSameImage(LONG modeCode, LONG refreshHz, DWORD desktopHeight);

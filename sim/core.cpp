@@ -45,7 +45,8 @@ const char kFunctions[] =
     "EnumDisplaySettingsA ChangeDisplaySettingsA GetDC ReleaseDC CreateDCA "
     "DeleteDC ExtEscape GetDeviceCaps RegOpenKeyExA RegQueryValueExA "
     "RegSetValueExA RegCloseKey Shell_NotifyIconA ShellExecuteA PeekMessageA "
-    "EndMenu GetModuleHandleA GetCommandLineA";
+    "EndMenu GetModuleHandleA GetCommandLineA CreateMutexA GetLastError "
+    "GetCurrentThreadId EnumThreadWindows GetClassNameA";
 
 std::vector<std::string> FunctionNames() {
   std::vector<std::string> names;

@@ -149,6 +149,14 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
                         result));
   if (result == DISP_CHANGE_SUCCESSFUL && mode && !(flags & kCdsTest)) {
     TakeMode(mode);
+    // Every top-level window hears of the change, and the call waits for
+    // other programs' windows to take it, taking meanwhile the messages
+    // sent to its own thread (WM_DISPLAYCHANGE and SendMessage in the
+    // Windows API reference: a thread waiting on a message sent to another
+    // thread "will process incoming nonqueued messages while waiting").
+    sim::BroadcastAndWait(
+        WM_DISPLAYCHANGE, static_cast<WPARAM>(desktop.bpp),
+        static_cast<LPARAM>((desktop.height << 16) | (desktop.width & 0xFFFF)));
     // Windows 9x keeps the rate it was last given in the hardware
     // profile's display settings, where the older drivers' tools read it
     // (assumed: no source found, and Wine keeps it elsewhere).

@@ -84,15 +84,34 @@ bool SetRegistry(const Words &w, std::string *error);
 bool SetUser(const Words &w, std::string *error);
 bool SetResources(const Words &w, std::string *error);
 bool SetShell(const Words &w, std::string *error);
+bool SetMutex(const Words &w, std::string *error);
 
 // Inner helpers one area offers another, without counting a call.
 void DestroyMenuInternal(HMENU menu);
 bool PostInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Another thread (the shell's) sends a message to a window of the program's:
+// it waits until the thread next takes sent messages.  False for a window
+// that is not the program's.
+bool SendFromOtherThread(HWND window, UINT message, WPARAM wParam,
+                         LPARAM lParam);
+// Sends `message` to each top-level window of the program's, then waits as
+// a broadcast to every program's windows does: the user may act meanwhile
+// (the idle hook, with SimOnlySentMessagesTaken true), and the messages sent
+// to the thread are taken.
+void BroadcastAndWait(UINT message, WPARAM wParam, LPARAM lParam);
+// A message box's own window (class "#32770", captioned `caption`) opens in
+// front; closing it puts back the window that was in front before, if it
+// still exists.
+HWND OpenBoxWindow(const std::string &caption);
+void CloseBoxWindow(HWND box);
 // Posts the registered message `name` to every top-level window of the
 // program's.
 void BroadcastRegistered(const char *name);
 bool MenuExists(HMENU menu);
+// CloseHandle's two kinds of handle: false when `handle` is not one.
+bool CloseDevice(HANDLE handle);
+bool CloseMutex(HANDLE handle);
 int IconIdOf(HICON icon);
 // A write the system makes on its own (no transcript line, no fault, never
 // creates the key): false when the key does not exist.
@@ -104,6 +123,9 @@ DWORD OsPlatform();
 // The release ships the shell of Internet Explorer 4.0's desktop: Windows
 // 98 and later (Windows 95 and NT 4.0 have it only when it was installed).
 bool OsShellIsIe4();
+// The shell sends its tray callbacks instead of posting them ("shell
+// sends").
+bool ShellSendsCallbacks();
 bool ValidDc(HDC dc);
 // A window of this process or the other copy's, existing now.
 bool WindowExists(HWND window);

@@ -1,7 +1,9 @@
-// KERNEL32 as the notebook offers it: the version of Windows it runs and
+// KERNEL32 as the notebook offers it: the version of Windows it runs, the
+// named mutexes of this process and of others, the thread's last error and
 // the two string helpers.  The switch device's file calls are in
 // switch_device.cpp.
 #include <cstring>
+#include <map>
 
 #include "sim/internal.h"
 
@@ -31,6 +33,15 @@ const std::pair<const char *, OsVersion> kReleases[] = {
 // The running release.
 OsVersion os;
 
+// Named mutexes existing now, each with the handles this process holds to
+// it; one that another process holds ("mutex" statement) counts one more.
+std::map<std::string, int> mutexes;
+// This process's mutex handles, with the name each opened.
+sim::Handles<HANDLE, std::string> mutexHandles;
+// What GetLastError answers.  Only CreateMutexA sets it here: the program
+// reads it after that call alone.
+DWORD lastError;
+
 // Windows 9x puts the major and minor version in the build number's high
 // word; NT reports the build alone.
 DWORD ReportedBuild(const OsVersion &v) {
@@ -50,7 +61,29 @@ bool OsShellIsIe4(void) {
          (os.platform == VER_PLATFORM_WIN32_WINDOWS && os.minor >= 10);
 }
 
-void ResetKernel() { os = kReleases[4].second; }
+void ResetKernel() {
+  os = kReleases[4].second;
+  mutexes.clear();
+  mutexHandles.Reset(0x70000);
+  lastError = 0;
+}
+
+bool SetMutex(const Words &w, std::string *error) {
+  if (w.size() != 2 || !w[1].quoted || w[1].text.empty())
+    return ScenarioError(error, "expected: mutex \"<name>\"");
+  ++mutexes[SimUtf8ToAnsi(w[1].text)];
+  return true;
+}
+
+bool CloseMutex(HANDLE handle) {
+  auto found = mutexHandles.find(handle);
+  if (found == mutexHandles.end())
+    return false;
+  if (--mutexes[found->second] == 0)
+    mutexes.erase(found->second);
+  mutexHandles.erase(found);
+  return true;
+}
 
 bool SetOs(const Words &w, std::string *error) {
   if (w.size() == 2 && !w[1].quoted) {
@@ -101,6 +134,33 @@ LPSTR WINAPI GetCommandLineA(void) {
   static char line[] = "\"C:\\CRTRATE\\CRTRATE.EXE\" ";
   SIM_ENTER(line);
   return line;
+}
+
+// A name another handle already opened gives a handle to the same mutex
+// and ERROR_ALREADY_EXISTS; names compare with their letter case (CreateMutex
+// in the Windows API reference).  The initial owner is not simulated: the
+// program does not ask for it.
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES /*security*/,
+                           BOOL /*initialOwner*/, LPCSTR name) {
+  SIM_ENTER(nullptr);
+  std::string key = sim::Str(name);
+  bool exists = name && mutexes.count(key) != 0;
+  lastError = exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
+  if (exists)
+    sim::Emit("mutex " + sim::QuoteAnsi(key) + " exists");
+  if (name)
+    ++mutexes[key];
+  return mutexHandles.Add(name ? key : std::string());
+}
+
+DWORD WINAPI GetLastError(void) {
+  SIM_ENTER(lastError);
+  return lastError;
+}
+
+BOOL WINAPI CloseHandle(HANDLE handle) {
+  SIM_ENTER(FALSE);
+  return sim::CloseDevice(handle) || sim::CloseMutex(handle) ? TRUE : FALSE;
 }
 
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {

@@ -1,6 +1,7 @@
 // Menus: popup menus with their items' state bits, the Enable/Check calls
 // that answer the previous state, and TrackPopupMenu, which stays open
 // until the scenario chooses an entry or closes it.
+#include <algorithm>
 #include <map>
 
 #include "sim/internal.h"
@@ -20,6 +21,8 @@ struct Item {
 
 // Menus existing now, by handle.
 sim::Handles<HMENU, std::vector<Item>> menus;
+// The menus TrackPopupMenu is tracking now, innermost last.
+std::vector<HMENU> tracked;
 
 // The item `item` names by command or by position, or NULL.
 Item *FindItem(HMENU menu, UINT item, UINT flags) {
@@ -43,7 +46,10 @@ bool Enabled(const Item &item) {
 
 namespace sim {
 
-void ResetMenus() { menus.Reset(0x40000); }
+void ResetMenus() {
+  menus.Reset(0x40000);
+  tracked.clear();
+}
 
 void DestroyMenuInternal(HMENU menu) { menus.erase(menu); }
 
@@ -92,8 +98,14 @@ BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
   return TRUE;
 }
 
+// Windows NT keeps a menu it tracks locked against destruction; nothing
+// shows what Windows 95 and 98 do with one destroyed under their menu loop,
+// so the transcript says it happened and the end-of-run rules count it as
+// a fault.
 BOOL WINAPI DestroyMenu(HMENU menu) {
   SIM_ENTER(FALSE);
+  if (std::find(tracked.begin(), tracked.end(), menu) != tracked.end())
+    sim::Emit("tracked menu destroyed");
   return menus.erase(menu) ? TRUE : FALSE;
 }
 
@@ -161,12 +173,14 @@ BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
   SimEmitMenuLines(menu);
   sim::MenuTracked(owner);
   long choice = 0;
+  tracked.push_back(menu);
   bool answered = sim::RunModalLoop(
       sim::Modal::Menu,
       [menu, owner] {
         return sim::MenuExists(menu) && sim::WindowExists(owner);
       },
       &choice);
+  tracked.pop_back();
   UINT command = static_cast<UINT>(choice);
   Item *entry = answered ? FindItem(menu, command, MF_BYCOMMAND) : nullptr;
   bool taken = entry && Enabled(*entry);

@@ -119,16 +119,21 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
 // DIALOG_DoDialogBox in dlls/user32/dialog.c returns the dialog's idResult,
 // which DIALOG_get_info in defdlg.c starts at IDOK).  A NULL caption shows
 // as "Error", as USER32 does.
+//
+// The box is a window of the thread's, of the dialog class, and comes to
+// the front as it opens.
 int WINAPI MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
   SIM_ENTER(0);
-  sim::Emit(sim::Format("box %u ", type) +
-            sim::QuoteAnsi(caption ? caption : "Error") + " " +
+  std::string title = caption ? caption : "Error";
+  sim::Emit(sim::Format("box %u ", type) + sim::QuoteAnsi(title) + " " +
             sim::QuoteAnsi(sim::Str(text)));
+  HWND box = sim::OpenBoxWindow(title);
   long button = IDOK;
   if (!sim::RunModalLoop(
           sim::Modal::Box, [] { return true; }, &button) ||
       (type & MB_TYPEMASK) == MB_OK)
     button = IDOK;
+  sim::CloseBoxWindow(box);
   sim::Emit(sim::Format("box -> %ld", button));
   return static_cast<int>(button);
 }

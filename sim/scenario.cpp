@@ -13,11 +13,11 @@ struct ActionKind {
 };
 
 const ActionKind kActions[] = {
-    {"click", 1, 1},         {"callback", 2, 2}, {"command", 1, 1},
-    {"destroy", 0, 0},       {"close", 0, 0},    {"quit", 0, 1},
-    {"shell-restart", 0, 0}, {"choose", 1, 1},   {"answer", 1, 1},
-    {"apply", 2, 2},         {"menu", 2, 5},     {"dismiss", 0, 0},
-    {"start", 0, 0},
+    {"click", 1, 1},         {"callback", 2, 2},    {"command", 1, 1},
+    {"destroy", 0, 0},       {"close", 0, 0},       {"quit", 0, 1},
+    {"shell-restart", 0, 0}, {"choose", 1, 1},      {"answer", 1, 1},
+    {"apply", 2, 2},         {"menu", 2, 5},        {"dismiss", 0, 0},
+    {"start", 0, 0},         {"focus-other", 0, 0},
 };
 
 const ActionKind *FindAction(const std::string &name) {

@@ -24,6 +24,18 @@ std::map<std::pair<HWND, UINT>, TrayIcon> trayIcons;
 // The "shell ie4" statement: Internet Explorer 4.0's desktop was installed
 // on a Windows 95 or NT 4.0 whose own shell predates it.
 bool ie4Installed;
+// The "shell sends" statement: the shell sends its callbacks instead of
+// posting them, as Wine's does (SendNotifyMessageW in notify_owner,
+// programs/explorer/systray.c): they reach the program whenever its thread
+// takes sent messages, not only when it reads its queue.
+bool sendsCallbacks;
+// The "shell no-rundll32" statement: a damaged Windows has lost
+// RUNDLL32.EXE.
+bool noRundll32;
+// The "shell refuses <n>" statement: the notification area is not there yet
+// (a program started from RunServices, or by a logon script beside
+// Explorer), and that many adds are refused before it is.
+long long refusals;
 
 const char *OperationName(DWORD message) {
   switch (message) {
@@ -63,15 +75,30 @@ namespace sim {
 void ResetShell() {
   trayIcons.clear();
   ie4Installed = false;
+  sendsCallbacks = false;
+  noRundll32 = false;
+  refusals = 0;
 }
 
 bool SetShell(const Words &w, std::string *error) {
-  if (w.size() == 2 && !w[1].quoted && w[1].text == "ie4") {
-    ie4Installed = true;
+  const std::pair<const char *, bool *> kFlags[] = {
+      {"ie4", &ie4Installed},
+      {"sends", &sendsCallbacks},
+      {"no-rundll32", &noRundll32}};
+  if (w.size() == 2 && !w[1].quoted)
+    for (const auto &flag : kFlags)
+      if (w[1].text == flag.first) {
+        *flag.second = true;
+        return true;
+      }
+  if (w.size() == 3 && w[1].text == "refuses" &&
+      ParseScenarioNumber(w[2], &refusals) && refusals >= 0)
     return true;
-  }
-  return ScenarioError(error, "expected: shell ie4");
+  return ScenarioError(error,
+                       "expected: shell ie4|sends|no-rundll32|refuses <n>");
 }
+
+bool ShellSendsCallbacks() { return sendsCallbacks; }
 
 } // namespace sim
 
@@ -95,8 +122,12 @@ int SimTrayIconCount() { return static_cast<int>(trayIcons.size()); }
 bool SimClickTrayIcon(LPARAM mouseMessage) {
   for (const auto &icon : trayIcons)
     if (icon.second.takesClicks)
-      return sim::PostInternal(icon.first.first, icon.second.callback,
-                               icon.first.second, mouseMessage);
+      return sendsCallbacks
+                 ? sim::SendFromOtherThread(icon.first.first,
+                                            icon.second.callback,
+                                            icon.first.second, mouseMessage)
+                 : sim::PostInternal(icon.first.first, icon.second.callback,
+                                     icon.first.second, mouseMessage);
   return false;
 }
 
@@ -113,19 +144,37 @@ BOOL WINAPI Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
   sim::Emit(sim::Format("tray %s icon=%d tip=", operation,
                         sim::IconIdOf(data->hIcon)) +
             sim::QuoteAnsi(Tip(data)));
+  if (message == NIM_ADD && refusals > 0) {
+    --refusals;
+    sim::Emit("refused: no notification area yet");
+    return FALSE;
+  }
   return Apply(message, *data) ? TRUE : FALSE;
 }
 
 // Of the programs a user starts, the simulated Windows has RUNDLL32.EXE
-// (and so the Display control panel through it); any other file is not
-// found.  ShellExecuteA answers above 32 when the program starts, and
-// SE_ERR_FNF (2) for a file that does not exist.
+// (and so the Display control panel through it), unless it lost it; any
+// other file is not found.  ShellExecuteA answers above 32 when the
+// program starts, and SE_ERR_FNF (2) for a file that does not exist, after
+// saying so in a box of its own on the caller's thread (ShellExecute in the
+// Windows API reference: hwnd is the parent "used for displaying a UI or
+// error messages"; Wine's ShellExecuteA asks for no box, passing
+// SEE_MASK_FLAG_NO_UI in dlls/shell32/shlexec.c).
 HINSTANCE WINAPI ShellExecuteA(HWND /*window*/, LPCSTR /*verb*/, LPCSTR file,
                                LPCSTR parameters, LPCSTR /*directory*/,
                                int show) {
   SIM_ENTER(nullptr);
-  sim::Emit("shell " + sim::QuoteAnsi(sim::Str(file)) + " " +
+  std::string name = sim::Str(file);
+  sim::Emit("shell " + sim::QuoteAnsi(name) + " " +
             sim::QuoteAnsi(sim::Str(parameters)) + sim::Format(" %d", show));
-  return reinterpret_cast<HINSTANCE>(
-      sim::SameName(sim::Str(file), "RUNDLL32.EXE") ? 42 : 2);
+  if (sim::SameName(name, "RUNDLL32.EXE") && !noRundll32)
+    return reinterpret_cast<HINSTANCE>(42);
+  sim::Emit("box shell " + sim::QuoteAnsi(name) + ": cannot find the file");
+  HWND box = sim::OpenBoxWindow(name);
+  long button = IDOK;
+  sim::RunModalLoop(
+      sim::Modal::Box, [] { return true; }, &button);
+  sim::CloseBoxWindow(box);
+  sim::Emit("box -> 1");
+  return reinterpret_cast<HINSTANCE>(2);
 }

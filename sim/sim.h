@@ -49,6 +49,12 @@ void SimSetEcho(FILE *out);
 // running timer makes one WM_TIMER before the user's next action, and before
 // the session ends.
 void SimSetIdleHook(std::function<bool()> hook);
+// True while the idle hook is called from a call that waits on other
+// programs and takes only the messages sent to the thread meanwhile
+// (ChangeDisplaySettingsA's broadcast of WM_DISPLAYCHANGE, which calls the
+// hook only where the shell sends its callbacks, "shell sends"): of the
+// user's actions only a click can reach the program then.
+bool SimOnlySentMessagesTaken();
 // Window timers running now (SetTimer without KillTimer, on a window that
 // still exists).
 int SimTimerCount();
@@ -73,11 +79,15 @@ int SimOpenModalCount();
 // counted nor subject to the fault table for it.  False for a window that
 // does not exist.
 bool SimPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The user clicks the program's tray icon: the shell posts the callback
-// message of the first icon added (or modified) with NIF_MESSAGE to its
-// window, wParam the icon's id and lParam `mouseMessage` (WM_LBUTTONDOWN,
-// ...).  False, and nothing posted, when no icon takes clicks.
+// The user clicks the program's tray icon: the shell posts (or, with "shell
+// sends", sends) the callback message of the first icon added (or
+// modified) with NIF_MESSAGE to its window, wParam the icon's id and lParam
+// `mouseMessage` (WM_LBUTTONDOWN, ...).  False, and nothing delivered, when
+// no icon takes clicks.
 bool SimClickTrayIcon(LPARAM mouseMessage);
+// The user clicks another program's window, which comes to the front over
+// any box of the program's.
+void SimBringOtherProgramToFront();
 // Explorer restarts with an empty notification area; a shell of Internet
 // Explorer 4.0's desktop (Windows 98's, or "shell ie4") then posts the
 // registered "TaskbarCreated" message to every top-level window.

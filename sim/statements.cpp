@@ -19,6 +19,7 @@ const std::pair<Setter, std::set<std::string>> kSetters[] = {
     {sim::SetUser, {"cursor", "running"}},
     {sim::SetResources, {"string"}},
     {sim::SetShell, {"shell"}},
+    {sim::SetMutex, {"mutex"}},
 };
 
 bool SetFault(const sim::Words &w, std::string *error) {

@@ -180,10 +180,9 @@ BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize,
   return ok ? TRUE : FALSE;
 }
 
-BOOL WINAPI CloseHandle(HANDLE handle) {
-  SIM_ENTER(FALSE);
+bool sim::CloseDevice(HANDLE handle) {
   if (!handles.erase(handle))
-    return FALSE;
+    return false;
   sim::Emit("device close");
-  return TRUE;
+  return true;
 }

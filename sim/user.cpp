@@ -1,6 +1,7 @@
 // USER32's windows and messages: window classes, windows and their
-// procedures, the thread's message queue with its idle hook, window timers,
-// registered messages, the cursor and the other copy's window.
+// procedures, the thread's message queue with its idle hook, the messages
+// other threads send it, window timers, registered messages, the cursor,
+// the foreground window, the boxes' own windows and the other programs'.
 #include <algorithm>
 #include <deque>
 #include <map>
@@ -18,12 +19,19 @@ struct WindowClass {
 struct Window {
   std::string className; // as registered
   std::string title;     // as created
-  WNDPROC proc;          // NULL for the other copy's window
+  WNDPROC proc;          // NULL for another process's window and a box's
   bool foreign;          // belongs to another process
   bool destroying;       // inside DestroyWindow, WM_DESTROY under way
   bool visible;          // ShowWindow state
   HMENU menu;            // SetMenu's menu, destroyed with the window
+  HWND before;           // a box's: the foreground window when it opened
 };
+
+// The class USER32 gives dialog boxes, MessageBoxA's among them (the system
+// classes of "About Window Classes" in the Windows API reference).
+const char kBoxClass[] = "#32770";
+// The thread's identifier, as GetCurrentThreadId answers it.
+const DWORD kThreadId = 0x8C;
 
 // A window timer from SetTimer.  Time in the simulation is the user's: each
 // action comes after a pause in which every running timer comes due once.
@@ -58,6 +66,15 @@ std::vector<HWND> zOrder;
 std::vector<Timer> timers;
 // Posted messages not yet taken, oldest first.
 std::deque<MSG> queue;
+// Messages another thread sent (SendNotifyMessage, SendMessage) and the
+// thread has not taken yet, oldest first.  They are not in the queue: the
+// thread's next wait calls the window procedure with them before it looks
+// at any posted message (GetMessage and PeekMessage in the Windows API
+// reference: both dispatch incoming sent messages first).
+std::deque<MSG> sent;
+// ChangeDisplaySettingsA waits for other programs to take its broadcast and
+// takes only the messages sent to the thread meanwhile.
+bool onlySentTaken;
 // PostQuitMessage was called and its WM_QUIT not yet taken.
 bool quitPending;
 // PostQuitMessage's exit code.
@@ -68,8 +85,11 @@ std::function<bool()> idleHook;
 POINT cursor;
 // Message time stamps, in milliseconds.
 DWORD tick;
-// SetForegroundWindow's last window.
+// The foreground window: SetForegroundWindow's, a box's that opened, or
+// another program's the user brought to the front.
 HWND foreground;
+// Another program's window the user can bring to the front, once made.
+HWND otherProgram;
 // Owner of the last tracked popup menu, until the program posts it a
 // message; NULL when none waits.
 HWND menuSwitchPending;
@@ -144,6 +164,9 @@ bool Destroy(HWND window) {
   queue.erase(std::remove_if(queue.begin(), queue.end(),
                              [&](const MSG &m) { return m.hwnd == window; }),
               queue.end());
+  sent.erase(std::remove_if(sent.begin(), sent.end(),
+                            [&](const MSG &m) { return m.hwnd == window; }),
+             sent.end());
   if (menu)
     sim::DestroyMenuInternal(menu);
   return true;
@@ -214,13 +237,25 @@ enum class Step {
   Acted,   // the queue was empty and the user did something: look again
 };
 
-// One turn of a message loop, GetMessageA's or a box's or menu's own.  A
-// WM_QUIT from PostQuitMessage is not a posted message: it is produced only
-// once no posted message is waiting.  When nothing is waiting the user acts
-// (the idle hook); when the user has nothing left to do, the session ends
-// from outside (log-off) and takes the program along with a quit of 0.
+// Calls the window procedure with every message sent to the thread and not
+// yet taken, in the order they were sent.
+void TakeSent() {
+  while (!sent.empty()) {
+    MSG msg = sent.front();
+    sent.pop_front();
+    Call(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+  }
+}
+
+// One turn of a message loop, GetMessageA's or a box's or menu's own.  Sent
+// messages are taken first.  A WM_QUIT from PostQuitMessage is not a posted
+// message: it is produced only once no posted message is waiting.  When
+// nothing is waiting the user acts (the idle hook); when the user has
+// nothing left to do, the session ends from outside (log-off) and takes the
+// program along with a quit of 0.
 Step NextStep(LPMSG msg, HWND window, UINT first, UINT last,
               bool *sessionEnded) {
+  TakeSent();
   if (TakeQueued(msg, window, first, last))
     return msg->message == WM_QUIT ? Step::Quit : Step::Message;
   if (quitPending) {
@@ -251,12 +286,15 @@ void ResetUser() {
   zOrder.clear();
   timers.clear();
   queue.clear();
+  sent.clear();
+  onlySentTaken = false;
   quitPending = false;
   quitCode = 0;
   idleHook = nullptr;
   cursor = {1000, 750};
   tick = 0;
   foreground = nullptr;
+  otherProgram = nullptr;
   menuSwitchPending = nullptr;
   modals.clear();
 }
@@ -268,7 +306,7 @@ bool SetUser(const Words &w, std::string *error) {
       // Another process shows a window whose class and title are both the
       // name given: another copy of a program that names its window so.
       std::string name = SimUtf8ToAnsi(w[1].text);
-      NewWindow({name, name, nullptr, true, false, false, nullptr});
+      NewWindow({name, name, nullptr, true, false, false, nullptr, nullptr});
       return true;
     }
     return ScenarioError(error, "expected: running \"<class and title>\"");
@@ -328,6 +366,50 @@ LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return Call(window, message, wParam, lParam);
 }
 
+bool SendFromOtherThread(HWND window, UINT message, WPARAM wParam,
+                         LPARAM lParam) {
+  if (!Own(window))
+    return false;
+  sent.push_back(MSG{window, message, wParam, lParam, ++tick, cursor});
+  return true;
+}
+
+void BroadcastAndWait(UINT message, WPARAM wParam, LPARAM lParam) {
+  std::vector<HWND> targets;
+  for (HWND window : zOrder)
+    if (Own(window))
+      targets.push_back(window);
+  for (HWND window : targets)
+    Call(window, message, wParam, lParam);
+  // While the other programs' windows take it, the user may click; a shell
+  // that sends its callbacks then reaches the program at once (one that
+  // posts them is read after the call returns).
+  onlySentTaken = true;
+  if (idleHook && ShellSendsCallbacks())
+    idleHook();
+  onlySentTaken = false;
+  if (!sent.empty())
+    sim::Emit("taken while waiting: the messages sent meanwhile");
+  TakeSent();
+}
+
+HWND OpenBoxWindow(const std::string &caption) {
+  HWND box = NewWindow({kBoxClass, caption, nullptr, false, false, true,
+                        nullptr, ForegroundWindow()});
+  foreground = box;
+  return box;
+}
+
+void CloseBoxWindow(HWND box) {
+  Window *w = Own(box);
+  if (!w)
+    return;
+  HWND before = w->before;
+  Destroy(box);
+  if (foreground == box)
+    foreground = WindowExists(before) ? before : nullptr;
+}
+
 // USER32's loops for boxes and menus take every message of the thread,
 // whichever window it is for, and dispatch it: the program's window
 // procedure runs while its box or menu is open (Wine's DIALOG_DoDialogBox
@@ -373,6 +455,16 @@ bool ModalOpen(Modal kind) {
 
 void SimSetIdleHook(std::function<bool()> hook) { idleHook = std::move(hook); }
 
+bool SimOnlySentMessagesTaken() { return onlySentTaken; }
+
+void SimBringOtherProgramToFront() {
+  if (!sim::WindowExists(otherProgram))
+    otherProgram = NewWindow({"OtherProgram", "another program", nullptr, true,
+                              false, true, nullptr, nullptr});
+  foreground = otherProgram;
+  sim::Emit("foreground another program");
+}
+
 int SimTimerCount() { return static_cast<int>(timers.size()); }
 
 bool SimAnswerBox(int answer) { return AnswerModal(sim::Modal::Box, answer); }
@@ -409,8 +501,8 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title,
   const WindowClass *wc = className ? FindClass(className) : nullptr;
   if (!wc || (parent && !sim::WindowExists(parent)))
     return nullptr;
-  HWND window = NewWindow(
-      {wc->name, sim::Str(title), wc->proc, false, false, false, menu});
+  HWND window = NewWindow({wc->name, sim::Str(title), wc->proc, false, false,
+                           false, menu, nullptr});
   CreateStruct cs = {param, instance, menu,        parent, height,    width,
                      y,     x,        LONG(style), title,  className, exStyle};
   LRESULT created = Call(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
@@ -491,6 +583,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last,
   SIM_ENTER(FALSE);
   if (!msg || (window && !Own(window)))
     return FALSE;
+  TakeSent();
   for (auto it = queue.begin(); it != queue.end(); ++it) {
     if (Matches(*it, window, first, last)) {
       *msg = *it;
@@ -565,12 +658,51 @@ UINT WINAPI RegisterWindowMessageA(LPCSTR name) {
   return AddAtom(name);
 }
 
+// The transcript shows a box brought to the front, the one way the user
+// sees this call.
 BOOL WINAPI SetForegroundWindow(HWND window) {
   SIM_ENTER(FALSE);
   if (!sim::WindowExists(window))
     return FALSE;
+  if (windows[window].className == kBoxClass && foreground != window)
+    sim::Emit("foreground box " + sim::QuoteAnsi(windows[window].title));
   foreground = window;
   return TRUE;
+}
+
+// The thread's top-level windows, from the top of the z-order down; FALSE
+// when the procedure stopped the enumeration or the thread has no window
+// (EnumThreadWindows in the Windows API reference).
+BOOL WINAPI EnumThreadWindows(DWORD threadId, WNDENUMPROC proc, LPARAM lParam) {
+  SIM_ENTER(FALSE);
+  if (!proc || threadId != kThreadId)
+    return FALSE;
+  std::vector<HWND> list;
+  for (auto it = zOrder.rbegin(); it != zOrder.rend(); ++it)
+    if (Own(*it))
+      list.push_back(*it);
+  for (HWND window : list)
+    if (sim::WindowExists(window) && !proc(window, lParam))
+      return FALSE;
+  return list.empty() ? FALSE : TRUE;
+}
+
+// Copies the class name, cut to fit `size` with its NUL; answers the
+// characters copied, 0 for a window that does not exist.
+int WINAPI GetClassNameA(HWND window, LPSTR name, int size) {
+  SIM_ENTER(0);
+  if (!sim::WindowExists(window) || !name || size <= 0)
+    return 0;
+  const std::string &className = windows[window].className;
+  size_t n = std::min(className.size(), static_cast<size_t>(size - 1));
+  className.copy(name, n);
+  name[n] = '\0';
+  return static_cast<int>(n);
+}
+
+DWORD WINAPI GetCurrentThreadId(void) {
+  SIM_ENTER(kThreadId);
+  return kThreadId;
 }
 
 BOOL WINAPI GetCursorPos(LPPOINT point) {

@@ -61,6 +61,7 @@ typedef HICON HCURSOR;
 typedef HKEY *PHKEY;
 
 typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef BOOL(CALLBACK *WNDENUMPROC)(HWND, LPARAM);
 typedef void(CALLBACK *TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
 struct POINT {
@@ -146,6 +147,7 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
 #define WM_CLOSE 0x0010
+#define WM_DISPLAYCHANGE 0x007E
 #define WM_QUIT 0x0012
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
@@ -248,6 +250,7 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
 
 // Files and devices.
@@ -267,6 +270,10 @@ BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize,
 BOOL WINAPI CloseHandle(HANDLE handle);
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 int WINAPI lstrlenA(LPCSTR s);
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner,
+                           LPCSTR name);
+DWORD WINAPI GetLastError(void);
+DWORD WINAPI GetCurrentThreadId(void);
 
 // USER32
 ATOM WINAPI RegisterClassA(const WNDCLASSA *wc);
@@ -279,6 +286,8 @@ BOOL WINAPI IsWindow(HWND window);
 BOOL WINAPI ShowWindow(HWND window, int show);
 BOOL WINAPI UpdateWindow(HWND window);
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR title);
+BOOL WINAPI EnumThreadWindows(DWORD threadId, WNDENUMPROC proc, LPARAM lParam);
+int WINAPI GetClassNameA(HWND window, LPSTR name, int size);
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam,
                               LPARAM lParam);
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last);

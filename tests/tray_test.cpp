@@ -235,3 +235,33 @@ TEST(TrayIcon, CanBeModifiedInPlace) {
   EXPECT_EQ(SimTrayIconCount(), 0);
   EXPECT_EQ(SimCallCount("LoadImageA"), SimCallCount("DestroyIcon"));
 }
+
+// An add the shell refuses at creation is tried again on the main window's
+// timer, thirty times (a minute at 2 s), and then no more; the shell's
+// "TaskbarCreated" adds the icon still.
+TEST(TrayIcon, RefusedAddIsTriedAgainForAMinute) {
+  const struct {
+    int refusals, adds; // adds: NIM_ADD calls after 40 timer ticks
+    bool shown;
+  } cases[] = {{0, 1, true}, {1, 2, true}, {30, 31, true}, {31, 31, false}};
+  for (const auto &c : cases) {
+    FreshNotebook();
+    GIVEN("os nt4\nattached 3\nactive 1\nshell refuses " +
+          std::to_string(c.refusals));
+    StartedAs(PlatformNT4, 0, 1024);
+    ASSERT_NE(RegisterMainWindowClass(AppInstance), 0);
+    HWND window = CreateWindowExA(0, MainWindowName, MainWindowName, 0, 0, 0, 0,
+                                  0, NULL, NULL, AppInstance, NULL);
+    for (int tick = 0; tick < 40; ++tick)
+      MainWindowProc(window, WM_TIMER, TrayRetryTimer, 0);
+    EXPECT_EQ(TakeLines("tray add ").size(), size_t(c.adds)) << c.refusals;
+    EXPECT_EQ(SimTrayIconCount(), c.shown ? 1 : 0) << c.refusals;
+    EXPECT_EQ(SimTimerCount(), 0) << c.refusals;
+    if (!c.shown) {
+      UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+      MainWindowProc(window, taskbarCreated, 0, 0);
+      EXPECT_EQ(SimTrayIconCount(), 1) << c.refusals;
+    }
+    DestroyWindow(window);
+  }
+}

@@ -226,6 +226,36 @@ std::vector<long> seen; // WM_CREATE, WM_DESTROY, WM_CLOSE, WM_USER and up
 LRESULT createAnswer;   // what WM_CREATE answers
 int quitCode;           // WM_DESTROY posts a quit with it, unless 0
 
+// The thread's windows EnumThreadWindows lists: whether `window` and a
+// window of the dialog class were among them, and how many were listed
+// before the procedure stopped it (0: it runs through).
+struct ThreadWindows {
+  HWND window;
+  long sawWindow, sawBox, stopAfter, listed;
+  HWND box;
+};
+
+BOOL CALLBACK ListThreadWindow(HWND window, LPARAM lParam) {
+  ThreadWindows *list = reinterpret_cast<ThreadWindows *>(lParam);
+  char name[16] = "";
+  GetClassNameA(window, name, sizeof name);
+  list->sawWindow |= window == list->window;
+  if (!strcmp(name, "#32770")) {
+    list->sawBox = 1;
+    list->box = window;
+  }
+  return ++list->listed != list->stopAfter;
+}
+
+void FindBoxInsideItsLoop() {
+  ThreadWindows list = {NULL, 0, 0, 0, 0, NULL};
+  seen.push_back(EnumThreadWindows(GetCurrentThreadId(), ListThreadWindow,
+                                   reinterpret_cast<LPARAM>(&list)));
+  seen.push_back(list.sawBox);
+  seen.push_back(list.box != NULL && SetForegroundWindow(list.box) != 0);
+  PostQuitMessage(9);
+}
+
 LRESULT CALLBACK Recorder(HWND window, UINT message, WPARAM wParam,
                           LPARAM lParam) {
   if (message == WM_CREATE || message == WM_DESTROY || message == WM_CLOSE ||
@@ -240,6 +270,8 @@ LRESULT CALLBACK Recorder(HWND window, UINT message, WPARAM wParam,
   // ends the open one.
   if (message == WM_USER + 5)
     PostQuitMessage(9);
+  if (message == WM_USER + 7)
+    FindBoxInsideItsLoop();
   if (message == WM_USER + 6) {
     seen.push_back(TrackPopupMenu(reinterpret_cast<HMENU>(lParam), 0, 0, 0, 0,
                                   window, NULL));
@@ -326,6 +358,53 @@ std::string BoxLoop() {
   DestroyWindow(window);
   return Join({answer}) + " | " + Join(seen) + " | " +
          Join({again, long(quit.wParam)});
+}
+
+// The thread's top-level windows: a hidden one of the program's, and a
+// message box's while it is open, of the dialog class "#32770", which can
+// be brought to the front; a procedure that answers FALSE stops the
+// enumeration, which then answers FALSE.  GetClassNameA gives the class
+// as registered, cut to the buffer.
+std::string ThreadWindowsAndBox() {
+  HWND window = MakeWindow(0);
+  ThreadWindows all = {window, 0, 0, 0, 0, NULL};
+  long through = EnumThreadWindows(GetCurrentThreadId(), ListThreadWindow,
+                                   reinterpret_cast<LPARAM>(&all));
+  ThreadWindows first = {window, 0, 0, 1, 0, NULL};
+  long stopped = EnumThreadWindows(GetCurrentThreadId(), ListThreadWindow,
+                                   reinterpret_cast<LPARAM>(&first));
+  char name[64] = "";
+  long whole = GetClassNameA(window, name, sizeof name);
+  std::string registered = name;
+  long cut = GetClassNameA(window, name, 8);
+  PostMessageA(window, WM_USER + 7, 0, 0);
+  seen.clear();
+  MessageBoxA(NULL, "contract", "contract", MB_OKCANCEL);
+  MSG quit = {};
+  PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
+  DestroyWindow(window);
+  return Join({through, all.sawWindow, all.sawBox, stopped, first.listed}) +
+         " " + registered + " " + Join({whole, cut}) + " " + name + " | " +
+         Join(seen);
+}
+
+// A second mutex of a name already taken is the same one, and says so
+// through GetLastError; once every handle is closed the name is free.
+std::string Mutexes() {
+  const char name[] = "crtrate contract mutex";
+  HANDLE first = CreateMutexA(NULL, FALSE, name);
+  long firstError = long(GetLastError());
+  HANDLE second = CreateMutexA(NULL, FALSE, name);
+  long secondError = long(GetLastError());
+  std::vector<long> answers = {first != NULL, firstError, second != NULL,
+                               secondError, second != first};
+  answers.push_back(CloseHandle(second));
+  answers.push_back(CloseHandle(first));
+  HANDLE third = CreateMutexA(NULL, FALSE, name);
+  answers.push_back(long(GetLastError()));
+  answers.push_back(CloseHandle(third));
+  answers.push_back(CloseHandle(third));
+  return Join(answers);
 }
 
 // A tracked popup menu's loop does the same; inside it a second
@@ -614,6 +693,11 @@ const Case kCases[] = {
      "RegisterWindowMessageA"},
     {"window-box-loop-dispatches-and-ends-on-quit", BoxLoop,
      "1 | 1 1029 2 | 1 9", NULL, "MessageBoxA PeekMessageA"},
+    {"window-thread-windows-and-box-class", ThreadWindowsAndBox,
+     "1 1 0 0 1 ContractWindow 14 7 Contrac | 1031 1 1 1 2", NULL,
+     "EnumThreadWindows GetCurrentThreadId GetClassNameA"},
+    {"kernel-mutex-second-handle-and-last-error", Mutexes,
+     "1 0 1 183 1 1 1 0 1 0", NULL, "CreateMutexA GetLastError CloseHandle"},
     {"window-menu-loop-dispatches-refuses-second-menu", MenuLoop,
      "1 0 | 1 1030 0 2", NULL, "TrackPopupMenu"},
     {"window-timers-and-double-click-time", Timers, "1 1 1 1 0 1 0 0 500", NULL,

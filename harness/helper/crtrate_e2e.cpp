@@ -24,6 +24,10 @@
 //   broadcast NAME           posts the registered message NAME to every
 //                            top-level window, as Explorer announces
 //                            "TaskbarCreated" when it starts
+//   foreground               the foreground window's class and title
+//   cover                    shows a window over the middle of the screen,
+//                            as another program's, and brings it to the
+//                            front; runs until it is closed
 #include <windows.h>
 
 #include <commctrl.h>
@@ -249,10 +253,47 @@ int Sync(const char *className) {
                                               SMTO_NORMAL, 20000, &answer));
 }
 
+// The class of the window `cover` shows.
+const char kCoverClass[] = "CrtrateE2ECover";
+
+LRESULT CALLBACK CoverProc(HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam) {
+  if (message == WM_DESTROY)
+    PostQuitMessage(0);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int Cover() {
+  WNDCLASSA wc;
+  memset(&wc, 0, sizeof wc);
+  wc.lpfnWndProc = CoverProc;
+  wc.hInstance = GetModuleHandleA(NULL);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = kCoverClass;
+  if (!RegisterClassA(&wc))
+    return Said("cover", false);
+  int width = GetSystemMetrics(SM_CXSCREEN),
+      height = GetSystemMetrics(SM_CYSCREEN);
+  HWND window =
+      CreateWindowExA(0, kCoverClass, "another program", WS_POPUP | WS_BORDER,
+                      width / 8, height / 8, width * 3 / 4, height * 3 / 4,
+                      NULL, NULL, wc.hInstance, NULL);
+  if (window == NULL)
+    return Said("cover", false);
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+  Said("cover", true, " " + Hex(window));
+  MSG msg;
+  while (GetMessageA(&msg, NULL, 0, 0) > 0)
+    DispatchMessageA(&msg);
+  return 0;
+}
+
 int Usage() {
   Out("usage: crtrate-e2e idle|version|desktop|windows|tray|"
       "cds W H BPP HZ FLAGS|close CLASS|quit CLASS|"
-      "regget ROOT PATH NAME...|sync CLASS|untray CLASS ID|broadcast NAME");
+      "regget ROOT PATH NAME...|sync CLASS|untray CLASS ID|broadcast NAME|"
+      "foreground|cover");
   return 2;
 }
 
@@ -331,6 +372,15 @@ int main(int argc, char **argv) {
     return Said("untray",
                 window != NULL && Shell_NotifyIconA(NIM_DELETE, &data));
   }
+  if (what == "foreground" && argc == 2) {
+    HWND window = GetForegroundWindow();
+    Out("foreground " + Hex(window) +
+        " class=" + QuoteScenarioText(window ? ClassOf(window) : "") +
+        " title=" + QuoteScenarioText(window ? TextOf(window) : ""));
+    return 0;
+  }
+  if (what == "cover" && argc == 2)
+    return Cover();
   if (what == "broadcast" && argc == 3) {
     UINT message = RegisterWindowMessageA(argv[2]);
     return Said("broadcast",

@@ -63,6 +63,10 @@ MAIN_CLASS = "Norvex Velkor Resolution Icon Task"
 TRAY_CALLBACK = 1225
 
 
+# The class of the window the helper's "cover" shows as another program's.
+COVER_CLASS = "CrtrateE2ECover"
+
+
 APP_TITLE = "CRT/懸掛式投影機"
 
 

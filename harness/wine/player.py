@@ -16,8 +16,10 @@ import time
 
 from harness.wine.common import (
     APP_TITLE,
+    COVER_CLASS,
     DAMAGE_TEXT,
     Failure,
+    HELPER,
     MAIN_CLASS,
     MISSING_FORMAT,
     SIMHWS,
@@ -389,20 +391,29 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
 
 def click_for_missing_driver(s, proc, driver_file):
     """A click on the icon of a program whose driver does not answer: a box
-    names the driver file, a second click shows no second one, and after it
-    the program goes on."""
+    names the driver file.  Another program's window then covers it; a
+    second click on the icon shows no second box but brings this one back
+    to the front, and after it the program goes on."""
     s.click_icon(1)
     check_equal(s.wait_box(APP_TITLE)[1], MISSING_FORMAT % driver_file,
                 "box text")
-    # The box's own loop hands the program the next click on the icon; it
-    # must not stack a second box.
+    cover = s.start_program(HELPER, name="cover", args=("cover",))
+    wait_until("another program's window in front", 30,
+               lambda: s.foreground()[0] == COVER_CLASS)
+    s.screenshot("box-covered")
+    # The box's own loop hands the program the next click on the icon.
     s.click_icon(1)
+    wait_until("the box in front again", 30,
+               lambda: s.foreground() == ("#32770", APP_TITLE))
     for _ in range(2):
         s.helper("sync", MAIN_CLASS)
         time.sleep(0.5)
     check_equal([b[0] for b in s.boxes()], [APP_TITLE],
                 "boxes after a second click on the icon")
-    log("   a second click while the box is open: still one box")
+    log("   covered by another window, the box came back to the front at "
+        "a click on the icon; still one box")
+    s.helper("close", COVER_CLASS)
+    check_equal(cover.wait(timeout=30), 0, "the other program's exit code")
     s.close_box(APP_TITLE, "driver-missing")
     s.helper("sync", MAIN_CLASS)
     check_equal(proc.poll(), None, "the program still running")

@@ -316,6 +316,12 @@ class Session:
                 found.append((w["title"], text[0] if text else "", buttons))
         return found
 
+    def foreground(self):
+        """The foreground window's (class, title)."""
+        line = self.helper("foreground")[0]
+        quoted = re.findall(r'=("(?:[^"\\]|\\.)*")', line)
+        return tuple(parse_quoted_fields([" ".join(quoted)])[0])
+
     def main_windows(self):
         return [w for w in self.windows() if w.get("class") == MAIN_CLASS]
 

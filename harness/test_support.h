@@ -37,6 +37,14 @@ inline void StartedAs(DWORD platform, DWORD switchDriver, WORD panel,
   SetPanelClass();
 }
 
+// The user answers every box the program opens with `button` and closes
+// every menu choosing `command` (0: nothing); with nothing open the
+// session ends.  A test that opens a box or menu says so with this.
+inline void AnswerEveryModal(int button, UINT command = 0) {
+  SimSetIdleHook(
+      [=] { return SimAnswerBox(button) || SimChooseFromMenu(command); });
+}
+
 // Tests of one suite that each start from a fresh notebook.
 class FreshNotebookTest : public ::testing::Test {
 protected:

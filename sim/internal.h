@@ -147,6 +147,10 @@ bool RunModalLoop(Modal kind, const std::function<bool()> &stillOpen,
                   long *answer);
 // A box or menu of this kind is open now.
 bool ModalOpen(Modal kind);
+// Ends the innermost box or menu, when it is of this kind, with `answer`
+// (a box's button, a menu's command or 0).  False, and nothing ended,
+// otherwise.
+bool EndModal(Modal kind, long answer);
 // Any window of the program's own exists.
 bool OwnWindowExists();
 int DcOpenCount();

@@ -197,5 +197,5 @@ BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
 // Closes the menu being tracked, with nothing chosen.
 BOOL WINAPI EndMenu(void) {
   SIM_ENTER(FALSE);
-  return SimChooseFromMenu(0) ? TRUE : FALSE;
+  return sim::EndModal(sim::Modal::Menu, 0) ? TRUE : FALSE;
 }

@@ -179,11 +179,14 @@ bool Matches(const MSG &msg, HWND window, UINT first, UINT last) {
          (msg.message >= first && msg.message <= last);
 }
 
-bool TakeQueued(LPMSG msg, HWND window, UINT first, UINT last) {
+// Takes the oldest posted message that matches, or with `remove` false
+// copies it and leaves it queued.
+bool TakeQueued(LPMSG msg, HWND window, UINT first, UINT last, bool remove) {
   for (auto it = queue.begin(); it != queue.end(); ++it) {
     if (Matches(*it, window, first, last)) {
       *msg = *it;
-      queue.erase(it);
+      if (remove)
+        queue.erase(it);
       return true;
     }
   }
@@ -191,27 +194,18 @@ bool TakeQueued(LPMSG msg, HWND window, UINT first, UINT last) {
 }
 
 // A timer that has come due makes a WM_TIMER once the queue is empty, as
-// in USER32; it does not come due again before the user's next action.
-bool TakeDueTimer(LPMSG msg, HWND window, UINT first, UINT last) {
+// in USER32; taken (removed), it does not come due again before the user's
+// next action.
+bool TakeDueTimer(LPMSG msg, HWND window, UINT first, UINT last, bool remove) {
   for (Timer &timer : timers) {
     MSG due = {timer.window, WM_TIMER, timer.id, 0, tick, cursor};
     if (timer.due && Matches(due, window, first, last)) {
-      timer.due = false;
+      timer.due = !remove;
       *msg = due;
       return true;
     }
   }
   return false;
-}
-
-// The answer goes to the innermost box or menu, and only when it is of the
-// kind the user answers: a choice cannot close a box.
-bool AnswerModal(sim::Modal kind, long answer) {
-  if (modals.empty() || modals.back().kind != kind || modals.back().answered)
-    return false;
-  modals.back().answered = true;
-  modals.back().answer = answer;
-  return true;
 }
 
 void FillQuit(LPMSG msg, int code) {
@@ -230,11 +224,12 @@ bool ClassMatches(const Window &w, LPCSTR className) {
   return wc && sim::SameName(wc->name, w.className);
 }
 
-// What one turn of a message loop found.
+// What one look at the thread's messages found.
 enum class Step {
   Message, // a message to dispatch
   Quit,    // WM_QUIT: posted, from PostQuitMessage, or the session's end
   Acted,   // the queue was empty and the user did something: look again
+  Nothing, // nothing waiting, and the caller does not wait
 };
 
 // Calls the window procedure with every message sent to the thread and not
@@ -247,24 +242,31 @@ void TakeSent() {
   }
 }
 
-// One turn of a message loop, GetMessageA's or a box's or menu's own.  Sent
-// messages are taken first.  A WM_QUIT from PostQuitMessage is not a posted
-// message: it is produced only once no posted message is waiting.  When
-// nothing is waiting the user acts (the idle hook); when the user has
-// nothing left to do, the session ends from outside (log-off) and takes the
-// program along with a quit of 0.
-Step NextStep(LPMSG msg, HWND window, UINT first, UINT last,
-              bool *sessionEnded) {
+// One look at the thread's messages, for GetMessageA, PeekMessageA and the
+// loops of boxes and menus alike.  Sent messages are taken first.  A
+// WM_QUIT from PostQuitMessage is not a posted message: it comes only once
+// no posted message is waiting, and to GetMessageA whatever its filter
+// (GetMessage in the Windows API reference).  With `remove` false what is
+// found stays.  Only a caller that waits (`wait`) lets the user act when
+// nothing is waiting (the idle hook); when the user has nothing left to
+// do, the session ends from outside (log-off) and takes the program along
+// with a quit of 0.
+Step NextStep(LPMSG msg, HWND window, UINT first, UINT last, bool remove,
+              bool wait, bool *sessionEnded) {
   TakeSent();
-  if (TakeQueued(msg, window, first, last))
+  if (TakeQueued(msg, window, first, last, remove))
     return msg->message == WM_QUIT ? Step::Quit : Step::Message;
-  if (quitPending) {
-    quitPending = false;
-    FillQuit(msg, quitCode);
+  MSG quit;
+  FillQuit(&quit, quitCode);
+  if (quitPending && (wait || Matches(quit, window, first, last))) {
+    quitPending = !remove;
+    *msg = quit;
     return Step::Quit;
   }
-  if (TakeDueTimer(msg, window, first, last))
+  if (TakeDueTimer(msg, window, first, last, remove))
     return Step::Message;
+  if (!wait)
+    return Step::Nothing;
   if (!idleHook || !idleHook()) {
     *sessionEnded = true;
     FillQuit(msg, 0);
@@ -431,7 +433,10 @@ bool RunModalLoop(Modal kind, const std::function<bool()> &stillOpen,
       break;
     MSG msg;
     bool sessionEnded = false;
-    Step step = NextStep(&msg, nullptr, 0, 0, &sessionEnded);
+    Step step = NextStep(&msg, nullptr, 0, 0, true, true, &sessionEnded);
+    if (sessionEnded)
+      sim::Emit(kind == Modal::Box ? "session ends with a box open"
+                                   : "session ends with a menu open");
     if (step == Step::Quit) {
       quitPending = true;
       quitCode = static_cast<int>(msg.wParam);
@@ -442,6 +447,16 @@ bool RunModalLoop(Modal kind, const std::function<bool()> &stillOpen,
   }
   modals.resize(depth - 1);
   return answered;
+}
+
+// The answer goes to the innermost box or menu, and only when it is of the
+// kind the user answers: a choice cannot close a box.
+bool EndModal(Modal kind, long answer) {
+  if (modals.empty() || modals.back().kind != kind || modals.back().answered)
+    return false;
+  modals.back().answered = true;
+  modals.back().answer = answer;
+  return true;
 }
 
 bool ModalOpen(Modal kind) {
@@ -467,10 +482,10 @@ void SimBringOtherProgramToFront() {
 
 int SimTimerCount() { return static_cast<int>(timers.size()); }
 
-bool SimAnswerBox(int answer) { return AnswerModal(sim::Modal::Box, answer); }
+bool SimAnswerBox(int answer) { return sim::EndModal(sim::Modal::Box, answer); }
 
 bool SimChooseFromMenu(UINT command) {
-  return AnswerModal(sim::Modal::Menu, static_cast<long>(command));
+  return sim::EndModal(sim::Modal::Menu, static_cast<long>(command));
 }
 
 int SimOpenModalCount() { return static_cast<int>(modals.size()); }
@@ -564,7 +579,7 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
     return -1;
   for (;;) {
     bool sessionEnded = false;
-    Step step = NextStep(msg, window, first, last, &sessionEnded);
+    Step step = NextStep(msg, window, first, last, true, true, &sessionEnded);
     if (step == Step::Acted)
       continue;
     // A program whose windows are all gone can no longer be reached by
@@ -577,36 +592,16 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
 }
 
 // Looks without waiting: the user does nothing while the program peeks.
-// Of the flags only PM_REMOVE changes anything here.
+// Of the flags only PM_REMOVE changes anything here; only a removed
+// WM_TIMER or WM_QUIT counts as taken.
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last,
                          UINT remove) {
   SIM_ENTER(FALSE);
   if (!msg || (window && !Own(window)))
     return FALSE;
-  TakeSent();
-  for (auto it = queue.begin(); it != queue.end(); ++it) {
-    if (Matches(*it, window, first, last)) {
-      *msg = *it;
-      if (remove & PM_REMOVE)
-        queue.erase(it);
-      return TRUE;
-    }
-  }
-  MSG quit;
-  FillQuit(&quit, quitCode);
-  if (quitPending && Matches(quit, window, first, last)) {
-    quitPending = (remove & PM_REMOVE) == 0;
-    *msg = quit;
-    return TRUE;
-  }
-  if (!TakeDueTimer(msg, window, first, last))
-    return FALSE;
-  // Only a removed WM_TIMER counts as taken.
-  if (!(remove & PM_REMOVE))
-    for (Timer &timer : timers)
-      if (timer.window == msg->hwnd && timer.id == msg->wParam)
-        timer.due = true;
-  return TRUE;
+  bool sessionEnded = false;
+  return NextStep(msg, window, first, last, (remove & PM_REMOVE) != 0, false,
+                  &sessionEnded) != Step::Nothing;
 }
 
 // No key ever reaches the program's window here, so no character message

@@ -138,6 +138,7 @@ TEST(MissingDriver, UnformattableTextShowsAnEmptyBoxNotGarbage) {
   FreshNotebook();
   GIVEN("os win98\ndriver missing\nfail wsprintfA");
   PlatformClass = PlatformWin9x;
+  AnswerEveryModal(IDOK);
   OpenModeMenu(NULL);
   EXPECT_EQ(TakeLines("box "),
             (std::vector<std::string>{"box 0 \"CRT/懸掛式投影機\" \"\"",
@@ -184,6 +185,7 @@ TEST(RightClick, MenuWaitsForTheDoubleClickTime) {
     HWND window = CreateWindowExA(0, MainWindowName, MainWindowName, 0, 0, 0, 0,
                                   0, NULL, NULL, AppInstance, NULL);
     ASSERT_NE(window, nullptr);
+    AnswerEveryModal(IDOK);
     for (const char *step = c.steps; *step; ++step) {
       if (*step == 'W') {
         MSG msg;

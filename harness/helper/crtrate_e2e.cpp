@@ -252,7 +252,8 @@ int Sync(const char *className) {
 int Usage() {
   Out("usage: crtrate-e2e idle|version|desktop|windows|tray|"
       "cds W H BPP HZ FLAGS|close CLASS|quit CLASS|"
-      "regget ROOT PATH NAME...|sync CLASS|untray CLASS ID|broadcast NAME");
+      "regget ROOT PATH NAME [ROOT PATH NAME]...|sync CLASS|"
+      "untray CLASS ID|broadcast NAME");
   return 2;
 }
 

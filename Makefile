@@ -9,7 +9,8 @@
 #   make run     build, play scenarios/demo.scn in the simulated notebook,
 #                name the release exe and its size, then play the demo under
 #                Wine: left running on your $DISPLAY, or without one played
-#                on a virtual screen, writing docs/demo-*.png (mk/e2e.mk)
+#                on a virtual screen, with screenshots in build/demo/
+#                (mk/e2e.mk; `make pictures` refreshes README's in docs/)
 #   make bless   rewrite scenarios/*.expected from the current runner
 #   make format  clang-format our C++ in place (`make test` checks that it
 #                has nothing left to do)

@@ -1,20 +1,7 @@
-// crtrate-sim FILE: runs the program on the simulated notebook that the
-// scenario FILE describes and prints the transcript (harness/runner.h).
-//
-//   --counts  then "calls <Function> <n>" on standard error for every
-//             simulated function the run called, so that a fault sweep
-//             knows how many calls of each there are to fail
-//   --rules   then "rule <rule>: <detail>" on standard error for every
-//             end-of-run rule the run broke (EndOfRunBreaks); status 1 if
-//             there is one
-//   --parse   only checks FILE and prints its statements and actions as
-//             JSON (ParseScenarioText)
-//   --seed    only checks FILE and writes it as the fuzzer's records to
-//             standard output (harness/records.h)
-//   --words   splits each line of standard input into scenario words and
-//             prints one JSON list of [text, quoted] pairs per line, or
-//             null for a line that does not split (for transcript lines,
-//             which quote texts the same way)
+// crtrate-sim: the scenario runner's command line (harness/runner.h), for
+// make, the golden scenarios, the fault sweep and scripts that read
+// scenarios through the runner's reader.  Usage below says what each form
+// does; it is printed for --help and for a command line it does not take.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -27,7 +14,40 @@
 #include "harness/runner.h"
 #include "sim/sim.h"
 
+namespace {
+
+const char Usage[] =
+    "usage: crtrate-sim [--counts] [--rules] FILE\n"
+    "       crtrate-sim --parse|--seed FILE\n"
+    "       crtrate-sim --words\n"
+    "\n"
+    "Plays the scenario FILE on the simulated notebook and prints the\n"
+    "transcript on standard output.\n"
+    "  --counts  then prints \"calls FUNCTION N\" on standard error for every\n"
+    "            simulated function the run called (what a fault sweep can\n"
+    "            make fail)\n"
+    "  --rules   then prints \"rule RULE: DETAIL\" on standard error for\n"
+    "            every end-of-run rule the run broke (harness/end_of_run.h),\n"
+    "            with status 1 if there is one\n"
+    "  --parse   only checks FILE and prints its statements and actions as\n"
+    "            JSON\n"
+    "  --seed    only checks FILE and writes it as the fuzzer's records to\n"
+    "            standard output\n"
+    "  --words   splits each line of standard input into scenario words and\n"
+    "            prints a JSON list of [text, quoted] pairs per line, or null\n"
+    "            for a line that does not split (transcript lines quote\n"
+    "            texts the same way)\n"
+    "Exit status 0; 1 for a broken rule; 2 for a file it cannot read or a\n"
+    "scenario line it cannot take (the message on standard error names the\n"
+    "file and line), or a command line it does not take.\n";
+
+} // namespace
+
 int main(int argc, char **argv) {
+  if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+    fputs(Usage, stdout);
+    return 0;
+  }
   bool counts = false, rules = false, parse = false, seed = false;
   int i = 1;
   for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
@@ -49,9 +69,7 @@ int main(int argc, char **argv) {
   }
   if (i != argc - 1 || i != counts + rules + parse + seed + 1 ||
       ((parse || seed) && i != 2)) {
-    fprintf(stderr, "usage: crtrate-sim [--counts] [--rules] FILE\n"
-                    "       crtrate-sim --parse|--seed FILE\n"
-                    "       crtrate-sim --words\n");
+    fputs(Usage, stderr);
     return 2;
   }
   std::string file = argv[i];

@@ -6,7 +6,9 @@
 #                    ending with the text of LICENSE
 #   make test-dist   the zip built twice with equal bytes, unpacked, its exe
 #                    the checked build/win32/crtrate.exe, one version in the
-#                    zip's name, the guide and the exe's version resource
+#                    zip's name, the guide and the exe's version resource;
+#                    and a guide with a character code page 950 lacks
+#                    stopped with its line named, no zip written
 #
 # The version is the CMake project version (project() in CMakeLists.txt),
 # as the win32 tree was configured with it when the exe was built.
@@ -56,4 +58,14 @@ test-dist: dist
 	  echo "dist: a second build gave other bytes"; exit 1; \
 	fi; \
 	echo "dist: a second build gave the same $$(stat -c %s $(DIST_ZIP)) bytes"; \
+	printf 'crtrate\n\xc2\xa9 2026\n' >"$$tmp/lacking.txt"; \
+	if python3 tools/make_dist.py $(EXE32) "$$tmp/lacking.txt" \
+	    $(DIST_LICENSE) $(DIST_VERSION) "$$tmp/lacking.zip" 2>"$$tmp/said"; \
+	    then echo "dist: a guide with U+00A9 gave a zip"; exit 1; fi; \
+	if ! grep -q "lacking.txt:2:1: .*U+00A9" "$$tmp/said" || \
+	    [ -e "$$tmp/lacking.zip" ]; then \
+	  echo "dist: a guide with U+00A9 did not stop at its line:"; \
+	  cat "$$tmp/said"; exit 1; \
+	fi; \
+	echo "dist: a guide with a character code page 950 lacks stops at its line"; \
 	python3 -m tests.dist_check $(DIST_ZIP) $(EXE32) $(DIST_LICENSE)

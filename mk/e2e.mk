@@ -9,7 +9,10 @@
 #                         two tests at a time (one check in `make test`;
 #                         skipped, with the reason, where 32-bit Wine cannot
 #                         be set up: tools/wine32_setup.sh)
-#   make run-wine         the demo notebook under Wine (docs/demo-*.png)
+#   make run-wine         the demo notebook under Wine (`make run`; its
+#                         pictures go to build/demo/pictures)
+#   make pictures         the same on a virtual screen, whatever $DISPLAY
+#                         says, writing README.md's pictures docs/demo-*.png
 #
 # Missing tools are installed through apt, as `make deps` does.
 
@@ -85,10 +88,15 @@ e2e: e2e-build
 # `make run`: the demo notebook (scenarios/demo.scn) under Wine in Windows
 # 98 mode.  With a $DISPLAY the program is left running there for the
 # person to click; without one the demo story is played on a virtual
-# screen, with numbered screenshots in build/demo/, and the pictures
-# README.md shows are written again to docs/demo-*.png.
+# screen, with numbered screenshots in build/demo/ and the pictures cut
+# from them in build/demo/pictures/: a run leaves the tree as it was.
+# `make pictures` writes those pictures to docs/ instead, where README.md
+# shows them; the same tree gives the same bytes on every run.
 RUN_STEPS += run-wine
 
-.PHONY: run-wine
+.PHONY: run-wine pictures
 run-wine: e2e-build
 	@python3 -m harness.wine.demo
+
+pictures: build e2e-build
+	@env -u DISPLAY python3 -m harness.wine.demo --pictures docs

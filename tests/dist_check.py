@@ -10,7 +10,8 @@ the exe checks); README.TXT is code page 950 with CRLF line ends only, the
 Traditional Chinese guide first and the English one after it, with as
 many titled sections as each other, every title's underline as wide as the
 title in Notepad's fixed font (two columns for a character of two bytes),
-and gives the unpacked exe's SHA-256 in both.  Above the Chinese guide,
+no line of it wider than 74 such columns, the licence's included, and
+gives the unpacked exe's SHA-256 in both.  Above the Chinese guide,
 lines in ASCII point English readers to their guide by its title.  Both
 guides name LICENSE's licence, and the English one ends with its whole
 text (the zip holds no other copy of it).  One version throughout: the
@@ -30,6 +31,8 @@ from tests.resources_check import (Pe, PeError, read_version_resource,
                                    version_numbers)
 
 NAMES = ["crtrate.exe", "README.TXT"]
+# The widest line README.TXT may have, in Notepad's fixed-font columns.
+COLUMNS = 74
 ZIP_NAME = re.compile(r"^crtrate-(\S+)\.zip$")
 ENGLISH_TITLE = re.compile(r"^crtrate (\S+) user guide\r$", re.M)
 CHINESE_TITLE = re.compile(r"^crtrate (\S+) 使用說明\r$", re.M)
@@ -121,6 +124,11 @@ def main(argv):
     except UnicodeDecodeError as e:
         failures.append(f"README.TXT is not code page 950: {e}")
         text = ""
+    for number, line in enumerate(text.split("\r\n"), 1):
+        if len(line.encode("cp950")) > COLUMNS:
+            failures.append(f"README.TXT line {number} is "
+                            f"{len(line.encode('cp950'))} columns wide, over "
+                            f"{COLUMNS}: {line!r}")
     english = ENGLISH_TITLE.search(text)
     if not english:
         failures.append("README.TXT has no English guide")
@@ -157,7 +165,8 @@ def main(argv):
     if failures:
         return 1
     print(f"dist_check: {archive}: {' and '.join(NAMES)}; the exe is {exe}, "
-          f"the guide code page 950 with CRLF, Chinese then English with "
+          f"the guide code page 950 with CRLF, at most {COLUMNS} columns, "
+          f"Chinese then English with "
           f"{sections['English']} titles each, underlined to their width, "
           f"with the exe's SHA-256; version "
           f"{ZIP_NAME.match(pathlib.Path(archive).name).group(1)} in the "

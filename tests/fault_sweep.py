@@ -11,7 +11,7 @@ is judged on its own transcript and against the fault-free one:
            limit, status 0 or 1 for a broken rule below);
   exit, open, icon, menu
            the end-of-run rules, which the runner itself judges
-           (crtrate-sim --rules; EndOfRunBreaks in harness/runner.h);
+           (crtrate-sim --rules; EndOfRunBreaks in harness/end_of_run.h);
   mark     while the run's story is the fault-free one's (same start-up
            state, the same choices applied the same way), a listing checks
            what the fault-free run's listings between the same two choices
@@ -39,8 +39,9 @@ is judged on its own transcript and against the fault-free one:
   desktop  no display-settings call asks for a desktop of zero width,
            height or depth.
 
-Findings already reported and awaiting a fix of the program are listed in
-tests/fault_sweep.known; they are printed but do not fail the sweep.
+Findings that the program's own rules produce and that are kept on purpose
+are listed in tests/fault_sweep.known (a fault gets fixed, not listed);
+they are printed as known but do not fail the sweep.
 
 usage: tests/fault_sweep.py [--runner build/asan/crtrate-sim] [--jobs N]
                             [--known FILE] [--verbose] [SCENARIO.scn...]
@@ -340,11 +341,22 @@ def is_known(known, scenario, function, nth, rule):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--runner", default="build/asan/crtrate-sim")
-    parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
-    parser.add_argument("--known", default="tests/fault_sweep.known")
-    parser.add_argument("--verbose", action="store_true")
-    parser.add_argument("scenarios", nargs="*")
+    parser.add_argument("--runner", default="build/asan/crtrate-sim",
+                        help="the crtrate-sim that plays each run "
+                        "(default %(default)s)")
+    parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2,
+                        help="runs played at once (default: one per core, "
+                        "%(default)s)")
+    parser.add_argument("--known", default="tests/fault_sweep.known",
+                        help="the findings kept on purpose, printed as known "
+                        "instead of failing (default %(default)s)")
+    parser.add_argument("--verbose", action="store_true",
+                        help="print every run of a known finding, not only "
+                        "the first")
+    parser.add_argument("scenarios", nargs="*", metavar="SCENARIO.scn",
+                        help="the scenarios to sweep (default: story-*, "
+                        "demo, apply-*, startup-driver-missing-* and "
+                        "startup-win95-first-release)")
     args = parser.parse_args()
 
     scenarios = args.scenarios or sorted(

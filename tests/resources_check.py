@@ -17,8 +17,10 @@ A small PE resource reader of its own (no icoutils needed).  Checks:
     1028, code page 950), which its Translation names;
   - every text the Properties dialog of Windows 98 shows is there and not
     empty, the internal name is the file's without ".exe", the product's
-    name names the program, and the copyright names the licence of LICENSE
-    (its first line, "MIT License", gives "MIT 授權").
+    name names the program, and the copyright is LICENSE's in the version
+    resource's language: its year and holder and its licence, the holder
+    also the company ("Copyright (c) 2026 the crtrate project" and "MIT
+    License" give "(c) 2026 crtrate 專案，MIT 授權" and "crtrate 專案").
 Exits 0 when all hold, 1 with one line per failure otherwise, 77 (skipped)
 when the exe does not exist.
 """
@@ -339,18 +341,28 @@ def version_numbers(version):
     return tuple(parts + [0] * (4 - len(parts)))
 
 
-def licence_words(license_file):
-    """How the copyright names the licence: "MIT License", the first line
-    of LICENSE, as "MIT 授權"."""
+def copyright_texts(license_file):
+    """LICENSE's copyright as the version resource gives it, and its holder
+    as the company: its first line names the licence ("MIT License", "MIT
+    授權") and its line "Copyright (c) YEAR the NAME project" the year and
+    the holder ("NAME 專案")."""
     with open(license_file, encoding="utf-8") as f:
-        first = f.readline().strip()
+        text = f.read()
+    first = text.split("\n", 1)[0].strip()
     if not first.endswith(" License"):
         raise PeError(f"{license_file} does not start with the licence's "
                       f"name: {first!r}")
-    return first[:-len(" License")] + " 授權"
+    holder = re.search(r"^Copyright \(c\) (\d{4}) the (\S+) project$", text,
+                       re.M)
+    if not holder:
+        raise PeError(f"{license_file} has no line \"Copyright (c) YEAR the "
+                      f"NAME project\"")
+    company = f"{holder.group(2)} 專案"
+    return (f"(c) {holder.group(1)} {company}，{first[:-len(' License')]} "
+            f"授權", company)
 
 
-def check_version(resources, texts, version, licence, failures):
+def check_version(resources, texts, version, legal, failures):
     try:
         found = read_version_resource(resources)
     except PeError as e:
@@ -386,9 +398,10 @@ def check_version(resources, texts, version, licence, failures):
     if "crtrate" not in got.get("ProductName", ""):
         failures.append(f"ProductName {got.get('ProductName')!r} does not "
                         f"name the program")
-    if licence not in got.get("LegalCopyright", ""):
-        failures.append(f"LegalCopyright {got.get('LegalCopyright')!r} does "
-                        f"not name the licence, {licence!r}")
+    for name, want in zip(("LegalCopyright", "CompanyName"), legal):
+        if got.get(name) != want:
+            failures.append(f"{name} is {got.get(name)!r}; LICENSE gives "
+                            f"{want!r}")
     for name, text in got.items():
         try:
             text.encode("cp950")
@@ -412,7 +425,7 @@ def main(argv):
     try:
         expected = read_expected(strings_def, resource_h)
         version_texts = read_version_texts(rc, version)
-        licence = licence_words(license_file)
+        legal = copyright_texts(license_file)
         with open(exe, "rb") as f:
             resources = Pe(f.read()).resources()
     except (PeError, struct.error, OSError, UnicodeDecodeError) as e:
@@ -435,7 +448,7 @@ def main(argv):
     print(f"strings: {len(strings)} in language {LANG_ZH_TW}, "
           f"{len(expected)} in strings.def")
     check_icons(resources, failures)
-    check_version(resources, version_texts, version, licence, failures)
+    check_version(resources, version_texts, version, legal, failures)
 
     for failure in failures:
         print(f"FAIL: {failure}")

@@ -10,7 +10,8 @@ holds the exe and the guide only), each title's underline (a
 line of = or -) is made as wide as the title then is, and it goes into the
 zip in code page 950 with CRLF line ends, as Notepad on a Traditional
 Chinese Windows 95/98/NT 4.0 reads it.  A character code page 950 lacks is
-an error, not a question mark.
+an error, not a question mark: it stops the script with the file, line
+and column where it stands.
 
 The same inputs give the same bytes: the entries come in a fixed order,
 with fixed attributes (MS-DOS, archive), fixed compression, and the time
@@ -54,9 +55,23 @@ def width(line):
     return len(line.encode("cp950"))
 
 
+def check_code_page(path, text):
+    """Stops with the file, line and column of the first character code
+    page 950 lacks, so that the guide's writer can find it."""
+    for number, line in enumerate(text.split("\n"), 1):
+        for column, char in enumerate(line, 1):
+            try:
+                char.encode("cp950")
+            except UnicodeEncodeError:
+                raise SystemExit(f"{path}:{number}:{column}: {char!r} "
+                                 f"(U+{ord(char):04X}) is not in code page "
+                                 f"950; README.TXT cannot hold it")
+
+
 def guide_bytes(path, version, sha256, licence):
     with open(path, encoding="utf-8") as f:
         text = f.read()
+    check_code_page(path, text)
     text = text.replace("@VERSION@", version).replace("@SHA256@", sha256)
     text = text.replace("@LICENSE@\n", licence)
     if "@" in text:
@@ -86,6 +101,7 @@ def main(argv):
         exe = f.read()
     with open(licence_path, encoding="utf-8") as f:
         licence = f.read()
+    check_code_page(licence_path, licence)
     sha256 = hashlib.sha256(exe).hexdigest()
     guide = guide_bytes(guide_path, version, sha256, licence)
     when = source_time()

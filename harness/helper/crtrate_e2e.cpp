@@ -292,8 +292,8 @@ int Cover() {
 int Usage() {
   Out("usage: crtrate-e2e idle|version|desktop|windows|tray|"
       "cds W H BPP HZ FLAGS|close CLASS|quit CLASS|"
-      "regget ROOT PATH NAME...|sync CLASS|untray CLASS ID|broadcast NAME|"
-      "foreground|cover");
+      "regget ROOT PATH NAME [ROOT PATH NAME]...|sync CLASS|"
+      "untray CLASS ID|broadcast NAME|foreground|cover");
   return 2;
 }
 

@@ -3,10 +3,12 @@
 (build/win64; the i686 release exe runs only in the 32-bit end-to-end
 tests).  With a $DISPLAY the program is left running there for the person
 to click; without one the story plays on a virtual screen, checked against
-crtrate-sim, and writes README's pictures to docs/.
+crtrate-sim, and cuts README's pictures from its screenshots, into
+build/demo/pictures/ or the directory --pictures names (`make pictures`
+names docs/): in the tree it writes nothing else outside build/.
 
 Usage (from the top of the tree):
-    python3 -m harness.wine.demo
+    python3 -m harness.wine.demo [--pictures DIR]
 """
 
 import argparse
@@ -15,12 +17,14 @@ import re
 import shutil
 import subprocess
 import sys
+import time
 
 from harness.wine.common import (
     APP_TITLE,
     BUILD,
     EXE,
     Failure,
+    MAIN_CLASS,
     ROOT,
     SIMHW,
     WARNING_CAPTION,
@@ -40,7 +44,7 @@ DEMO = os.path.join(ROOT, "scenarios", "demo.scn")
 DEMO_DIR = os.path.join(BUILD, "demo")
 
 
-DOCS = os.path.join(ROOT, "docs")
+PICTURES_DIR = os.path.join(DEMO_DIR, "pictures")
 
 
 MARLETT = "/usr/share/wine/fonts/marlett.ttf"
@@ -74,18 +78,38 @@ def dress_screen(session):
                    stderr=subprocess.DEVNULL)
 
 
-def keep_pictures(session):
+def settle_box(session, caption):
+    """The box titled `caption` as Windows 95, 98 and NT 4.0 show a box
+    just opened, the same on every run: active, with the focus rectangle on
+    its default button.  Under Wine both varied from run to run: whether
+    the box is active depends on where the click that opened it left the X
+    focus, and whether its default button shows the focus rectangle on
+    whether keys have reached it yet (Wine hides focus rectangles until
+    then, as later Windows does).  So the box is made active and Tab goes
+    once round its buttons, which leaves the focus where it was, and the
+    program is given time to paint."""
+    buttons = session.wait_box(caption)[2]
+    session.focus_box(caption)
+    session.keys(*["Tab"] * len(buttons))
+    for _ in range(2):
+        session.helper("sync", MAIN_CLASS)
+        time.sleep(0.5)
+
+
+def keep_pictures(session, directory):
     """The session's screenshots named in PICTURES also write the README's
-    pictures to docs/, cut to what they show, in colours of a palette and
-    without a time, so that the same screen gives the same bytes."""
+    pictures to `directory`, cut to what they show, in colours of a palette
+    and without a time, so that the same screen gives the same bytes."""
     shoot = session.screenshot
     written = set()
 
     def screenshot(label):
+        wanted = [p for p in PICTURES if p[0] == label and p[2] not in written]
+        for _, caption, _ in wanted:
+            if caption:
+                settle_box(session, caption)
         path = shoot(label)
-        for shot, caption, name in PICTURES:
-            if shot != label or name in written:
-                continue
+        for shot, caption, name in wanted:
             written.add(name)
             cut = ["-trim"]
             if caption:
@@ -99,7 +123,8 @@ def keep_pictures(session):
                                   for m in shapes if m),
                                  key=lambda g: g[2] * g[3])
                 cut = ["-crop", f"{w}x{h}+{x}+{y}"]
-            out = os.path.join(DOCS, name)
+            os.makedirs(directory, exist_ok=True)
+            out = os.path.join(directory, name)
             subprocess.run(["convert", path] + cut + [
                 "+repage", "-strip", "-define",
                 "png:exclude-chunks=date,time", "PNG8:" + out],
@@ -147,10 +172,10 @@ def demo_scenario(path):
     return path
 
 
-def run_demo():
+def run_demo(pictures):
     """`make run`: the demo notebook under Wine in Windows 98 mode, then
     crtrate.exe on the same screen without an answering driver; README's
-    pictures are cut from the screenshots on the way."""
+    pictures are cut from the screenshots on the way into `pictures`."""
     os.makedirs(WORK, exist_ok=True)
     scenario = demo_scenario(os.path.join(WORK, "demo-wine.scn"))
     statements, _ = read_scenario(scenario)
@@ -172,7 +197,8 @@ def run_demo():
 
     play_scenario("demo", scenario, rig=DEMO, directory=DEMO_DIR,
                   then=without_driver,
-                  prepare=lambda s: (dress_screen(s), keep_pictures(s)))
+                  prepare=lambda s: (dress_screen(s),
+                                     keep_pictures(s, pictures)))
     log("   screenshots:")
     for name in sorted(os.listdir(DEMO_DIR)):
         if name.endswith(".png"):
@@ -216,10 +242,14 @@ def run_demo_on(display, scenario, statements):
 
 
 def main():
-    argparse.ArgumentParser(
-        description=__doc__.split("\n\n")[0]).parse_args()
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--pictures", default=PICTURES_DIR, metavar="DIR",
+                        help="where README's pictures go, when the demo "
+                        "plays on a virtual screen (default "
+                        "build/demo/pictures)")
+    args = parser.parse_args()
     try:
-        return run_demo()
+        return run_demo(os.path.abspath(args.pictures))
     except (Failure, subprocess.TimeoutExpired, OSError) as error:
         log(f"demo failed: {error}")
         return 1

@@ -115,11 +115,17 @@ def compare(native_text, wine_text, marks):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--wine", default="/usr/lib/wine/wine64",
-                        help="the Wine loader (default %(default)s)")
+                        help="the Wine loader that runs EXE (default "
+                        "%(default)s; /usr/lib/wine/wine for an i686 EXE)")
     parser.add_argument("--exe", default=os.path.join(
-        ROOT, "build", "win64", "crtrate-contract.exe"))
+        ROOT, "build", "win64", "crtrate-contract.exe"),
+        help="the Windows build of the suite, which the loader runs "
+        "(default build/win64/crtrate-contract.exe; the i686 one is "
+        "build/win32/crtrate-contract.exe)")
     parser.add_argument("--native", default=os.path.join(
-        ROOT, "build", "native", "crtrate-contract"))
+        ROOT, "build", "native", "crtrate-contract"),
+        help="the native build, whose lines and marks the Wine run is held "
+        "against (default build/native/crtrate-contract)")
     parser.add_argument("--require", action="store_true",
                         help="an unusable loader fails instead of skipping")
     args = parser.parse_args()

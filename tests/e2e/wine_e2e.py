@@ -384,7 +384,9 @@ def run_parallel(names, keep, jobs):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("tests", nargs="*", help="tests to run (default all)")
-    parser.add_argument("--list", action="store_true")
+    parser.add_argument("--list", action="store_true",
+                        help="name every test and what it proves, and run "
+                        "none")
     parser.add_argument("--keep", action="store_true",
                         help="keep each test's Wine prefix")
     parser.add_argument("--jobs", type=int, default=1,

@@ -4,9 +4,9 @@ simulated display driver (the rig reads them), its registry statements are
 imported into the prefix, and its actions (click, choose, dismiss, answer,
 close, quit) are played through the tray icon, the menu and the boxes, in
 the order the user takes them.  The same
-file run by build/native/crtrate-sim is the oracle: every `escape` and
-`menu` line, every box and every value the simulated program wrote must
-come out the same under Wine.
+file run by build/native/crtrate-sim is the oracle: every `escape`, `cds`
+and `menu` line (the display change with Wine's answer), every box and
+every value the simulated program wrote must come out the same under Wine.
 """
 
 import json
@@ -61,9 +61,14 @@ def expected_value(kind, words):
     raise Failure(f"cannot compare a value of kind {kind}")
 
 
+# The transcript lines the rig logs as crtrate-sim writes them: driver
+# requests, display changes with their answers, menu entries.
+COMPARED = ("escape ", "cds ", "menu ")
+
+
 def parse_sim(lines):
     """What the oracle's transcript says the Wine run must show."""
-    compared = [l for l in lines if l.startswith(("escape ", "menu "))]
+    compared = [l for l in lines if l.startswith(COMPARED)]
     boxes, writes = [], {}
     for words in parse_quoted_fields(lines):
         # A box's "box <type> <caption> <text>" line, not its closing
@@ -278,16 +283,17 @@ class Player:
         check_equal(self.proc.returncode, 0, "exit code")
 
     def verify(self):
-        got = [l for l in self.rig_lines()
-               if l.startswith(("escape ", "menu "))]
+        got = [l for l in self.rig_lines() if l.startswith(COMPARED)]
         if got != self.compared:
             diff = [f"  line {i + 1}: sim {a!r} / wine {b!r}"
                     for i, (a, b) in enumerate(zip(self.compared, got))
                     if a != b][:5]
-            raise Failure("escape and menu lines differ from crtrate-sim "
+            raise Failure("escape, cds and menu lines differ from crtrate-sim "
                           f"({len(self.compared)} sim, {len(got)} wine):\n"
                           + "\n".join(diff))
-        log(f"   {len(got)} escape and menu lines equal crtrate-sim's")
+        changes = [l for l in got if l.startswith("cds ")]
+        log(f"   {len(got)} escape, cds and menu lines equal crtrate-sim's"
+            + "".join(f"; {l}" for l in changes))
         check_equal(self.boxes, self.sim_boxes, "boxes (caption, text)")
         if self.sim_boxes:
             log(f"   the boxes equal crtrate-sim's ({len(self.boxes)})")

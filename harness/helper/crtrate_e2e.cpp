@@ -17,8 +17,10 @@
 //   close CLASS              WM_CLOSE to the top-level window of CLASS, as
 //                            a window manager would send it
 //   quit CLASS               WM_QUIT to it, as a session ending from outside
-//   regget ROOT PATH NAME... each value's type, size and bytes as a program
-//                            reads them (ROOT: HKLM, HKCC or HKCU)
+//   regget BITS ROOT PATH NAME...
+//                            each value's type, size and bytes as a program
+//                            of BITS (32 or 64) reads them, in its view of
+//                            the registry (ROOT: HKLM, HKCC or HKCU)
 //   sync CLASS               waits until the window of CLASS takes a message
 //   untray CLASS ID          deletes the tray icon ID of the window of CLASS
 //   broadcast NAME           posts the registered message NAME to every
@@ -210,14 +212,25 @@ HKEY RootKey(const std::string &name) {
 
 // One value exactly as RegQueryValueExA returns it to a program: type, size
 // and bytes, so a text stored without its terminating NUL shows as such.
-void PrintValue(const std::string &root, const std::string &path,
+// `view` is KEY_WOW64_32KEY or KEY_WOW64_64KEY: a 32-bit program finds
+// HKLM\SOFTWARE under Wow6432Node of the 64-bit registry, and these flags
+// open the view of the given bitness whatever the helper's own ("Registry
+// Redirector" and "Accessing an Alternate Registry View",
+// learn.microsoft.com/windows/win32/winprog64).  The key is opened with
+// RegOpenKeyExW: while Wine reports Windows 9x, its RegOpenKeyExA replaces
+// the access mask, flags and all, with MAXIMUM_ALLOWED, as Windows 95
+// ignores the mask (RegOpenKeyExA in Wine's dlls/kernelbase/registry.c).
+void PrintValue(REGSAM view, const std::string &root, const std::string &path,
                 const std::string &name) {
   std::string where = "value " + root + " " + QuoteScenarioText(path) + " " +
                       QuoteScenarioText(name);
   HKEY base = RootKey(root);
   HKEY key = NULL;
-  if (base == NULL || RegOpenKeyExA(base, path.c_str(), 0, KEY_QUERY_VALUE,
-                                    &key) != ERROR_SUCCESS) {
+  wchar_t widePath[1024];
+  if (base == NULL ||
+      !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, 1024) ||
+      RegOpenKeyExW(base, widePath, 0, KEY_QUERY_VALUE | view, &key) !=
+          ERROR_SUCCESS) {
     Out(where + " nokey");
     return;
   }
@@ -252,7 +265,8 @@ int Sync(const char *className) {
 int Usage() {
   Out("usage: crtrate-e2e idle|version|desktop|windows|tray|"
       "cds W H BPP HZ FLAGS|close CLASS|quit CLASS|"
-      "regget ROOT PATH NAME...|sync CLASS|untray CLASS ID|broadcast NAME");
+      "regget 32|64 ROOT PATH NAME...|sync CLASS|untray CLASS ID|"
+      "broadcast NAME");
   return 2;
 }
 
@@ -312,9 +326,11 @@ int main(int argc, char **argv) {
     Sleep(INFINITE);
     return 0;
   }
-  if (what == "regget" && argc >= 5 && (argc - 2) % 3 == 0) {
-    for (int i = 2; i + 2 < argc; i += 3)
-      PrintValue(argv[i], argv[i + 1], argv[i + 2]);
+  if (what == "regget" && argc >= 6 && (argc - 3) % 3 == 0 &&
+      (!strcmp(argv[2], "32") || !strcmp(argv[2], "64"))) {
+    REGSAM view = !strcmp(argv[2], "32") ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    for (int i = 3; i + 2 < argc; i += 3)
+      PrintValue(view, argv[i], argv[i + 1], argv[i + 2]);
     return 0;
   }
   if (what == "sync" && argc == 3)

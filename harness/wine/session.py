@@ -5,6 +5,14 @@ through xdotool.  What it shows is read back as text by
 build/win64/crtrate-e2e.exe, run in the same prefix; what it stored is read
 back with `wine64 reg query` and, byte for byte, with the helper.
 
+A prefix of 64-bit Wine holds two views of HKLM\SOFTWARE: a 32-bit program
+sees its keys under Wow6432Node ("Registry Redirector",
+learn.microsoft.com/windows/win32/winprog64/registry-redirector).  Windows
+95, 98 and NT 4.0 have one registry, so a session writes a scenario's keys
+and reads the program's values through the view of the program under test
+(its `bits`): `reg /reg:32` or `/reg:64`, and the helper's KEY_WOW64_32KEY
+or KEY_WOW64_64KEY.
+
 Every process a session starts (Xvfb, Wine's server and programs, helpers)
 is ended by its id when the session stops, whatever happened, and every
 wait is bounded.
@@ -86,11 +94,8 @@ class Session:
         # runs; without one each command would start them anew, and one
         # started while the last are going away can hang.
         self.keeper = self.start_program(HELPER, name="keeper", args=["idle"])
-        version, expected = WINE_VERSIONS[self.os_name]
-        reg = os.path.join(self.dir, "setup.reg")
-        with open(reg, "w", encoding="utf-16") as f:
-            f.write(registry_file(statements, version))
-        self.run_wine(["reg", "import", self.unix_to_wine(reg)], timeout=60)
+        self.import_registry(statements)
+        _, expected = WINE_VERSIONS[self.os_name]
         got = self.helper("version")[0]
         m = re.match(r"version platform=(\d+) (\d+)\.(\d+) .* acp=(\d+)", got)
         if not m:
@@ -101,6 +106,20 @@ class Session:
             raise Failure(f"ANSI code page {m.group(4)}, not 950: is the "
                           f"{LOCALE} locale generated?")
         log("   " + got)
+
+    def import_registry(self, statements, name="setup"):
+        """The scenario's keys and values, and the Windows version, in the
+        program's view of the registry."""
+        version, _ = WINE_VERSIONS[self.os_name]
+        reg = os.path.join(self.dir, name + ".reg")
+        with open(reg, "w", encoding="utf-16") as f:
+            f.write(registry_file(statements, version))
+        self.run_wine(["reg", "import", self.unix_to_wine(reg),
+                       self.reg_view()], timeout=60)
+
+    def reg_view(self):
+        """Wine's `reg` option for the program's view of the registry."""
+        return f"/reg:{self.bits}"
 
     def start_xvfb(self):
         width, height, depth = self.screen
@@ -264,15 +283,17 @@ class Session:
         return proc
 
     def reg_query(self, root, path):
-        return self.run_wine(["reg", "query", f"{ROOT_KEYS[root]}\\{path}"],
-                             check=False)
+        return self.run_wine(["reg", "query", f"{ROOT_KEYS[root]}\\{path}",
+                              self.reg_view()], check=False)
 
     def values(self, triples):
-        """{(root, path, name): (type, bytes) or None} read by the helper."""
+        """{(root, path, name): (type, bytes) or None} read by the helper
+        in the program's view."""
         if not triples:
             return {}
         found = {}
-        lines = self.helper("regget", *[w for t in triples for w in t])
+        lines = self.helper("regget", str(self.bits),
+                            *[w for t in triples for w in t])
         for line, words in zip(lines, parse_quoted_fields(lines)):
             key = (words[1], words[2], words[3])
             m = re.search(r"type=(\d+) size=(\d+) hex=(.*)$", line)

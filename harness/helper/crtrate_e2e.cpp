@@ -1,15 +1,19 @@
 // crtrate-e2e.exe: the end-to-end harness's hands and eyes inside the Wine
 // prefix.  Runs as a console program next to crtrate.exe and prints UTF-8
-// on standard output, one fact per line.
+// on standard output, one fact per line.  The x86_64 build does all of it;
+// the i686 build asks 32-bit Wine what its display driver answers (cds),
+// the one question whose answer depends on the Wine that runs the program.
 //
 //   idle                     waits until ended from outside: keeps Wine's
 //                            server and shell up between the commands of a
 //                            test, so each does not start them afresh
 //   version                  what GetVersionExA reports
 //   desktop                  the screen as GetDeviceCaps reports it
-//   cds W H BPP HZ FLAGS     ChangeDisplaySettingsA with the program's own
-//                            148-byte DEVMODEA and the four display fields;
-//                            prints its result
+//   cds W H BPP HZ FLAGS...  ChangeDisplaySettingsA with the program's own
+//                            148-byte DEVMODEA and the four display fields,
+//                            once for each group of five; prints each
+//                            result (several in one start: under qemu a
+//                            start of the i686 build takes long)
 //   windows                  every top-level window, with its child controls
 //                            (a message box's text is its static control)
 //   tray                     the icons in Wine's notification area window,
@@ -264,7 +268,7 @@ int Sync(const char *className) {
 
 int Usage() {
   Out("usage: crtrate-e2e idle|version|desktop|windows|tray|"
-      "cds W H BPP HZ FLAGS|close CLASS|quit CLASS|"
+      "cds W H BPP HZ FLAGS...|close CLASS|quit CLASS|"
       "regget 32|64 ROOT PATH NAME...|sync CLASS|untray CLASS ID|"
       "broadcast NAME");
   return 2;
@@ -298,18 +302,20 @@ int main(int argc, char **argv) {
     ReleaseDC(NULL, screen);
     return 0;
   }
-  if (what == "cds" && argc == 7) {
-    DEVMODEA mode;
-    memset(&mode, 0, sizeof mode);
-    mode.dmSize = 148; // the Windows 95 / NT 4.0 size the program passes
-    mode.dmFields =
-        DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
-    mode.dmPelsWidth = Number(argv[2]);
-    mode.dmPelsHeight = Number(argv[3]);
-    mode.dmBitsPerPel = Number(argv[4]);
-    mode.dmDisplayFrequency = Number(argv[5]);
-    LONG result = ChangeDisplaySettingsA(&mode, Number(argv[6]));
-    Out("cds " + std::to_string(result));
+  if (what == "cds" && argc > 2 && (argc - 2) % 5 == 0) {
+    for (int i = 2; i < argc; i += 5) {
+      DEVMODEA mode;
+      memset(&mode, 0, sizeof mode);
+      mode.dmSize = 148; // the Windows 95 / NT 4.0 size the program passes
+      mode.dmFields =
+          DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+      mode.dmPelsWidth = Number(argv[i]);
+      mode.dmPelsHeight = Number(argv[i + 1]);
+      mode.dmBitsPerPel = Number(argv[i + 2]);
+      mode.dmDisplayFrequency = Number(argv[i + 3]);
+      LONG result = ChangeDisplaySettingsA(&mode, Number(argv[i + 4]));
+      Out("cds " + std::to_string(result));
+    }
     return 0;
   }
   if (what == "windows" && argc == 2) {

@@ -31,6 +31,7 @@ from harness.wine.common import (
     APP_TITLE,
     Failure,
     HELPER,
+    HELPERS,
     LOCALE,
     MAIN_CLASS,
     ROOT,
@@ -231,35 +232,41 @@ class Session:
     def unix_to_wine(path):
         return "Z:" + path.replace("/", "\\")
 
+    def loader(self, exe):
+        """The i686 builds start under the 32-bit loader; everything else
+        under wine64."""
+        return WINE32 if os.path.dirname(exe) == WIN32 else self.wine
+
     def run_wine(self, args, timeout=30, check=True, full=False):
         """What the command printed; with `full`, its exit status, standard
         output and standard error."""
         # Output through files, not pipes: Wine's own processes started on
         # the way (services, the shell) inherit the handles and live on,
         # and a pipe would not end before they do.
+        command = [self.loader(args[0])] + args
+        shown = " ".join([os.path.basename(command[0])] + args)
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            proc = subprocess.Popen([self.wine] + args, env=self.env(),
-                                    stdout=out, stderr=err)
+            proc = subprocess.Popen(command, env=self.env(), stdout=out,
+                                    stderr=err)
             try:
                 code = proc.wait(timeout=timeout)
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait(timeout=10)
-                raise Failure(f"wine64 {' '.join(args)} did not finish "
-                              f"within {timeout} s")
+                raise Failure(f"{shown} did not finish within {timeout} s")
             out.seek(0)
             err.seek(0)
             text = out.read().decode("utf-8", errors="replace")
             said = err.read().decode("utf-8", errors="replace")
             said_all = (text + said).strip() or "(nothing printed)"
             if check and code != 0:
-                raise Failure(f"wine64 {' '.join(args)} exited {code}: "
-                              f"{said_all}")
+                raise Failure(f"{shown} exited {code}: {said_all}")
             return (code, text, said) if full else text
 
-    def helper(self, *args, timeout=30):
+    def helper(self, *args, timeout=30, bits=64):
+        """What the helper of `bits` printed, as lines."""
         try:
-            out = self.run_wine([HELPER] + list(args), timeout=timeout)
+            out = self.run_wine([HELPERS[bits]] + list(args), timeout=timeout)
         except Failure as error:
             # Every command of the helper prints before it ends.  Under
             # load wine64 has now and then exited 1 before the helper ran
@@ -268,15 +275,13 @@ class Session:
             if not str(error).endswith("exited 1: (nothing printed)"):
                 raise
             log(f"   the helper did not start ({args[0]}); once more")
-            out = self.run_wine([HELPER] + list(args), timeout=timeout)
+            out = self.run_wine([HELPERS[bits]] + list(args),
+                                timeout=timeout)
         return out.splitlines()
 
     def start_program(self, exe, extra_env=None, name="program", args=()):
         out = open(os.path.join(self.dir, f"{name}.out"), "w")
-        # The i686 builds start under the 32-bit loader; the helper and the
-        # applet stay 64-bit whatever the program under test is.
-        wine = WINE32 if os.path.dirname(exe) == WIN32 else self.wine
-        proc = subprocess.Popen([wine, exe] + list(args),
+        proc = subprocess.Popen([self.loader(exe), exe] + list(args),
                                 env=self.env(extra_env), stdout=out,
                                 stderr=subprocess.STDOUT)
         self.programs.append(proc)

@@ -23,7 +23,7 @@ E2E_TESTS := unsupported-winme unsupported-win2k \
 	single-copy taskbar-created icon-back-nt40 desk-applet
 
 E2E32_TESTS := unsupported-winme-32 driver-missing-win98-32 \
-	driver-missing-nt40-32 simhw-legacy-lcd-32
+	driver-missing-nt40-32 simhw-legacy-lcd-32 simhw-switch-32 simhw-nt40-32
 
 TEST_STEPS += $(addprefix test-e2e-,$(E2E_TESTS)) test-e2e32
 
@@ -53,9 +53,10 @@ e2e-build: e2e-deps
 	    [ ! -f build/win64/crtrate-e2e-desk.cpl ]; then \
 	  cmake --preset win64 >/dev/null && cmake --build --preset win64; \
 	fi
-	@if [ ! -f build/win32/crtrate-simhw.exe ]; then \
+	@if [ ! -f build/win32/crtrate-simhw.exe ] || \
+	    [ ! -f build/win32/crtrate-e2e.exe ]; then \
 	  cmake --preset win32 >/dev/null && \
-	  cmake --build --preset win32 --target crtrate-simhw; \
+	  cmake --build --preset win32 --target crtrate-simhw crtrate-e2e; \
 	fi
 
 # Makes 32-bit Wine ready (tools/wine32_setup.sh).  Where it cannot be,

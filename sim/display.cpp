@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "sim/display_line.h"
 #include "sim/internal.h"
 
 namespace {
@@ -23,13 +24,6 @@ bool planar;
 
 // A 16-colour desktop of a planar driver.
 bool InPlanes() { return planar && desktop.bpp == 4; }
-
-std::string ModeText(const DEVMODEA *dm) {
-  if (!dm)
-    return "null";
-  return sim::Format("%ux%ux%u@%u", dm->dmPelsWidth, dm->dmPelsHeight,
-                     dm->dmBitsPerPel, dm->dmDisplayFrequency);
-}
 
 // Like the real call, only the fields named in dmFields are changed.
 void TakeMode(const DEVMODEA *dm) {
@@ -145,8 +139,7 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
   SIM_ENTER(DISP_CHANGE_FAILED);
   LONG result =
       mode && !RecordHoldsItsFields(mode) ? DISP_CHANGE_BADMODE : cdsResult;
-  sim::Emit(sim::Format("cds 0x%08x %s -> %d", flags, ModeText(mode).c_str(),
-                        result));
+  sim::Emit(DisplaySettingsLine(mode, flags, result));
   if (result == DISP_CHANGE_SUCCESSFUL && mode && !(flags & kCdsTest)) {
     TakeMode(mode);
     // Every top-level window hears of the change, and the call waits for

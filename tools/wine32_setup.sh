@@ -3,9 +3,17 @@
 #
 #   tools/wine32_setup.sh
 #
-# Exit 0 when /usr/lib/wine/wine (Debian's wine32) starts; 77, with the
-# reason on the last line, when it cannot be made to here (the runs are
-# then skipped, not passed); 1 when an install step failed.
+# Exit 0 when /usr/lib/wine/wine (Debian's wine32) starts and its display
+# driver has the XRandR library; 77, with the reason on the last line, when
+# that cannot be made so here (the runs are then skipped, not passed); 1
+# when an install step failed.
+#
+# Wine's X11 display driver lists and sets display modes through XRandR,
+# which it loads with dlopen: libXrender, then libXrandr (load_xrandr() in
+# Wine's dlls/winex11.drv/xrandr.c).  Debian's libwine:i386 only recommends
+# libxrandr2:i386 (which depends on libxrender1:i386), and without it
+# 32-bit Wine's ChangeDisplaySettingsA answers DISP_CHANGE_BADMODE to every
+# request, the mode in force included, where 64-bit Wine answers 0.
 #
 # Debian's wine32 is an i386 program.  Kernels built without 32-bit
 # emulation refuse it ("Exec format error"); qemu's user-mode emulator then
@@ -15,6 +23,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 WINE32=/usr/lib/wine/wine
+XRANDR32=/usr/lib/i386-linux-gnu/libXrandr.so.2
 QEMU=/usr/bin/qemu-i386-static
 BINFMT=/proc/sys/fs/binfmt_misc
 
@@ -27,7 +36,7 @@ starts() {
   [ -x "$WINE32" ] && "$WINE32" --version >/dev/null 2>&1
 }
 
-starts && exit 0
+starts && [ -e "$XRANDR32" ] && exit 0
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
@@ -41,7 +50,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 # apt lists the i386 packages only after an update, which the helper makes
 # when something is missing.
-tools/apt_missing.sh wine32 "$WINE32:wine32:i386"
+tools/apt_missing.sh wine32 "$WINE32:wine32:i386" \
+  "$XRANDR32:libxrandr2:i386"
 
 starts && exit 0
 echo "wine32: this kernel runs no i386 programs by itself"

@@ -1,15 +1,19 @@
 // crtrate-e2e.exe: the end-to-end harness's hands and eyes inside the Wine
 // prefix.  Runs as a console program next to crtrate.exe and prints UTF-8
-// on standard output, one fact per line.
+// on standard output, one fact per line.  The x86_64 build does all of it;
+// the i686 build asks 32-bit Wine what its display driver answers (cds),
+// the one question whose answer depends on the Wine that runs the program.
 //
 //   idle                     waits until ended from outside: keeps Wine's
 //                            server and shell up between the commands of a
 //                            test, so each does not start them afresh
 //   version                  what GetVersionExA reports
 //   desktop                  the screen as GetDeviceCaps reports it
-//   cds W H BPP HZ FLAGS     ChangeDisplaySettingsA with the program's own
-//                            148-byte DEVMODEA and the four display fields;
-//                            prints its result
+//   cds W H BPP HZ FLAGS...  ChangeDisplaySettingsA with the program's own
+//                            148-byte DEVMODEA and the four display fields,
+//                            once for each group of five; prints each
+//                            result (several in one start: under qemu a
+//                            start of the i686 build takes long)
 //   windows                  every top-level window, with its child controls
 //                            (a message box's text is its static control)
 //   tray                     the icons in Wine's notification area window,
@@ -17,8 +21,10 @@
 //   close CLASS              WM_CLOSE to the top-level window of CLASS, as
 //                            a window manager would send it
 //   quit CLASS               WM_QUIT to it, as a session ending from outside
-//   regget ROOT PATH NAME... each value's type, size and bytes as a program
-//                            reads them (ROOT: HKLM, HKCC or HKCU)
+//   regget BITS ROOT PATH NAME...
+//                            each value's type, size and bytes as a program
+//                            of BITS (32 or 64) reads them, in its view of
+//                            the registry (ROOT: HKLM, HKCC or HKCU)
 //   sync CLASS               waits until the window of CLASS takes a message
 //   untray CLASS ID          deletes the tray icon ID of the window of CLASS
 //   broadcast NAME           posts the registered message NAME to every
@@ -214,14 +220,25 @@ HKEY RootKey(const std::string &name) {
 
 // One value exactly as RegQueryValueExA returns it to a program: type, size
 // and bytes, so a text stored without its terminating NUL shows as such.
-void PrintValue(const std::string &root, const std::string &path,
+// `view` is KEY_WOW64_32KEY or KEY_WOW64_64KEY: a 32-bit program finds
+// HKLM\SOFTWARE under Wow6432Node of the 64-bit registry, and these flags
+// open the view of the given bitness whatever the helper's own ("Registry
+// Redirector" and "Accessing an Alternate Registry View",
+// learn.microsoft.com/windows/win32/winprog64).  The key is opened with
+// RegOpenKeyExW: while Wine reports Windows 9x, its RegOpenKeyExA replaces
+// the access mask, flags and all, with MAXIMUM_ALLOWED, as Windows 95
+// ignores the mask (RegOpenKeyExA in Wine's dlls/kernelbase/registry.c).
+void PrintValue(REGSAM view, const std::string &root, const std::string &path,
                 const std::string &name) {
   std::string where = "value " + root + " " + QuoteScenarioText(path) + " " +
                       QuoteScenarioText(name);
   HKEY base = RootKey(root);
   HKEY key = NULL;
-  if (base == NULL || RegOpenKeyExA(base, path.c_str(), 0, KEY_QUERY_VALUE,
-                                    &key) != ERROR_SUCCESS) {
+  wchar_t widePath[1024];
+  if (base == NULL ||
+      !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, 1024) ||
+      RegOpenKeyExW(base, widePath, 0, KEY_QUERY_VALUE | view, &key) !=
+          ERROR_SUCCESS) {
     Out(where + " nokey");
     return;
   }
@@ -291,8 +308,8 @@ int Cover() {
 
 int Usage() {
   Out("usage: crtrate-e2e idle|version|desktop|windows|tray|"
-      "cds W H BPP HZ FLAGS|close CLASS|quit CLASS|"
-      "regget ROOT PATH NAME [ROOT PATH NAME]...|sync CLASS|"
+      "cds W H BPP HZ FLAGS...|close CLASS|quit CLASS|"
+      "regget 32|64 ROOT PATH NAME [ROOT PATH NAME]...|sync CLASS|"
       "untray CLASS ID|broadcast NAME|foreground|cover");
   return 2;
 }
@@ -325,18 +342,20 @@ int main(int argc, char **argv) {
     ReleaseDC(NULL, screen);
     return 0;
   }
-  if (what == "cds" && argc == 7) {
-    DEVMODEA mode;
-    memset(&mode, 0, sizeof mode);
-    mode.dmSize = 148; // the Windows 95 / NT 4.0 size the program passes
-    mode.dmFields =
-        DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
-    mode.dmPelsWidth = Number(argv[2]);
-    mode.dmPelsHeight = Number(argv[3]);
-    mode.dmBitsPerPel = Number(argv[4]);
-    mode.dmDisplayFrequency = Number(argv[5]);
-    LONG result = ChangeDisplaySettingsA(&mode, Number(argv[6]));
-    Out("cds " + std::to_string(result));
+  if (what == "cds" && argc > 2 && (argc - 2) % 5 == 0) {
+    for (int i = 2; i < argc; i += 5) {
+      DEVMODEA mode;
+      memset(&mode, 0, sizeof mode);
+      mode.dmSize = 148; // the Windows 95 / NT 4.0 size the program passes
+      mode.dmFields =
+          DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+      mode.dmPelsWidth = Number(argv[i]);
+      mode.dmPelsHeight = Number(argv[i + 1]);
+      mode.dmBitsPerPel = Number(argv[i + 2]);
+      mode.dmDisplayFrequency = Number(argv[i + 3]);
+      LONG result = ChangeDisplaySettingsA(&mode, Number(argv[i + 4]));
+      Out("cds " + std::to_string(result));
+    }
     return 0;
   }
   if (what == "windows" && argc == 2) {
@@ -353,9 +372,11 @@ int main(int argc, char **argv) {
     Sleep(INFINITE);
     return 0;
   }
-  if (what == "regget" && argc >= 5 && (argc - 2) % 3 == 0) {
-    for (int i = 2; i + 2 < argc; i += 3)
-      PrintValue(argv[i], argv[i + 1], argv[i + 2]);
+  if (what == "regget" && argc >= 6 && (argc - 3) % 3 == 0 &&
+      (!strcmp(argv[2], "32") || !strcmp(argv[2], "64"))) {
+    REGSAM view = !strcmp(argv[2], "32") ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    for (int i = 3; i + 2 < argc; i += 3)
+      PrintValue(view, argv[i], argv[i + 1], argv[i + 2]);
     return 0;
   }
   if (what == "sync" && argc == 3)

@@ -9,6 +9,10 @@
 //                    left to the system the program runs on
 //   CRTRATE_SIM_LOG  file the rig appends its lines to:
 //                      escape <words> -> <result>   every request
+//                      cds <flags> <mode> -> <answer>
+//                                                   each display change and
+//                                                   the system's answer
+//                                                   (sim/display_line.h)
 //                      menu <command> enabled|grayed[ checked] | separator
 //                                                   each entry of a popup
 //                                                   menu as USER32 holds it
@@ -25,6 +29,7 @@
 
 #include "driver/driver.h"
 #include "harness/rig/log_file.h"
+#include "sim/display_line.h"
 #include "sim/driver_model.h"
 
 namespace {
@@ -41,6 +46,8 @@ public:
                               GetCurrentThreadId());
     if (hook_ == NULL)
       Log("error cannot hook the window procedure calls");
+    if (!HookDisplaySettings())
+      Log("error cannot find ChangeDisplaySettingsA among the imports");
   }
 
   int Send(int inputSize, const void *input, int replySize, void *reply) {
@@ -56,6 +63,8 @@ public:
 private:
   static LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam);
   void LogMenu(HMENU menu);
+  static bool HookDisplaySettings();
+  static LONG WINAPI LoggedChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags);
 
   void Load(const std::string &path) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
@@ -87,10 +96,16 @@ private:
           ": " + bad.text);
   }
 
+  typedef LONG(WINAPI *ChangeDisplaySettingsProc)(DEVMODEA *, DWORD);
+
   std::string logPath_;
   DisplayDriverModel driver_;
   HHOOK hook_ = NULL;
+  // The system's own ChangeDisplaySettingsA, as the loader bound it.
+  static ChangeDisplaySettingsProc systemChangeDisplaySettings_;
 };
+
+Rig::ChangeDisplaySettingsProc Rig::systemChangeDisplaySettings_ = NULL;
 
 Rig &TheRig() {
   static Rig rig;
@@ -124,8 +139,65 @@ LRESULT CALLBACK Rig::CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-// Loads the scenario and hooks the thread before WinMain runs, so the
-// start-up requests are answered and the first menu is seen.
+// The program calls ChangeDisplaySettingsA through its import address
+// table, the slot the loader fills with the function's address when the
+// exe is mapped ("The .idata Section" in Microsoft's PE Format page,
+// learn.microsoft.com/windows/win32/debug/pe-format).  The slot of USER32's
+// ChangeDisplaySettingsA is pointed at the logging wrapper, which calls the
+// address the loader put there, so the program gets the system's answer
+// unchanged.
+bool Rig::HookDisplaySettings() {
+  BYTE *base = reinterpret_cast<BYTE *>(GetModuleHandleA(NULL));
+  const IMAGE_DOS_HEADER *dos = reinterpret_cast<IMAGE_DOS_HEADER *>(base);
+  const IMAGE_NT_HEADERS *nt =
+      reinterpret_cast<IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY &imports =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (imports.VirtualAddress == 0)
+    return false;
+  for (const IMAGE_IMPORT_DESCRIPTOR *dll =
+           reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base +
+                                                       imports.VirtualAddress);
+       dll->Name != 0; ++dll) {
+    if (lstrcmpiA(reinterpret_cast<const char *>(base + dll->Name),
+                  "user32.dll") != 0)
+      continue;
+    const IMAGE_THUNK_DATA *name =
+        reinterpret_cast<IMAGE_THUNK_DATA *>(base + dll->OriginalFirstThunk);
+    IMAGE_THUNK_DATA *slot =
+        reinterpret_cast<IMAGE_THUNK_DATA *>(base + dll->FirstThunk);
+    for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+      if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal))
+        continue;
+      const IMAGE_IMPORT_BY_NAME *import =
+          reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base +
+                                                   name->u1.AddressOfData);
+      if (lstrcmpA(reinterpret_cast<const char *>(import->Name),
+                   "ChangeDisplaySettingsA") != 0)
+        continue;
+      DWORD was = 0;
+      if (!VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function,
+                          PAGE_READWRITE, &was))
+        return false;
+      systemChangeDisplaySettings_ =
+          reinterpret_cast<ChangeDisplaySettingsProc>(slot->u1.Function);
+      slot->u1.Function =
+          reinterpret_cast<ULONG_PTR>(&LoggedChangeDisplaySettingsA);
+      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, was, &was);
+      return true;
+    }
+  }
+  return false;
+}
+
+LONG WINAPI Rig::LoggedChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
+  LONG answer = systemChangeDisplaySettings_(mode, flags);
+  TheRig().Log(DisplaySettingsLine(mode, flags, answer));
+  return answer;
+}
+
+// Loads the scenario and hooks the thread and the import before WinMain
+// runs, so the start-up requests are answered and the first menu is seen.
 struct RigStart {
   RigStart() { TheRig(); }
 } rigStart;

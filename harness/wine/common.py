@@ -39,7 +39,13 @@ SUFFIX = {64: "", 32: "-32"}
 SIMHW = SIMHWS[64]
 
 
-HELPER = os.path.join(WIN64, "crtrate-e2e.exe")
+# The helper: x86_64 for all it does, i686 to ask 32-bit Wine's display
+# driver.
+HELPERS = {64: os.path.join(WIN64, "crtrate-e2e.exe"),
+           32: os.path.join(WIN32, "crtrate-e2e.exe")}
+
+
+HELPER = HELPERS[64]
 
 
 DESK_CPL = os.path.join(WIN64, "crtrate-e2e-desk.cpl")

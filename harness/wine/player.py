@@ -4,9 +4,9 @@ simulated display driver (the rig reads them), its registry statements are
 imported into the prefix, and its actions (click, choose, dismiss, answer,
 close, quit) are played through the tray icon, the menu and the boxes, in
 the order the user takes them.  The same
-file run by build/native/crtrate-sim is the oracle: every `escape` and
-`menu` line, every box and every value the simulated program wrote must
-come out the same under Wine.
+file run by build/native/crtrate-sim is the oracle: every `escape`, `cds`
+and `menu` line (the display change with Wine's answer), every box and
+every value the simulated program wrote must come out the same under Wine.
 """
 
 import json
@@ -63,9 +63,14 @@ def expected_value(kind, words):
     raise Failure(f"cannot compare a value of kind {kind}")
 
 
+# The transcript lines the rig logs as crtrate-sim writes them: driver
+# requests, display changes with their answers, menu entries.
+COMPARED = ("escape ", "cds ", "menu ")
+
+
 def parse_sim(lines):
     """What the oracle's transcript says the Wine run must show."""
-    compared = [l for l in lines if l.startswith(("escape ", "menu "))]
+    compared = [l for l in lines if l.startswith(COMPARED)]
     boxes, writes = [], {}
     for words in parse_quoted_fields(lines):
         # A box's "box <type> <caption> <text>" line, not its closing
@@ -110,12 +115,14 @@ def reg_query_form(value):
 class Player:
     """Plays a scenario's actions on crtrate-simhw.exe under Wine."""
 
-    def __init__(self, session, scenario, actions, sim_lines, extra_env=None):
+    def __init__(self, session, scenario, actions, sim_lines, extra_env=None,
+                 label="rig"):
         self.s = session
         self.scenario = scenario
         self.actions = actions
+        self.label = label
         self.compared, self.sim_boxes, self.sim_writes = parse_sim(sim_lines)
-        self.rig_log = os.path.join(session.dir, "rig.log")
+        self.rig_log = os.path.join(session.dir, label + ".log")
         self.boxes = []
         self.entries = []  # the open menu's listing, as the rig logged it
         self.extra_env = extra_env or {}
@@ -146,7 +153,7 @@ class Player:
         env = {"CRTRATE_SIM": self.scenario, "CRTRATE_SIM_LOG": self.rig_log}
         env.update(self.extra_env)
         self.proc = self.s.start_program(SIMHWS[self.s.bits], env,
-                                         name="crtrate-simhw")
+                                         name=f"crtrate-simhw-{self.label}")
         self.s.wait_icon()
         self.s.screenshot("icon")
         self.s.check_icon("driver_ready")
@@ -280,16 +287,17 @@ class Player:
         check_equal(self.proc.returncode, 0, "exit code")
 
     def verify(self):
-        got = [l for l in self.rig_lines()
-               if l.startswith(("escape ", "menu "))]
+        got = [l for l in self.rig_lines() if l.startswith(COMPARED)]
         if got != self.compared:
             diff = [f"  line {i + 1}: sim {a!r} / wine {b!r}"
                     for i, (a, b) in enumerate(zip(self.compared, got))
                     if a != b][:5]
-            raise Failure("escape and menu lines differ from crtrate-sim "
+            raise Failure("escape, cds and menu lines differ from crtrate-sim "
                           f"({len(self.compared)} sim, {len(got)} wine):\n"
                           + "\n".join(diff))
-        log(f"   {len(got)} escape and menu lines equal crtrate-sim's")
+        changes = [l for l in got if l.startswith("cds ")]
+        log(f"   {len(got)} escape, cds and menu lines equal crtrate-sim's"
+            + "".join(f"; {l}" for l in changes))
         check_equal(self.boxes, self.sim_boxes, "boxes (caption, text)")
         if self.sim_boxes:
             log(f"   the boxes equal crtrate-sim's ({len(self.boxes)})")
@@ -342,6 +350,14 @@ def check_empty_key_names(session, statements):
             f"{root}\\{parent}\\{rest}")
 
 
+def notebook_os(statements):
+    return (statement(statements, "os") or ["win98"])[0]
+
+
+def notebook_desktop(statements):
+    return statement(statements, "desktop") or ["1024", "768", "16", "1"]
+
+
 def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
                   bits=64, rig=None, directory=None, story=Player.play,
                   then=None, prepare=None):
@@ -349,44 +365,66 @@ def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
     `rig`: the scenario the rig reads the driver from, if not this one;
     `prepare(session)` runs before the program starts; `story(player)`
     plays the actions; `then(session)` goes on in the same session."""
-    statements, actions = read_scenario(scenario)
-    os_name = (statement(statements, "os") or ["win98"])[0]
-    desktop = statement(statements, "desktop") or ["1024", "768", "16", "1"]
-    with Session(name, os_name, screen_for(desktop), keep,
+    statements, _ = read_scenario(scenario)
+    with Session(name, notebook_os(statements),
+                 screen_for(notebook_desktop(statements)), keep,
                  directory=directory, bits=bits) as session:
         session.start(statements)
         if prepare:
             prepare(session)
-        # Under load the first answer once gave the size of the previous
-        # test's screen: ask again for a while before judging.
-        shown = []
-        deadline = time.monotonic() + 10
-        while True:
-            shown = session.helper("desktop")[0].split()[1:]
-            if shown == desktop or time.monotonic() >= deadline:
-                break
-            log(f"   Wine reports the desktop {' '.join(shown)}; asking again")
-            time.sleep(0.5)
-        check_equal(shown, desktop, "the desktop Wine reports")
-        check_empty_key_names(session, statements)
-        oracle = scenario
-        if derive:
-            # Facts only the real system can tell, added to the scenario
-            # the simulated notebook plays.
-            extra = derive(session)
-            oracle = os.path.join(session.dir, os.path.basename(scenario))
-            text = open(scenario, encoding="utf-8").read()
-            head, sep, tail = text.partition("\n---\n")
-            with open(oracle, "w", encoding="utf-8") as f:
-                f.write(head + "\n" + "\n".join(extra) + "\n" + sep + tail)
-        player = Player(session, rig or scenario, actions,
-                        sim_transcript(oracle), extra_env)
-        player.start(statements)
-        story(player)
-        player.verify()
+        player = play_notebook(session, scenario, derive, extra_env, rig,
+                               story)
         if then:
             then(session)
         return session, player
+
+
+def play_another(session, scenario, label, **options):
+    """Plays a further notebook in a session that played one before, on its
+    system and screen: the scenario's keys and values go in on top, and the
+    rig logs to LABEL.log.  Saves a session's set-up, not the program's
+    start.  `options` as play_notebook takes them."""
+    statements, _ = read_scenario(scenario)
+    check_equal(notebook_os(statements), session.os_name,
+                f"the system of {os.path.basename(scenario)}")
+    session.import_registry(statements, label)
+    return play_notebook(session, scenario, label=label, **options)
+
+
+def play_notebook(session, scenario, derive=None, extra_env=None, rig=None,
+                  story=Player.play, label="rig"):
+    """Plays the scenario in a started session and checks it against
+    crtrate-sim; returns the player."""
+    statements, actions = read_scenario(scenario)
+    desktop = notebook_desktop(statements)
+    # Under load the first answer once gave the size of the previous
+    # test's screen: ask again for a while before judging.
+    shown = []
+    deadline = time.monotonic() + 10
+    while True:
+        shown = session.helper("desktop")[0].split()[1:]
+        if shown == desktop or time.monotonic() >= deadline:
+            break
+        log(f"   Wine reports the desktop {' '.join(shown)}; asking again")
+        time.sleep(0.5)
+    check_equal(shown, desktop, "the desktop Wine reports")
+    check_empty_key_names(session, statements)
+    oracle = scenario
+    if derive:
+        # Facts only the real system can tell, added to the scenario
+        # the simulated notebook plays.
+        extra = derive(session)
+        oracle = os.path.join(session.dir, os.path.basename(scenario))
+        text = open(scenario, encoding="utf-8").read()
+        head, sep, tail = text.partition("\n---\n")
+        with open(oracle, "w", encoding="utf-8") as f:
+            f.write(head + "\n" + "\n".join(extra) + "\n" + sep + tail)
+    player = Player(session, rig or scenario, actions,
+                    sim_transcript(oracle), extra_env, label)
+    player.start(statements)
+    story(player)
+    player.verify()
+    return player
 
 
 def click_for_missing_driver(s, proc, driver_file):

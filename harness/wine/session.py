@@ -5,6 +5,14 @@ through xdotool.  What it shows is read back as text by
 build/win64/crtrate-e2e.exe, run in the same prefix; what it stored is read
 back with `wine64 reg query` and, byte for byte, with the helper.
 
+A prefix of 64-bit Wine holds two views of HKLM\SOFTWARE: a 32-bit program
+sees its keys under Wow6432Node ("Registry Redirector",
+learn.microsoft.com/windows/win32/winprog64/registry-redirector).  Windows
+95, 98 and NT 4.0 have one registry, so a session writes a scenario's keys
+and reads the program's values through the view of the program under test
+(its `bits`): `reg /reg:32` or `/reg:64`, and the helper's KEY_WOW64_32KEY
+or KEY_WOW64_64KEY.
+
 Every process a session starts (Xvfb, Wine's server and programs, helpers)
 is ended by its id when the session stops, whatever happened, and every
 wait is bounded.
@@ -23,6 +31,7 @@ from harness.wine.common import (
     APP_TITLE,
     Failure,
     HELPER,
+    HELPERS,
     LOCALE,
     MAIN_CLASS,
     ROOT,
@@ -86,11 +95,8 @@ class Session:
         # runs; without one each command would start them anew, and one
         # started while the last are going away can hang.
         self.keeper = self.start_program(HELPER, name="keeper", args=["idle"])
-        version, expected = WINE_VERSIONS[self.os_name]
-        reg = os.path.join(self.dir, "setup.reg")
-        with open(reg, "w", encoding="utf-16") as f:
-            f.write(registry_file(statements, version))
-        self.run_wine(["reg", "import", self.unix_to_wine(reg)], timeout=60)
+        self.import_registry(statements)
+        _, expected = WINE_VERSIONS[self.os_name]
         got = self.helper("version")[0]
         m = re.match(r"version platform=(\d+) (\d+)\.(\d+) .* acp=(\d+)", got)
         if not m:
@@ -101,6 +107,20 @@ class Session:
             raise Failure(f"ANSI code page {m.group(4)}, not 950: is the "
                           f"{LOCALE} locale generated?")
         log("   " + got)
+
+    def import_registry(self, statements, name="setup"):
+        """The scenario's keys and values, and the Windows version, in the
+        program's view of the registry."""
+        version, _ = WINE_VERSIONS[self.os_name]
+        reg = os.path.join(self.dir, name + ".reg")
+        with open(reg, "w", encoding="utf-16") as f:
+            f.write(registry_file(statements, version))
+        self.run_wine(["reg", "import", self.unix_to_wine(reg),
+                       self.reg_view()], timeout=60)
+
+    def reg_view(self):
+        """Wine's `reg` option for the program's view of the registry."""
+        return f"/reg:{self.bits}"
 
     def start_xvfb(self):
         width, height, depth = self.screen
@@ -212,35 +232,41 @@ class Session:
     def unix_to_wine(path):
         return "Z:" + path.replace("/", "\\")
 
+    def loader(self, exe):
+        """The i686 builds start under the 32-bit loader; everything else
+        under wine64."""
+        return WINE32 if os.path.dirname(exe) == WIN32 else self.wine
+
     def run_wine(self, args, timeout=30, check=True, full=False):
         """What the command printed; with `full`, its exit status, standard
         output and standard error."""
         # Output through files, not pipes: Wine's own processes started on
         # the way (services, the shell) inherit the handles and live on,
         # and a pipe would not end before they do.
+        command = [self.loader(args[0])] + args
+        shown = " ".join([os.path.basename(command[0])] + args)
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            proc = subprocess.Popen([self.wine] + args, env=self.env(),
-                                    stdout=out, stderr=err)
+            proc = subprocess.Popen(command, env=self.env(), stdout=out,
+                                    stderr=err)
             try:
                 code = proc.wait(timeout=timeout)
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait(timeout=10)
-                raise Failure(f"wine64 {' '.join(args)} did not finish "
-                              f"within {timeout} s")
+                raise Failure(f"{shown} did not finish within {timeout} s")
             out.seek(0)
             err.seek(0)
             text = out.read().decode("utf-8", errors="replace")
             said = err.read().decode("utf-8", errors="replace")
             said_all = (text + said).strip() or "(nothing printed)"
             if check and code != 0:
-                raise Failure(f"wine64 {' '.join(args)} exited {code}: "
-                              f"{said_all}")
+                raise Failure(f"{shown} exited {code}: {said_all}")
             return (code, text, said) if full else text
 
-    def helper(self, *args, timeout=30):
+    def helper(self, *args, timeout=30, bits=64):
+        """What the helper of `bits` printed, as lines."""
         try:
-            out = self.run_wine([HELPER] + list(args), timeout=timeout)
+            out = self.run_wine([HELPERS[bits]] + list(args), timeout=timeout)
         except Failure as error:
             # Every command of the helper prints before it ends.  Under
             # load wine64 has now and then exited 1 before the helper ran
@@ -249,30 +275,30 @@ class Session:
             if not str(error).endswith("exited 1: (nothing printed)"):
                 raise
             log(f"   the helper did not start ({args[0]}); once more")
-            out = self.run_wine([HELPER] + list(args), timeout=timeout)
+            out = self.run_wine([HELPERS[bits]] + list(args),
+                                timeout=timeout)
         return out.splitlines()
 
     def start_program(self, exe, extra_env=None, name="program", args=()):
         out = open(os.path.join(self.dir, f"{name}.out"), "w")
-        # The i686 builds start under the 32-bit loader; the helper and the
-        # applet stay 64-bit whatever the program under test is.
-        wine = WINE32 if os.path.dirname(exe) == WIN32 else self.wine
-        proc = subprocess.Popen([wine, exe] + list(args),
+        proc = subprocess.Popen([self.loader(exe), exe] + list(args),
                                 env=self.env(extra_env), stdout=out,
                                 stderr=subprocess.STDOUT)
         self.programs.append(proc)
         return proc
 
     def reg_query(self, root, path):
-        return self.run_wine(["reg", "query", f"{ROOT_KEYS[root]}\\{path}"],
-                             check=False)
+        return self.run_wine(["reg", "query", f"{ROOT_KEYS[root]}\\{path}",
+                              self.reg_view()], check=False)
 
     def values(self, triples):
-        """{(root, path, name): (type, bytes) or None} read by the helper."""
+        """{(root, path, name): (type, bytes) or None} read by the helper
+        in the program's view."""
         if not triples:
             return {}
         found = {}
-        lines = self.helper("regget", *[w for t in triples for w in t])
+        lines = self.helper("regget", str(self.bits),
+                            *[w for t in triples for w in t])
         for line, words in zip(lines, parse_quoted_fields(lines)):
             key = (words[1], words[2], words[3])
             m = re.search(r"type=(\d+) size=(\d+) hex=(.*)$", line)

@@ -17,10 +17,12 @@ driver: the x86_64 build of the release sources (build/win64) in the
 The tests named *-32 run the i686 builds (build/win32/crtrate.exe, the
 release exe itself, and the i686 rig) under 32-bit Wine: Debian's wine32,
 which tools/wine32_setup.sh installs and, where the kernel runs no i386
-programs, starts through qemu-i386.  Only the program under test is
-emulated; Wine's server, shell and the helper stay 64-bit.  A start there
-takes about a minute, so each such test starts its program as few times as
-its checks allow, and --jobs runs two of them at once.
+programs, starts through qemu-i386.  Only the program under test, and the
+helper where it asks what 32-bit Wine's display driver answers, are i686;
+Wine's server, shell and the rest of the helper's work stay 64-bit.  A
+start there takes about a minute, so each such test starts its program as
+few times as its checks allow, one session may play several notebooks,
+and --jobs runs two tests at once.
 
 Exit status 0 when every named test passed, 1 when one failed, 2 for an
 unknown test or a build file that is missing.
@@ -43,6 +45,7 @@ from harness.wine.common import (
     EXES,
     Failure,
     HELPER,
+    HELPERS,
     MAIN_CLASS,
     ROOT,
     SIM,
@@ -60,6 +63,7 @@ from harness.wine.common import (
 from harness.wine.session import Session
 from harness.wine.player import (
     click_for_missing_driver,
+    play_another,
     play_scenario,
     read_scenario,
     statement)
@@ -129,12 +133,16 @@ def test_simhw(keep, scenario, bits=64):
                   os.path.join(SCENARIOS, scenario), keep, bits=bits)
 
 
-def test_nt4_cds(keep):
+def test_nt4_cds(keep, bits=64, then=()):
     """NT 4.0's older driver: the choice stands or falls with what
-    ChangeDisplaySettingsA answers, which only Wine can tell.  The helper
-    makes the program's very request first; the simulated notebook is then
-    told that answer, and the Wine run must show "Error" exactly when the
-    simulated one does, that is when the answer is not 0."""
+    ChangeDisplaySettingsA answers, which only Wine can tell.  The helper,
+    of the program's bitness, first sets the mode in force, which a Wine
+    that can change the display takes (0), then makes the program's very
+    request; the simulated notebook is then told that answer, and the Wine
+    run must show "Error" exactly when the simulated one does, that is
+    when the answer is not 0.  Under 32-bit Wine the answer must be 0: the
+    release exe's change is applied.  `then`: scenarios of the same system
+    and desktop played next in the same session."""
     scenario = os.path.join(SCENARIOS, "nt4-legacy.scn")
     statements, actions = read_scenario(scenario)
     width, height, bpp, _ = statement(statements, "desktop")
@@ -145,20 +153,40 @@ def test_nt4_cds(keep):
     answers = {}
 
     def probe(session):
-        # CDS_UPDATEREGISTRY | CDS_RESET, as the program asks.
-        line = session.helper("cds", width, height, bpp, str(rate),
-                              "0x40000001")[0]
-        answers["cds"] = int(line.split()[1])
-        log(f"   Wine answers ChangeDisplaySettingsA({width}x{height}x{bpp}"
-            f"@{rate}, CDS_UPDATEREGISTRY|CDS_RESET) with {answers['cds']}")
+        # The mode in force at the adapter's default rate, dynamically;
+        # then CDS_UPDATEREGISTRY | CDS_RESET, as the program asks.
+        in_force, answers["cds"] = (int(line.split()[1]) for line in
+                                    session.helper(
+            "cds", width, height, bpp, "0", "0",
+            width, height, bpp, str(rate), "0x40000001", bits=bits))
+        check_equal(in_force, 0, f"{bits}-bit Wine's answer to "
+                    f"ChangeDisplaySettingsA({width}x{height}x{bpp}, 0), the "
+                    f"mode in force (-2, DISP_CHANGE_BADMODE: its display "
+                    f"driver sets no mode; tools/wine32_setup.sh installs "
+                    f"what 32-bit Wine's driver needs)")
+        log(f"   {bits}-bit Wine answers ChangeDisplaySettingsA({width}x"
+            f"{height}x{bpp}, 0) with 0, and ({width}x{height}x{bpp}@{rate}, "
+            f"CDS_UPDATEREGISTRY|CDS_RESET) with {answers['cds']}")
+        if bits == 32:
+            check_equal(answers["cds"], 0, "32-bit Wine's answer to the "
+                        "program's request (for the change to be applied)")
         return [f"cds-result {answers['cds']}"]
 
-    _, player = play_scenario("nt4-legacy", scenario, keep, derive=probe)
-    shown_error = ("Error", "Error") in player.boxes
-    check_equal(shown_error, answers["cds"] != 0,
-                "\"Error\" shown exactly when the answer is not 0")
-    log("   " + ("\"Error\" shown" if shown_error else "no \"Error\" box")
-        + f" for answer {answers['cds']}")
+    def story(player):
+        player.play()
+        shown_error = ("Error", "Error") in player.boxes
+        check_equal(shown_error, answers["cds"] != 0,
+                    "\"Error\" shown exactly when the answer is not 0")
+        log("   " + ("\"Error\" shown" if shown_error else
+                     "no \"Error\" box") + f" for answer {answers['cds']}")
+
+    def more(session):
+        for other in then:
+            play_another(session, os.path.join(SCENARIOS, other),
+                         os.path.splitext(other)[0])
+
+    play_scenario("nt4-legacy" + SUFFIX[bits], scenario, keep, derive=probe,
+                  bits=bits, story=story, then=more)
 
 
 def test_single_copy(keep):
@@ -302,8 +330,9 @@ TESTS = {
         "requests and ShowAllModes as simulated",
         test_simhw, "win98-switch.scn"),
     "nt4-legacy-cds": (
-        "NT 4.0, older driver: \"Error\" exactly when Wine's "
-        "ChangeDisplaySettingsA does not answer 0", test_nt4_cds),
+        "NT 4.0, older driver: Wine takes the mode in force; \"Error\" "
+        "exactly when its ChangeDisplaySettingsA does not answer 0 to the "
+        "program's request", test_nt4_cds),
     "single-copy": (
         "of two copies started together one leaves with 0; a second copy "
         "adds no icon; WM_CLOSE and an outside WM_QUIT remove it",
@@ -333,6 +362,15 @@ TESTS = {
     "simhw-legacy-lcd-32": (
         "i686 rig, Windows 98, older driver, CRT beside the panel: the same "
         "checks as simhw-legacy-lcd", test_simhw, "win98-legacy-lcd.scn", 32),
+    "simhw-switch-32": (
+        "i686 rig, Windows 98, switch driver generation: the same checks as "
+        "simhw-switch, ShowAllModes in the 32-bit program's view of the "
+        "registry", test_simhw, "win98-switch.scn", 32),
+    "simhw-nt40-32": (
+        "i686 rig, NT 4.0, in one session: the older driver, 32-bit Wine "
+        "taking the mode in force and the program's change (0, no "
+        "\"Error\"); then the switch driver, ShowAllModes in the 32-bit "
+        "view", test_nt4_cds, 32, ("nt4-switch.scn",)),
 }
 
 
@@ -403,7 +441,7 @@ def main():
     names = args.tests or list(TESTS)
     needed = [EXE, SIMHW, HELPER, DESK_CPL, SIM]
     if [n for n in names if n.endswith("-32")]:
-        needed += [EXES[32], SIMHWS[32], WINE32]
+        needed += [EXES[32], SIMHWS[32], HELPERS[32], WINE32]
     for path in needed:
         if not os.path.exists(path):
             print(f"{path} is missing: build first (make build; for the "

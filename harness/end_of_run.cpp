@@ -8,11 +8,6 @@
 
 namespace {
 
-bool EndsWith(const std::string &line, const std::string &end) {
-  return line.size() >= end.size() &&
-         line.compare(line.size() - end.size(), end.size(), end) == 0;
-}
-
 int Failed(std::initializer_list<const char *> functions) {
   int failed = 0;
   for (const char *function : functions)
@@ -49,12 +44,15 @@ std::vector<std::string> EndOfRunBreaks(const std::string &transcript) {
 
   int marks = 0;
   for (size_t i = 0; i < lines.size() && !Failed({"CheckMenuItem"}); ++i) {
-    marks = lines[i].compare(0, 5, "menu ") != 0 ? 0
-            : EndsWith(lines[i], " checked")     ? marks + 1
-                                                 : marks;
-    if (marks == 2)
-      breaks.push_back("menu: the listing at line " + std::to_string(i + 1) +
-                       " checks two entries");
+    std::vector<MenuListingEntry> entries;
+    if (!ReadMenuListingLine(lines[i], &entries)) {
+      marks = 0;
+      continue;
+    }
+    for (const MenuListingEntry &entry : entries)
+      if (entry.checked && ++marks == 2)
+        breaks.push_back("menu: the listing at line " + std::to_string(i + 1) +
+                         " checks two entries");
   }
   return breaks;
 }

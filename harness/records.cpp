@@ -1,6 +1,7 @@
-// The record layouts, each written once for both directions: a Codec either
-// reads an input's bytes and writes a statement's words, or reads a
-// statement's words and writes the bytes that read back as them.
+// The record codec, written once for both directions: a Codec either reads
+// an input's bytes and writes a line's words, or reads a line's words and
+// writes the bytes that read back as them, field by field as the line's
+// form in the scenario language names them.
 #include "harness/records.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <map>
 #include <vector>
 
+#include "driver/driver.h"
 #include "sim/scenario.h"
 #include "sim/sim.h"
 
@@ -27,19 +29,17 @@ const uint32_t kNumbers[] = {
     1225, 255, 256, 4096, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF};
 const uint32_t kNumberCount = sizeof kNumbers / sizeof kNumbers[0];
 
-const Table kReleases = {"win95", "win95a", "win95b", "win95c",
-                         "win98", "nt4",    "winme",  "win2k"};
-const Table kClicks = {"left",        "right",  "double",
-                       "rightdouble", "leftup", "rightup"};
-const Table kSwitches = {"none", "first", "second"};
-const Table kDriver = {"missing", "present"};
-const Table kAnswers = {"ok", "cancel"};
-const Table kShells = {"ie4"};
-const Table kRoots = {"HKCC", "HKLM"};
 const Table kValueNames = {"CRTResolution", "RefreshRate", "Pairlux_SameImage",
                            "ShowAllModes"};
 const Table kAdapterKeys = {"0000", "0001", ""};
-const Table kDataKinds = {"sz", "sz-bare", "binary", "dword"};
+
+// The resolutions of the menu's entries, as their captions name them.
+Table MenuResolutions() {
+  Table names;
+  for (const CrtResolution &r : CrtResolutions)
+    names.push_back(std::to_string(r.Width) + "x" + std::to_string(r.Height));
+  return names;
+}
 
 // The string the driver-missing box formats: a text of the program's own,
 // never the machine's, so it is not varied.
@@ -188,7 +188,7 @@ public:
   }
   // A registry value's kind and data.
   void Data() {
-    std::string kind = Pick(kDataKinds);
+    std::string kind = Pick(ScenarioWordSet('k'));
     if (kind == "dword")
       return (void)Num();
     if (kind != "binary")
@@ -240,51 +240,14 @@ private:
   bool dropped_ = false;
 };
 
-// A record's keyword and its fields, one character each:
-//   n number   i signed number   q text   Q text of at most 127 bytes
-//   o number left out when 0     L up to 23 numbers   M 1 to 20 numbers
-//   r s d c a R h a word of the releases, switch devices, driver states,
-//                 clicks, answers, registry roots, shells
-//   p registry path   v value name   D value kind and data
-//   f failing function and call number   S string id (not 106)
-struct Layout {
-  const char *keyword;
-  const char *fields;
-};
-
-// Statements by record byte (modulo their count); 0 ends them.
-const Layout kStatements[] = {
-    {nullptr, ""},       {"os", "r"},          {"os", "nnnQo"},
-    {"switch", "s"},     {"switch-fail", "n"}, {"switch-text", "q"},
-    {"switch-ref", "n"}, {"driver", "d"},      {"result", "ni"},
-    {"reply", "nL"},     {"attached", "n"},    {"active", "n"},
-    {"level", "n"},      {"panel", "n"},       {"mode", "n"},
-    {"rates", "M"},      {"desktop", "iiii"},  {"modes", "iiii"},
-    {"cds-result", "i"}, {"key", "Rp"},        {"locked", "Rp"},
-    {"value", "RpvD"},   {"fail", "f"},        {"running", "Q"},
-    {"cursor", "ii"},    {"string", "Sq"},     {"planar", ""},
-    {"shell", "h"},
-};
-
-// Actions by record byte (modulo their count).
-const Layout kActions[] = {
-    {"click", "c"},        {"callback", "ii"}, {"command", "n"},
-    {"destroy", ""},       {"close", ""},      {"quit", ""},
-    {"shell-restart", ""}, {"choose", "n"},    {"answer", "a"},
-    {"apply", "ii"},       {"menu", "nn"},     {"menu", "nnnnn"},
-    {"dismiss", ""},       {"start", ""},
-};
-
-const std::map<char, const Table *> kWords = {
-    {'r', &kReleases}, {'s', &kSwitches}, {'d', &kDriver}, {'c', &kClicks},
-    {'a', &kAnswers},  {'R', &kRoots},    {'h', &kShells},
-};
-
 void Fields(Codec &c, const char *fields) {
   static const Table functions = SimFunctionNames();
+  static const Table resolutions = MenuResolutions();
   for (const char *f = fields; *f; ++f) {
-    if (kWords.count(*f))
-      c.Pick(*kWords.at(*f));
+    if (!ScenarioWordSet(*f).empty())
+      c.Pick(ScenarioWordSet(*f));
+    else if (*f == 'x')
+      c.Pick(resolutions);
     else if (*f == 'n' || *f == 'i')
       *f == 'n' ? (void)c.Num() : c.Int();
     else if (*f == 'q' || *f == 'Q')
@@ -311,78 +274,79 @@ void Fields(Codec &c, const char *fields) {
   }
 }
 
-std::string Read(Codec &in, const Layout &layout) {
-  if (!layout.keyword)
-    return "";
-  in.line = layout.keyword;
-  Fields(in, layout.fields);
+// The forms of the language of one part, statements or actions, in the
+// language's order: a record's first byte picks one (modulo their count).
+std::vector<const ScenarioForm *> Forms(bool actions) {
+  std::vector<const ScenarioForm *> forms;
+  for (const ScenarioForm &form : ScenarioLanguage())
+    if (form.action == actions)
+      forms.push_back(&form);
+  return forms;
+}
+
+std::string Read(Codec &in, const ScenarioForm &form) {
+  in.line = form.keyword;
+  Fields(in, form.args);
   return in.Dropped() ? "" : in.line;
 }
 
-// The record that reads back as `words`, or false when none does.
-template <size_t N>
-bool Write(const Layout (&layouts)[N], const ScenarioWords &words,
-           std::string *records) {
-  for (size_t op = 0; op < N; ++op) {
-    if (!layouts[op].keyword || words[0].text != layouts[op].keyword)
-      continue;
-    Codec out(&words);
-    out.Byte(static_cast<uint8_t>(op));
-    Fields(out, layouts[op].fields);
-    if (out.Fits()) {
-      *records += out.bytes;
-      return true;
-    }
-  }
-  return false;
+// The record that reads back as the line: its form's byte (plus `base`),
+// then its fields; false when the record cannot hold the line.
+bool Write(const std::vector<const ScenarioForm *> &forms, size_t base,
+           const ScenarioLine &line, std::string *records) {
+  size_t op = std::find(forms.begin(), forms.end(), line.form) - forms.begin();
+  Codec out(&line.words);
+  out.Byte(static_cast<uint8_t>(base + op));
+  Fields(out, line.form->args);
+  *records += out.bytes;
+  return out.Fits();
 }
 
 } // namespace
 
 std::string RecordsScenario(const uint8_t *data, size_t size) {
+  static const std::vector<const ScenarioForm *> statements = Forms(false),
+                                                 actions = Forms(true);
   Codec in(data, size);
   std::string text;
   int records = 0;
-  // Statements until a 0 record; a few hundred records are plenty.
+  // Statements until a 0 record (a statement's byte is 1 more than its
+  // form's place); a few hundred records are plenty.
   while (in.More() && records++ < 200) {
     uint8_t op = in.Byte();
     if (op == 0)
       break;
-    std::string line =
-        Read(in, kStatements[op % (sizeof kStatements / sizeof *kStatements)]);
+    std::string line = Read(in, *statements[(op - 1) % statements.size()]);
     if (!line.empty())
       text += line + "\n";
   }
   text += "---\n";
   while (in.More() && records++ < 400)
-    text +=
-        Read(in, kActions[in.Byte() % (sizeof kActions / sizeof *kActions)]) +
-        "\n";
+    text += Read(in, *actions[in.Byte() % actions.size()]) + "\n";
   return text;
 }
 
 int ScenarioRecords(const std::string &name, const std::string &text,
                     std::string *records) {
+  static const std::vector<const ScenarioForm *> statements = Forms(false),
+                                                 actions = Forms(true);
   Scenario scenario;
   ScenarioLine bad;
   std::string why = "no record reads back as this line";
   bool read = ReadScenario(text, &scenario, &bad, &why);
-  std::string actions;
   for (const ScenarioLine &line : scenario.statements)
-    if (read && !Write(kStatements, line.words, records)) {
+    if (read && !Write(statements, 1, line, records)) {
       read = false;
       bad = line;
     }
+  *records += '\0';
   for (const ScenarioLine &line : scenario.actions)
-    if (read && !Write(kActions, line.words, &actions)) {
+    if (read && !Write(actions, 0, line, records)) {
       read = false;
       bad = line;
     }
-  if (!read) {
+  if (!read)
     fprintf(stderr, "%s:%d: %s: %s\n", name.c_str(), bad.number, why.c_str(),
             bad.text.c_str());
-    return 2;
-  }
-  *records += '\0' + actions;
-  return 0;
+  return read ? 0 : 2;
 }

@@ -1,13 +1,10 @@
 // The fuzzer's input, read front to back as a little program of records:
-// first the notebook's statements (the Windows version, the switch device
-// and its texts, the display driver's state, results and raw reply words,
-// the desktop and the display settings' answers, registry keys and values
-// of any length and content, locked keys, failing calls), then after a 0
-// record the user's actions (clicks of every kind, menu choices and box
-// answers, commands, direct applies and menu listings, destroy, close,
-// quit, an Explorer restart).  Each record is a byte naming its kind and
-// the fields of its layout; the layouts are written once, in
-// harness/records.cpp, and serve both directions: inputs to scenarios (the
+// first the notebook's statements, then after a 0 record the user's
+// actions.  Each record is a byte naming a form of the scenario language
+// (ScenarioLanguage in sim/scenario.h: a statement's byte is 1 more than
+// its place among the statements, an action's its place among the
+// actions) and its arguments, encoded by their letters; one codec in
+// harness/records.cpp serves both directions: inputs to scenarios (the
 // fuzzer) and scenarios to inputs (its seeds, `crtrate-sim --seed`).
 #pragma once
 

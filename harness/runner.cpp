@@ -9,6 +9,7 @@
 
 #include "harness/program_image.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,45 +25,21 @@
 
 namespace {
 
-// The mouse messages of the "click" kinds, as the shell reports them.
-const std::pair<const char *, LPARAM> kClicks[] = {
-    {"left", WM_LBUTTONDOWN},     {"right", WM_RBUTTONDOWN},
-    {"double", WM_LBUTTONDBLCLK}, {"rightdouble", WM_RBUTTONDBLCLK},
-    {"leftup", WM_LBUTTONUP},     {"rightup", WM_RBUTTONUP},
-};
+// The mouse message of each click word, in the order of the language's
+// click words (ScenarioWordSet('c')): left, right, double, rightdouble,
+// leftup, rightup.
+const LPARAM kClickMessages[] = {WM_LBUTTONDOWN,   WM_RBUTTONDOWN,
+                                 WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK,
+                                 WM_LBUTTONUP,     WM_RBUTTONUP};
 
-// The words of the actions still to deliver, in order.
-std::vector<std::vector<std::string>> actions;
+// The actions still to deliver, in order.
+std::vector<ScenarioLine> actions;
 // Index of the next action to deliver.
 size_t nextAction = 0;
 // The idle hook has run, so start-up is over and the state was printed.
 bool started = false;
 
-long long Number(const std::string &text) {
-  long long value = 0;
-  ParseScenarioNumber({text, false}, &value);
-  return value;
-}
-
-bool ClickMessage(const std::string &kind, LPARAM *message) {
-  for (const auto &click : kClicks)
-    if (kind == click.first) {
-      *message = click.second;
-      return true;
-    }
-  return false;
-}
-
-// Checks the words of the "click" and "answer" actions (the reader checked
-// the rest); returns an error message or "".
-std::string CheckAction(const std::vector<std::string> &w) {
-  LPARAM message;
-  if (w[0] == "click")
-    return ClickMessage(w[1], &message) ? "" : "unknown click";
-  if (w[0] == "answer")
-    return w[1] == "ok" || w[1] == "cancel" ? "" : "expected ok or cancel";
-  return "";
-}
+long long Number(const ScenarioWord &word) { return ScenarioNumber(word); }
 
 // Reads and checks a scenario; returns 0 or the exit code 2 (with a message
 // naming `file` and the line).  The notebook is left with the statements
@@ -73,20 +50,12 @@ int Load(const std::string &file, const std::string &text, Scenario *scenario) {
   std::string why;
   bool read =
       SimApplyScenario(text, &why) && ReadScenario(text, scenario, &bad, &why);
-  for (const ScenarioLine &line : scenario->actions) {
-    std::vector<std::string> words;
-    for (const ScenarioWord &word : line.words)
-      words.push_back(word.text);
-    std::string wrong = CheckAction(words);
-    if (read && !wrong.empty()) {
-      why = std::to_string(line.number) + ": " + wrong + ": " + line.text;
-      read = false;
-    }
-    actions.push_back(words);
-  }
-  if (!read)
+  if (!read) {
     fprintf(stderr, "%s:%s\n", file.c_str(), why.c_str());
-  return read ? 0 : 2;
+    return 2;
+  }
+  actions = scenario->actions;
+  return 0;
 }
 
 const char *PanelClass() {
@@ -106,27 +75,11 @@ void PrintState() {
           " panel=" + std::to_string(PanelWidth) + " class=" + PanelClass());
 }
 
-void ShowMenu(const std::vector<std::string> &w) {
-  if (w.size() == 6) {
-    SimDesktop now = SimCurrentDesktop();
-    SimApplyStatement("desktop " + w[3] + " " + w[4] + " " + w[5] + " " +
-                          std::to_string(now.hz),
-                      nullptr);
-  }
-  RefreshDisplayState();
-  DEVMODEA desktop = {};
-  DescribeDesktop(&desktop);
-  UpdateMenuAvailability(static_cast<WORD>(Number(w[1])),
-                         static_cast<DWORD>(Number(w[2])), &desktop);
-  SimEmitMenuLines(MenuHandle);
-}
-
-void Apply(const std::vector<std::string> &w) {
+void Apply(const ScenarioWords &w) {
   LONG modeCode = static_cast<LONG>(Number(w[1]));
   LONG refreshHz = static_cast<LONG>(Number(w[2]));
   BOOL result = ApplyRefreshChoice(modeCode, refreshHz);
-  SimEmit("apply " + std::to_string(modeCode) + " " +
-          std::to_string(refreshHz) + " -> " + std::to_string(result));
+  SimEmit("apply -> " + std::to_string(result));
 }
 
 // The user starts the program file again while it runs: a second process
@@ -142,58 +95,105 @@ void StartAgain() {
   SimEmit("start again -> exit " + std::to_string(result));
 }
 
-// The answer actions: a menu choice (or none) and a box's button.
-void Answer(const std::vector<std::string> &w) {
-  if (w[0] == "answer") {
-    if (!SimAnswerBox(w[1] == "ok" ? IDOK : IDCANCEL))
-      SimEmit("answer " + w[1] + ": no box is open");
-  } else if (!SimChooseFromMenu(
-                 w[0] == "dismiss" ? 0 : static_cast<UINT>(Number(w[1])))) {
-    SimEmit(w[0] + (w[0] == "dismiss" ? "" : " " + w[1]) + ": no menu is open");
+// The entry of the open menu that reads as `resolution` and `rate`, or 0.
+UINT EntryCommand(const std::string &resolution, const std::string &rate) {
+  for (const SimMenuItem &item : SimMenuItems(MenuHandle)) {
+    MenuListingEntry entry = MenuEntryOf(
+        {item.text, (item.state & MF_SEPARATOR) != 0, false, false});
+    if (!(item.state & MF_SEPARATOR) && entry.resolution == resolution &&
+        entry.rate == rate)
+      return item.id;
   }
+  return 0;
+}
+
+// The action as the transcript shows it: its words after "> ".
+std::string ActionLine(const ScenarioWords &w) {
+  std::string line = ">";
+  for (const ScenarioWord &word : w)
+    line += " " + (word.quoted ? QuoteScenarioText(word.text) : word.text);
+  return line;
 }
 
 // Delivers one action: what the user does while the program waits, in its
 // own loop or in the loop of its open box or menu.
-void Deliver(const std::vector<std::string> &w) {
-  const std::string &what = w[0];
-  LPARAM click = 0;
-  if (what == "click" && ClickMessage(w[1], &click)) {
-    if (!SimClickTrayIcon(click))
-      SimEmit("click " + w[1] + ": no icon takes clicks");
+void Deliver(const ScenarioLine &line) {
+  const ScenarioWords &w = line.words;
+  SimEmit(ActionLine(w));
+  switch (line.form->actor) {
+  case ScenarioActor::Click: {
+    const std::vector<std::string> &clicks = ScenarioWordSet('c');
+    size_t kind =
+        std::find(clicks.begin(), clicks.end(), w[1].text) - clicks.begin();
+    if (!SimClickTrayIcon(kClickMessages[kind]))
+      SimEmit("no icon takes clicks");
     // A right click directly followed by another click shares its pause:
     // the second press comes within the double-click time, before the
     // first press's timer can run out (a right double-click, or a left
     // press that opens the menu while the right click's timer still runs).
-    if (w[1] == "right" && nextAction < actions.size() &&
-        actions[nextAction][0] == "click")
+    if (w[1].text == "right" && nextAction < actions.size() &&
+        actions[nextAction].form->actor == ScenarioActor::Click)
       Deliver(actions[nextAction++]);
-  } else if (what == "callback")
+    break;
+  }
+  case ScenarioActor::Callback:
     SimPostMessage(MainWindow, TrayCallbackMessage,
                    static_cast<WPARAM>(Number(w[1])),
                    static_cast<LPARAM>(Number(w[2])));
-  else if (what == "command")
+    break;
+  case ScenarioActor::Command:
     SimPostMessage(MainWindow, WM_COMMAND, static_cast<WPARAM>(Number(w[1])),
                    0);
-  else if (what == "destroy")
+    break;
+  case ScenarioActor::Destroy:
     DestroyWindow(MainWindow);
-  else if (what == "close")
+    break;
+  case ScenarioActor::Close:
     SimPostMessage(MainWindow, WM_CLOSE, 0, 0);
-  else if (what == "quit")
+    break;
+  case ScenarioActor::Quit:
     SimPostMessage(nullptr, WM_QUIT,
                    w.size() > 1 ? static_cast<WPARAM>(Number(w[1])) : 0, 0);
-  else if (what == "shell-restart")
+    break;
+  case ScenarioActor::ShellRestart:
     SimRestartShell();
-  else if (what == "focus-other")
-    SimBringOtherProgramToFront();
-  else if (what == "start")
+    break;
+  case ScenarioActor::Start:
     StartAgain();
-  else if (what == "apply")
+    break;
+  case ScenarioActor::FocusOther:
+    SimBringOtherProgramToFront();
+    break;
+  case ScenarioActor::Choose: {
+    UINT command = EntryCommand(w[1].text, w[2].text);
+    if (command == 0)
+      SimEmit("no such entry in the menu");
+    if (!SimChooseFromMenu(command))
+      SimEmit("no menu is open");
+    break;
+  }
+  case ScenarioActor::Dismiss:
+    if (!SimChooseFromMenu(0))
+      SimEmit("no menu is open");
+    break;
+  case ScenarioActor::Answer:
+    if (!SimAnswerBox(w[1].text == "ok" ? IDOK : IDCANCEL))
+      SimEmit("no box is open");
+    break;
+  case ScenarioActor::Apply:
     Apply(w);
-  else if (what == "menu")
-    ShowMenu(w);
-  else
-    Answer(w);
+    break;
+  case ScenarioActor::Kernel:
+  case ScenarioActor::Switch:
+  case ScenarioActor::Driver:
+  case ScenarioActor::Display:
+  case ScenarioActor::Registry:
+  case ScenarioActor::User:
+  case ScenarioActor::Resources:
+  case ScenarioActor::Shell:
+  case ScenarioActor::Fault:
+    break; // statements: the reader never lists them among the actions
+  }
 }
 
 bool Idle() {
@@ -207,9 +207,11 @@ bool Idle() {
     return false;
   // A call that waits and takes only sent messages: the user's next click
   // comes now, anything else waits for the program's next wait.
-  if (SimOnlySentMessagesTaken() && actions[nextAction][0] != "click")
+  if (SimOnlySentMessagesTaken() &&
+      actions[nextAction].form->actor != ScenarioActor::Click)
     return true;
-  Deliver(actions[nextAction++]);
+  const ScenarioLine &line = actions[nextAction++];
+  Deliver(line);
   return true;
 }
 
@@ -249,7 +251,6 @@ void ResetProgram() {
 
 int RunScenarioText(const std::string &name, const std::string &text,
                     FILE *echo) {
-  actions.clear();
   nextAction = 0;
   started = false;
   Scenario scenario;
@@ -275,22 +276,59 @@ int RunScenarioText(const std::string &name, const std::string &text,
 
 int ParseScenarioText(const std::string &name, const std::string &text,
                       FILE *out) {
-  actions.clear();
   Scenario scenario;
   int status = Load(name, text, &scenario);
   if (status != 0)
     return status;
-  const char *separator = "{\"statements\": [";
+  const std::vector<ScenarioForm> &language = ScenarioLanguage();
+  fputs("{\"language\": [", out);
+  for (size_t i = 0; i < language.size(); ++i) {
+    const ScenarioForm &form = language[i];
+    fprintf(out, "%s\n  [\"%s\", %s, \"%s\", %s, ", i ? "," : "", form.keyword,
+            form.action ? "true" : "false", form.args,
+            form.wine ? "true" : "false");
+    JsonText(form.meaning, out);
+    fputc(']', out);
+  }
+  const char *separator = "],\n \"statements\": [";
   for (const auto *part : {&scenario.statements, &scenario.actions}) {
     fputs(separator, out);
     for (size_t i = 0; i < part->size(); ++i) {
-      fputs(i ? ",\n  " : "\n  ", out);
-      WriteWordsJson((*part)[i].words, out);
+      const ScenarioLine &line = (*part)[i];
+      fprintf(out, "%s\n  [%d, ", i ? "," : "",
+              static_cast<int>(line.form - language.data()));
+      WriteWordsJson(line.words, out);
+      fputc(']', out);
     }
     separator = "],\n \"actions\": [";
   }
   fputs("]}\n", out);
   return 0;
+}
+
+void WriteListingsJson(const std::vector<std::string> &lines,
+                       const char *prefix, FILE *out) {
+  std::vector<MenuListingEntry> entries;
+  for (size_t i = 0, first = 0; i <= lines.size(); ++i) {
+    if (i < lines.size() && ReadMenuListingLine(lines[i], &entries)) {
+      first = first ? first : i + 1;
+      continue;
+    }
+    if (!first)
+      continue;
+    fprintf(out, "%s{\"line\": %zu, \"entries\": [", prefix, first);
+    for (size_t k = 0; k < entries.size(); ++k) {
+      fputs(k ? ", [" : "[", out);
+      JsonText(entries[k].resolution, out);
+      fputs(", ", out);
+      JsonText(entries[k].rate, out);
+      fprintf(out, ", %s, %s]", entries[k].grayed ? "true" : "false",
+              entries[k].checked ? "true" : "false");
+    }
+    fputs("]}\n", out);
+    entries.clear();
+    first = 0;
+  }
 }
 
 void WriteWordsJson(const ScenarioWords &words, FILE *out) {

@@ -20,12 +20,22 @@ int RunScenarioText(const std::string &name, const std::string &text,
                     FILE *echo);
 
 // Checks a scenario as RunScenarioText does before it runs it, without
-// running it, and writes its statements and actions as JSON to `out`:
-//   {"statements": [LINE, ...], "actions": [LINE, ...]}
-// where each LINE is a list of [text, quoted] pairs, one per word (see
-// WriteWordsJson).  Returns 0, or 2 as RunScenarioText does.
+// running it, and writes the language and the scenario's statements and
+// actions as JSON to `out`:
+//   {"language": [FORM, ...], "statements": [LINE, ...],
+//    "actions": [LINE, ...]}
+// where each FORM is [keyword, action, args, wine, meaning] (a
+// ScenarioForm) and each LINE is [the index of its form, its words], the
+// words a list of [text, quoted] pairs (see WriteWordsJson).  Returns 0, or
+// 2 as RunScenarioText does.
 int ParseScenarioText(const std::string &name, const std::string &text,
                       FILE *out);
+// Writes one JSON object a line for each listing of the menu in `lines`
+// (consecutive lines ReadMenuListingLine reads), each after `prefix`:
+//   {"line": N, "entries": [[resolution, rate, grayed, checked], ...]}
+// with N the 1-based number of its first line.
+void WriteListingsJson(const std::vector<std::string> &lines,
+                       const char *prefix, FILE *out);
 // Writes `words` as a JSON list of [text, quoted] pairs.  Texts are bytes:
 // valid UTF-8 stays as it is, and any other byte b is written as the lone
 // surrogate U+DC00+b, which Python's "surrogateescape" error handler turns

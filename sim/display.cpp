@@ -66,28 +66,22 @@ void ResetDisplay() {
   planar = false;
 }
 
-bool SetDisplay(const Words &w, std::string *error) {
-  std::vector<long long> v;
-  bool numbers = ParseScenarioNumbers(w, 1, &v);
-  if (w[0].text == "planar") {
-    planar = w.size() == 1;
-    return planar || ScenarioError(error, "expected: planar");
+bool SetDisplay(const Words &w) {
+  const std::string &what = w[0].text;
+  if (what == "planar") {
+    planar = true;
+  } else if (what == "cds-result") {
+    cdsResult = static_cast<LONG>(ScenarioNumber(w[1]));
+  } else if (what == "desktop" || what == "modes") {
+    SimDesktop mode = {int(ScenarioNumber(w[1])), int(ScenarioNumber(w[2])),
+                       int(ScenarioNumber(w[3])), int(ScenarioNumber(w[4]))};
+    if (what == "desktop")
+      desktop = mode;
+    else
+      modes.push_back(mode);
+  } else {
+    return false;
   }
-  if (w[0].text == "cds-result") {
-    if (numbers && v.size() == 1) {
-      cdsResult = static_cast<LONG>(v[0]);
-      return true;
-    }
-    return ScenarioError(error, "expected: cds-result <int>");
-  }
-  if (!numbers || v.size() != 4)
-    return ScenarioError(error, "expected: " + w[0].text +
-                                    " <width> <height> <bpp> <hz>");
-  SimDesktop mode = {int(v[0]), int(v[1]), int(v[2]), int(v[3])};
-  if (w[0].text == "desktop")
-    desktop = mode;
-  else
-    modes.push_back(mode);
   return true;
 }
 

@@ -16,10 +16,6 @@ const SubFunction kSubFunctions[] = {
     {10, 8, 0}, {28, 4, 4}, {65, 28, 80}, {66, 24, 0},
 };
 
-const char *const kKeywords[] = {"driver",   "result", "reply",
-                                 "attached", "active", "level",
-                                 "panel",    "mode",   "rates"};
-
 const SubFunction *FindSubFunction(uint32_t code) {
   for (const auto &sub : kSubFunctions)
     if (sub.code == code)
@@ -44,16 +40,6 @@ std::vector<uint32_t> InputWords(const void *input, int inputSize) {
   return words;
 }
 
-bool NumberList(const std::vector<DisplayDriverModel::Word> &w, size_t first,
-                std::vector<uint32_t> *out) {
-  std::vector<long long> values;
-  if (!ParseScenarioNumbers(w, first, &values))
-    return false;
-  for (long long value : values)
-    out->push_back(static_cast<uint32_t>(value));
-  return true;
-}
-
 } // namespace
 
 DisplayDriverModel::DisplayDriverModel() { Reset(); }
@@ -67,61 +53,33 @@ void DisplayDriverModel::Reset() {
   replies_.clear();
 }
 
-bool DisplayDriverModel::IsStatement(const std::string &keyword) {
-  for (const char *known : kKeywords)
-    if (keyword == known)
-      return true;
-  return false;
-}
-
-bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w,
-                                        std::string *error) {
-  std::string scratch;
-  if (!error)
-    error = &scratch;
-  if (w.empty() || w[0].quoted || !IsStatement(w[0].text))
-    return ScenarioError(error, "unknown statement");
+bool DisplayDriverModel::ApplyStatement(const std::vector<Word> &w) {
   const std::string &what = w[0].text;
   std::vector<uint32_t> values;
+  for (size_t i = 1; i < w.size(); ++i)
+    values.push_back(static_cast<uint32_t>(ScenarioNumber(w[i])));
   if (what == "driver") {
-    if (w.size() == 2 && (w[1].text == "missing" || w[1].text == "present")) {
-      present_ = w[1].text == "present";
-      return true;
-    }
-    *error = "expected: driver missing|present";
+    if (w[1].text != "present" && w[1].text != "missing")
+      return false;
+    present_ = w[1].text == "present";
   } else if (what == "result") {
-    if (w.size() == 3 && NumberList(w, 1, &values)) {
-      results_[values[0]] = static_cast<int>(values[1]);
-      return true;
-    }
-    *error = "expected: result <subfunction> <int>";
+    results_[values[0]] = static_cast<int>(values[1]);
   } else if (what == "reply") {
-    if (w.size() >= 2 && NumberList(w, 1, &values)) {
-      replies_[values[0]].assign(values.begin() + 1, values.end());
-      return true;
-    }
-    *error = "expected: reply <subfunction> <word>...";
+    replies_[values[0]].assign(values.begin() + 1, values.end());
   } else if (what == "rates") {
-    if (w.size() >= 2 && w.size() <= 1 + kRateCount &&
-        NumberList(w, 1, &values)) {
-      for (int i = 0; i < kRateCount; ++i)
-        rates_[i] = static_cast<size_t>(i) < values.size() ? values[i] : 0;
-      return true;
-    }
-    *error = "expected: rates <w0> ... (at most 20)";
+    for (int i = 0; i < kRateCount; ++i)
+      rates_[i] = static_cast<size_t>(i) < values.size() ? values[i] : 0;
+  } else if (what == "attached" || what == "active" || what == "level" ||
+             what == "panel" || what == "mode") {
+    *(what == "attached" ? &attached_
+      : what == "active" ? &active_
+      : what == "level"  ? &level_
+      : what == "panel"  ? &panelWidth_
+                         : &modeNumber_) = values[0];
   } else {
-    uint32_t *field = what == "attached" ? &attached_
-                      : what == "active" ? &active_
-                      : what == "level"  ? &level_
-                      : what == "panel"  ? &panelWidth_
-                                         : &modeNumber_;
-    if (w.size() == 2 && NumberList(w, 1, &values)) {
-      *field = values[0];
-      return true;
-    }
-    *error = "expected: " + what + " <n>";
+    return false;
   }
-  return false;
+  return true;
 }
 
 std::vector<uint8_t> DisplayDriverModel::StateReply(uint32_t code,

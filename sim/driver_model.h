@@ -28,13 +28,11 @@ public:
   DisplayDriverModel();
   void Reset();
 
-  // The statement keywords this model takes: driver, result, reply,
-  // attached, active, level, panel, mode, rates.
-  static bool IsStatement(const std::string &keyword);
-  // Applies one statement split into words (w[0] the keyword).  Returns
-  // false and sets `error` for a malformed one or a keyword of another
-  // area ("unknown statement").
-  bool ApplyStatement(const std::vector<Word> &w, std::string *error);
+  // Applies one statement of the driver's (ScenarioActor::Driver: driver,
+  // result, reply, attached, active, level, panel, mode, rates), split
+  // into words that the scenario reader has checked (w[0] the keyword).
+  // False for a keyword or word that is not the driver's.
+  bool ApplyStatement(const std::vector<Word> &w);
 
   // One request as the escape carries it: `input` holds `inputSize` bytes
   // of little-endian 32-bit words, the sub-function first; the reply goes

@@ -22,9 +22,7 @@ void ResetGdi() {
   displayDriver.Reset();
 }
 
-bool SetDriver(const Words &w, std::string *error) {
-  return displayDriver.ApplyStatement(w, error);
-}
+bool SetDriver(const Words &w) { return displayDriver.ApplyStatement(w); }
 
 bool ValidDc(HDC dc) { return dcs.count(dc) != 0; }
 

@@ -70,21 +70,20 @@ void ResetMenus();
 void ResetResources();
 void ResetShell();
 
-// Scenario setters, one per statement family; each validates its words
-// and returns false with `error` set when they are wrong.
-// The words of a statement, as the scenario reader splits them (one syntax
-// for every area).
+// Scenario setters, one per area (ScenarioActor): each takes a statement's
+// words as the scenario reader split and checked them against the language
+// (sim/scenario.h), w[0] its keyword, and returns false for a keyword or
+// word it does not know.
 typedef ScenarioWord Word;
 typedef ScenarioWords Words;
-bool SetOs(const Words &w, std::string *error);
-bool SetSwitch(const Words &w, std::string *error);
-bool SetDriver(const Words &w, std::string *error);
-bool SetDisplay(const Words &w, std::string *error);
-bool SetRegistry(const Words &w, std::string *error);
-bool SetUser(const Words &w, std::string *error);
-bool SetResources(const Words &w, std::string *error);
-bool SetShell(const Words &w, std::string *error);
-bool SetMutex(const Words &w, std::string *error);
+bool SetKernel(const Words &w);
+bool SetSwitch(const Words &w);
+bool SetDriver(const Words &w);
+bool SetDisplay(const Words &w);
+bool SetRegistry(const Words &w);
+bool SetUser(const Words &w);
+bool SetResources(const Words &w);
+bool SetShell(const Words &w);
 
 // Inner helpers one area offers another, without counting a call.
 void DestroyMenuInternal(HMENU menu);

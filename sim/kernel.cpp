@@ -68,13 +68,6 @@ void ResetKernel() {
   lastError = 0;
 }
 
-bool SetMutex(const Words &w, std::string *error) {
-  if (w.size() != 2 || !w[1].quoted || w[1].text.empty())
-    return ScenarioError(error, "expected: mutex \"<name>\"");
-  ++mutexes[SimUtf8ToAnsi(w[1].text)];
-  return true;
-}
-
 bool CloseMutex(HANDLE handle) {
   auto found = mutexHandles.find(handle);
   if (found == mutexHandles.end())
@@ -85,27 +78,25 @@ bool CloseMutex(HANDLE handle) {
   return true;
 }
 
-bool SetOs(const Words &w, std::string *error) {
-  if (w.size() == 2 && !w[1].quoted) {
+bool SetKernel(const Words &w) {
+  if (w[0].text == "mutex") {
+    ++mutexes[SimUtf8ToAnsi(w[1].text)];
+    return true;
+  }
+  if (w[0].text != "os")
+    return false;
+  if (w.size() == 2) {
     for (const auto &release : kReleases)
       if (w[1].text == release.first) {
         os = release.second;
         return true;
       }
-    return ScenarioError(error, "unknown release");
+    return false;
   }
-  long long platform, major, minor, build = 0;
-  if ((w.size() == 5 || w.size() == 6) &&
-      ParseScenarioNumber(w[1], &platform) &&
-      ParseScenarioNumber(w[2], &major) && ParseScenarioNumber(w[3], &minor) &&
-      w[4].quoted && w[4].text.size() < 128 &&
-      (w.size() == 5 || ParseScenarioNumber(w[5], &build))) {
-    os = {DWORD(platform), DWORD(major), DWORD(minor), DWORD(build), w[4].text};
-    return true;
-  }
-  return ScenarioError(error,
-                       "expected: os <release> | os <platform> <major> <minor> "
-                       "\"<csd>\" [<build>]");
+  os = {DWORD(ScenarioNumber(w[1])), DWORD(ScenarioNumber(w[2])),
+        DWORD(ScenarioNumber(w[3])),
+        DWORD(w.size() == 6 ? ScenarioNumber(w[5]) : 0), w[4].text};
+  return true;
 }
 
 } // namespace sim

@@ -60,14 +60,13 @@ int MenuOpenCount() { return menus.Count(); }
 } // namespace sim
 
 void SimEmitMenuLines(HMENU menu) {
+  std::vector<MenuListingItem> items;
   for (const SimMenuItem &item : SimMenuItems(menu))
-    if (item.state & MF_SEPARATOR)
-      sim::Emit("menu separator");
-    else
-      sim::Emit(sim::Format("menu %u %s%s", item.id,
-                            item.state & (MF_GRAYED | MF_DISABLED) ? "grayed"
-                                                                   : "enabled",
-                            item.state & MF_CHECKED ? " checked" : ""));
+    items.push_back({item.text, (item.state & MF_SEPARATOR) != 0,
+                     (item.state & (MF_GRAYED | MF_DISABLED)) != 0,
+                     (item.state & MF_CHECKED) != 0});
+  for (const std::string &line : MenuListingLines(items))
+    sim::Emit(line);
 }
 
 std::vector<SimMenuItem> SimMenuItems(HMENU menu) {
@@ -186,7 +185,11 @@ BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
   bool taken = entry && Enabled(*entry);
   if (answered && !taken && sim::ForegroundWindow() != owner)
     sim::Emit("menu stays open: its owner is not the foreground window");
-  sim::Emit(taken ? sim::Format("tracked -> %u", command) : "tracked -> none");
+  MenuListingEntry chosen =
+      taken ? MenuEntryOf({SimAnsiToUtf8(entry->text), false, false, false})
+            : MenuListingEntry{"none", "", false, false};
+  sim::Emit("tracked -> " + chosen.resolution +
+            (chosen.rate.empty() ? "" : " " + chosen.rate));
   if (flags & kReturnCommand)
     return taken ? static_cast<BOOL>(command) : FALSE;
   if (taken)

@@ -139,44 +139,25 @@ std::string DataText(DWORD type, const std::string &data) {
   return sim::Format("type%u", type) + HexBytes(data);
 }
 
-bool ParseByte(const sim::Word &word, std::string *data) {
-  std::string text = word.text;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-    text = text.substr(2);
-  if (word.quoted || text.empty() || text.size() > 2 ||
-      text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-    return false;
-  *data += static_cast<char>(strtoul(text.c_str(), nullptr, 16));
-  return true;
-}
-
 // The data part of a "value" statement, from word `i` on.
-bool ParseData(const sim::Words &w, size_t i, DWORD *type, std::string *data) {
+void ParseData(const sim::Words &w, size_t i, DWORD *type, std::string *data) {
   const std::string &kind = w[i].text;
-  if ((kind == "sz" || kind == "sz-bare") && w.size() == i + 2 &&
-      w[i + 1].quoted) {
+  if (kind == "sz" || kind == "sz-bare") {
     *type = REG_SZ;
     *data = SimUtf8ToAnsi(w[i + 1].text);
     if (kind == "sz")
       *data += '\0';
-    return true;
-  }
-  if (kind == "binary") {
+  } else if (kind == "binary") {
     *type = REG_BINARY;
+    unsigned char byte = 0;
     for (size_t k = i + 1; k < w.size(); ++k)
-      if (!ParseByte(w[k], data))
-        return false;
-    return true;
-  }
-  long long n;
-  if (kind == "dword" && w.size() == i + 2 &&
-      ParseScenarioNumber(w[i + 1], &n)) {
+      if (ParseScenarioByte(w[k], &byte))
+        *data += static_cast<char>(byte);
+  } else {
     *type = REG_DWORD;
-    DWORD word = static_cast<DWORD>(n);
+    DWORD word = static_cast<DWORD>(ScenarioNumber(w[i + 1]));
     data->assign(reinterpret_cast<const char *>(&word), 4);
-    return true;
   }
-  return false;
 }
 
 } // namespace
@@ -198,26 +179,21 @@ void ResetRegistry() {
   handles.Reset(0x20000);
 }
 
-bool SetRegistry(const Words &w, std::string *error) {
-  const std::string &what = w[0].text;
-  Key *root = w.size() >= 3 && !w[1].quoted ? RootByName(w[1].text) : nullptr;
-  if (what == "key" || what == "locked") {
-    if (root && w.size() == 3 && w[2].quoted) {
-      Walk(root, w[2].text, true)->locked |= what == "locked";
-      return true;
-    }
-    return ScenarioError(error, "expected: " + what + " HKCC|HKLM \"<path>\"");
+bool SetRegistry(const Words &w) {
+  Key *root = RootByName(w[1].text);
+  if (!root ||
+      (w[0].text != "value" && w[0].text != "key" && w[0].text != "locked"))
+    return false;
+  Key *key = Walk(root, w[2].text, true);
+  if (w[0].text == "value") {
+    DWORD type;
+    std::string data;
+    ParseData(w, 4, &type, &data);
+    Store(key, w[3].text, type, data);
+  } else {
+    key->locked |= w[0].text == "locked";
   }
-  DWORD type;
-  std::string data;
-  if (root && w.size() >= 5 && w[2].quoted && w[3].quoted &&
-      ParseData(w, 4, &type, &data)) {
-    Store(Walk(root, w[2].text, true), w[3].text, type, data);
-    return true;
-  }
-  return ScenarioError(
-      error, "expected: value HKCC|HKLM \"<path>\" \"<name>\" sz \"<text>\" | "
-             "sz-bare \"<text>\" | binary <hex>... | dword <n>");
+  return true;
 }
 
 int KeyOpenCount() { return handles.Count(); }

@@ -45,14 +45,11 @@ void ResetResources() {
   icons.Reset(0x60000);
 }
 
-bool SetResources(const Words &w, std::string *error) {
-  long long id;
-  if (w.size() == 3 && ParseScenarioNumber(w[1], &id) && id >= 0 &&
-      id <= 0xFFFF && w[2].quoted) {
-    strings[static_cast<UINT>(id)] = w[2].text;
-    return true;
-  }
-  return ScenarioError(error, "expected: string <id> \"<text>\"");
+bool SetResources(const Words &w) {
+  if (w[0].text != "string")
+    return false;
+  strings[static_cast<UINT>(ScenarioNumber(w[1]))] = w[2].text;
+  return true;
 }
 
 int IconIdOf(HICON icon) {

@@ -80,22 +80,21 @@ void ResetShell() {
   refusals = 0;
 }
 
-bool SetShell(const Words &w, std::string *error) {
+bool SetShell(const Words &w) {
   const std::pair<const char *, bool *> kFlags[] = {
       {"ie4", &ie4Installed},
       {"sends", &sendsCallbacks},
       {"no-rundll32", &noRundll32}};
-  if (w.size() == 2 && !w[1].quoted)
-    for (const auto &flag : kFlags)
-      if (w[1].text == flag.first) {
-        *flag.second = true;
-        return true;
-      }
-  if (w.size() == 3 && w[1].text == "refuses" &&
-      ParseScenarioNumber(w[2], &refusals) && refusals >= 0)
+  if (w[0].text != "shell")
+    return false;
+  if (w[1].text == "refuses") {
+    refusals = ScenarioNumber(w[2]);
     return true;
-  return ScenarioError(error,
-                       "expected: shell ie4|sends|no-rundll32|refuses <n>");
+  }
+  for (const auto &flag : kFlags)
+    if (w[1].text == flag.first)
+      return *flag.second = true;
+  return false;
 }
 
 bool ShellSendsCallbacks() { return sendsCallbacks; }

@@ -124,9 +124,8 @@ std::vector<std::string> SimFunctionNames();
 bool SimRegistryGet(const std::string &root, const std::string &path,
                     const std::string &name, DWORD *type, std::string *data);
 bool SimRegistryKeyExists(const std::string &root, const std::string &path);
-// Adds to the transcript a "menu <command> enabled|grayed[ checked]" line
-// for every entry of `menu` and a "menu separator" line for every
-// separator, in menu order.
+// Adds the listing of `menu` to the transcript (MenuListingLines in
+// sim/scenario.h).
 void SimEmitMenuLines(HMENU menu);
 // Items of `menu` including separators (for layout checks): id, flags as
 // GetMenuState reports them, text.

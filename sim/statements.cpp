@@ -1,35 +1,13 @@
-// Scenario statements: handing each statement, split into words and quoted
-// texts by the scenario reader (sim/scenario.h), to the area of the
-// notebook it configures.
-#include <set>
-
+// Scenario statements: handing each statement, split into words and checked
+// against the language by the scenario reader (sim/scenario.h), to the area
+// of the notebook that acts on it.
 #include "sim/internal.h"
 
 namespace {
 
-typedef bool (*Setter)(const sim::Words &, std::string *);
-
-// Each area's setter and the statement keywords it takes; the display
-// driver's own statements (DisplayDriverModel::IsStatement) go to SetDriver.
-const std::pair<Setter, std::set<std::string>> kSetters[] = {
-    {sim::SetOs, {"os"}},
-    {sim::SetSwitch, {"switch", "switch-fail", "switch-text", "switch-ref"}},
-    {sim::SetDisplay, {"desktop", "modes", "cds-result", "planar"}},
-    {sim::SetRegistry, {"key", "value", "locked"}},
-    {sim::SetUser, {"cursor", "running"}},
-    {sim::SetResources, {"string"}},
-    {sim::SetShell, {"shell"}},
-    {sim::SetMutex, {"mutex"}},
-};
-
 bool SetFault(const sim::Words &w, std::string *error) {
-  long long nth = 0;
-  if (w.size() < 2 || w.size() > 3 || w[1].quoted)
-    return ScenarioError(error, "expected: fail <function> [<n>]");
-  if (w.size() == 3 && (!ParseScenarioNumber(w[2], &nth) || nth < 1))
-    return ScenarioError(error, "bad call number");
-  if (!SimFailCall(w[1].text, static_cast<int>(nth)))
-    return ScenarioError(error, "unknown function");
+  if (!SimFailCall(w[1].text, w.size() == 3 ? int(ScenarioNumber(w[2])) : 0))
+    return ScenarioError(error, "unknown function " + w[1].text);
   return true;
 }
 
@@ -39,21 +17,59 @@ bool SimApplyStatement(const std::string &line, std::string *error) {
   std::string scratch;
   if (!error)
     error = &scratch;
-  sim::Words words;
-  if (!SplitScenarioLine(line, &words, error))
+  sim::Words w;
+  if (!SplitScenarioLine(line, &w, error))
     return false;
-  if (words.empty())
+  if (w.empty())
     return true;
-  if (words[0].quoted)
-    return ScenarioError(error, "unknown statement");
-  if (words[0].text == "fail")
-    return SetFault(words, error);
-  if (DisplayDriverModel::IsStatement(words[0].text))
-    return sim::SetDriver(words, error);
-  for (const auto &setter : kSetters)
-    if (setter.second.count(words[0].text))
-      return setter.first(words, error);
-  return ScenarioError(error, "unknown statement");
+  const ScenarioForm *form = MatchScenarioForm(w, error);
+  if (!form)
+    return false;
+  bool taken = false;
+  switch (form->actor) {
+  case ScenarioActor::Kernel:
+    taken = sim::SetKernel(w);
+    break;
+  case ScenarioActor::Switch:
+    taken = sim::SetSwitch(w);
+    break;
+  case ScenarioActor::Driver:
+    taken = sim::SetDriver(w);
+    break;
+  case ScenarioActor::Display:
+    taken = sim::SetDisplay(w);
+    break;
+  case ScenarioActor::Registry:
+    taken = sim::SetRegistry(w);
+    break;
+  case ScenarioActor::User:
+    taken = sim::SetUser(w);
+    break;
+  case ScenarioActor::Resources:
+    taken = sim::SetResources(w);
+    break;
+  case ScenarioActor::Shell:
+    taken = sim::SetShell(w);
+    break;
+  case ScenarioActor::Fault:
+    return SetFault(w, error);
+  case ScenarioActor::Click:
+  case ScenarioActor::Callback:
+  case ScenarioActor::Command:
+  case ScenarioActor::Destroy:
+  case ScenarioActor::Close:
+  case ScenarioActor::Quit:
+  case ScenarioActor::ShellRestart:
+  case ScenarioActor::Start:
+  case ScenarioActor::FocusOther:
+  case ScenarioActor::Choose:
+  case ScenarioActor::Dismiss:
+  case ScenarioActor::Answer:
+  case ScenarioActor::Apply:
+    return ScenarioError(error, "an action, not a statement");
+  }
+  return taken ||
+         ScenarioError(error, "the notebook does not take " + w[0].text);
 }
 
 bool SimApplyScenario(const std::string &text, std::string *error) {

@@ -104,42 +104,22 @@ void ResetSwitch() {
   handles.Reset(0x30000);
 }
 
-bool SetSwitch(const Words &w, std::string *error) {
+bool SetSwitch(const Words &w) {
   const std::string &what = w[0].text;
-  long long value;
-  if (what == "switch") {
-    if (w.size() == 2 && !w[1].quoted) {
-      if (w[1].text == "none" || w[1].text == "first" ||
-          w[1].text == "second") {
-        installed = w[1].text == "none"    ? Installed::None
-                    : w[1].text == "first" ? Installed::First
-                                           : Installed::Second;
-        return true;
-      }
-    }
-    *error = "expected: switch none|first|second";
-  } else if (what == "switch-text") {
-    if (w.size() == 2 && w[1].quoted) {
-      switchText = SimUtf8ToAnsi(w[1].text);
-      return true;
-    }
-    *error = "expected: switch-text \"<text>\"";
-  } else if (what == "switch-ref") {
-    if (w.size() == 2 && ParseScenarioNumber(w[1], &value)) {
-      reference = static_cast<DWORD>(value);
-      return true;
-    }
-    *error = "expected: switch-ref <n>";
-  } else {
-    std::vector<long long> codes;
-    if (ParseScenarioNumbers(w, 1, &codes) && !codes.empty()) {
-      for (long long code : codes)
-        failingCodes.insert(static_cast<DWORD>(code));
-      return true;
-    }
-    *error = "expected: switch-fail <code>...";
-  }
-  return false;
+  if (what == "switch")
+    installed = w[1].text == "none"    ? Installed::None
+                : w[1].text == "first" ? Installed::First
+                                       : Installed::Second;
+  else if (what == "switch-text")
+    switchText = SimUtf8ToAnsi(w[1].text);
+  else if (what == "switch-ref")
+    reference = static_cast<DWORD>(ScenarioNumber(w[1]));
+  else if (what == "switch-fail")
+    for (size_t i = 1; i < w.size(); ++i)
+      failingCodes.insert(static_cast<DWORD>(ScenarioNumber(w[i])));
+  else
+    return false;
+  return true;
 }
 
 int DeviceOpenCount() { return handles.Count(); }

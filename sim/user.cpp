@@ -301,24 +301,19 @@ void ResetUser() {
   modals.clear();
 }
 
-bool SetUser(const Words &w, std::string *error) {
-  long long x, y;
+bool SetUser(const Words &w) {
   if (w[0].text == "running") {
-    if (w.size() == 2 && w[1].quoted) {
-      // Another process shows a window whose class and title are both the
-      // name given: another copy of a program that names its window so.
-      std::string name = SimUtf8ToAnsi(w[1].text);
-      NewWindow({name, name, nullptr, true, false, false, nullptr, nullptr});
-      return true;
-    }
-    return ScenarioError(error, "expected: running \"<class and title>\"");
+    // Another process shows a window whose class and title are both the
+    // name given: another copy of a program that names its window so.
+    std::string name = SimUtf8ToAnsi(w[1].text);
+    NewWindow({name, name, nullptr, true, false, false, nullptr, nullptr});
+  } else if (w[0].text == "cursor") {
+    cursor = {static_cast<LONG>(ScenarioNumber(w[1])),
+              static_cast<LONG>(ScenarioNumber(w[2]))};
+  } else {
+    return false;
   }
-  if (w.size() == 3 && ParseScenarioNumber(w[1], &x) &&
-      ParseScenarioNumber(w[2], &y)) {
-    cursor = {static_cast<LONG>(x), static_cast<LONG>(y)};
-    return true;
-  }
-  return ScenarioError(error, "expected: cursor <x> <y>");
+  return true;
 }
 
 bool WindowExists(HWND window) { return windows.count(window) != 0; }

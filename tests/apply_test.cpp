@@ -296,8 +296,9 @@ TEST(MenuChoice, EveryEntryAsksTheDriverForWhatItsCaptionShows) {
     if (entry.id == 0 ||
         sscanf(entry.text.c_str(), "%dx%d %dHz", &width, &height, &hz) != 3)
       continue;
+    MenuListingEntry name = MenuEntryOf({entry.text, false, false, false});
     std::string scenario = std::string(notebook) + "click left\nchoose " +
-                           std::to_string(entry.id) + "\nanswer ok";
+                           name.resolution + " " + name.rate + "\nanswer ok";
     ASSERT_EQ(RunScenarioText("choice", scenario, nullptr), 0);
     Lines asked;
     for (const std::string &line : TakeLines("escape 66 ")) {

@@ -8,8 +8,8 @@ namespace {
 const char kEnded[] = "exit 0\nopen dc=0 key=0 device=0 menu=0\n";
 const char kHung[] = "hang: the message loop waits on with no window left\n"
                      "exit 0\nopen dc=0 key=0 device=0 menu=0\n";
-const char kTwoMarks[] = "menu 9000 enabled checked\nmenu 9001 enabled "
-                         "checked\nexit 0\nopen dc=0 key=0 device=0 menu=0\n";
+const char kTwoMarks[] = "menu 640x480: 60* 72\nmenu 800x600: (60*)\n"
+                         "exit 0\nopen dc=0 key=0 device=0 menu=0\n";
 
 void TrayIcon() {
   NOTIFYICONDATAA data = {};
@@ -46,6 +46,13 @@ TEST(EndOfRunRules, BreakOnWhatTheyNameUnlessAFailedCallKeptIt) {
       {"fail PostQuitMessage", [] { PostQuitMessage(0); }, kHung, ""},
       {"", [] {}, kTwoMarks, "menu"},
       {"fail CheckMenuItem", [] { CheckMenuItem(NULL, 0, 0); }, kTwoMarks, ""},
+      {"", [] {},
+       "menu 640x480: 60*\ntrack 8 0 0\nmenu 640x480: 72*\nexit 0\n"
+       "open dc=0 key=0 device=0 menu=0\n",
+       ""},
+      {"", [] {},
+       "tracked menu destroyed\nexit 0\nopen dc=0 key=0 device=0 menu=0\n",
+       "tracked"},
   };
   for (const auto &c : cases) {
     FreshNotebook();

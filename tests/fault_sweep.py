@@ -19,7 +19,7 @@ is judged on its own transcript and against the fault-free one:
            wrong mark (a failed menu call itself may leave a listing off by
            the entry it was about);
   apply    a choice counts as applied (no "Error" box after the warning was
-           answered OK, or "apply ... -> 1") only when its path's required
+           answered OK, or "apply -> 1") only when its path's required
            steps visibly succeeded:
              Windows 9x, older driver: the three registry writes
                (CRTResolution, Pairlux_SameImage, the desktop mode's
@@ -51,6 +51,7 @@ import argparse
 import concurrent.futures
 import fnmatch
 import glob
+import json
 import os
 import re
 import subprocess
@@ -75,13 +76,16 @@ TIMEOUT = 30  # seconds per run; a run takes well under one
 
 
 def run(runner, text, workdir, tag):
-    """Plays `text`; returns (status, stdout lines, stderr, counts, seconds)."""
+    """Plays `text`; returns (status, stdout lines, stderr, counts, seconds),
+    the stderr with the runner's listings of the menu (crtrate-sim
+    --listings)."""
     path = os.path.join(workdir, tag + ".scn")
     with open(path, "w", encoding="utf-8") as f:
         f.write(text)
     started = time.monotonic()
     try:
-        done = subprocess.run([runner, "--counts", "--rules", path],
+        done = subprocess.run([runner, "--counts", "--rules", "--listings",
+                               path],
                               capture_output=True, timeout=TIMEOUT)
         status, out, err = done.returncode, done.stdout, done.stderr
     except subprocess.TimeoutExpired as e:
@@ -111,22 +115,19 @@ def state_of(lines):
     return platform, switch
 
 
-def menu_blocks(lines):
-    """Each listing as (index of its first line, [menu lines])."""
-    blocks, current, start = [], [], 0
-    for i, line in enumerate(lines + [""]):
-        if line.startswith("menu "):
-            if not current:
-                start = i
-            current.append(line)
-        elif current:
-            blocks.append((start, current))
-            current = []
-    return blocks
-
-
-def checked(block):
-    return [line.split()[1] for line in block if line.endswith(" checked")]
+def listings(err):
+    """Each listing of the menu as the runner read it: (index of its first
+    line, [the entries it checks, by their place in the menu]).  Places,
+    not captions: a run whose captions could not be loaded still checks
+    the same place."""
+    found = []
+    for m in re.finditer(r"^listing (.*)$", err, re.M):
+        listing = json.loads(m.group(1))
+        found.append((listing["line"] - 1,
+                      ["entry %d (%s %s)" % (k + 1, res, rate)
+                       for k, (res, rate, _, checked)
+                       in enumerate(listing["entries"]) if checked]))
+    return found
 
 
 BOUNDARY = re.compile(r"(box |track |apply |tray |exit |platform |state |menu )")
@@ -154,13 +155,13 @@ def attempts(lines):
             found.append({"start": first, "end": end, "kind": kind,
                           "ok": not error, "segment": lines[first:end],
                           "boxed": error})
-        m = re.match(r"apply (-?\d+) (-?\d+) -> (-?\d+)$", line)
+        m = re.match(r"apply -> (-?\d+)$", line)
         if m:
             start = i
             while start > 0 and not BOUNDARY.match(lines[start - 1]):
                 start -= 1
             found.append({"start": start, "end": i, "kind": "apply",
-                          "ok": m.group(3) != "0", "segment": lines[start:i],
+                          "ok": m.group(1) != "0", "segment": lines[start:i],
                           "boxed": False})
     found.sort(key=lambda a: a["start"])
     return found
@@ -213,7 +214,7 @@ def judge(fault, status, lines, err, base):
         bad.append(("run", "runner status %s" % status))
     if status not in (0, 1) or ("exit" in (r for r, _ in rules)):
         return bad
-    blocks = menu_blocks(lines)
+    blocks = listings(err)
 
     # apply, cds, desktop
     platform, switch = state_of(lines)
@@ -281,15 +282,15 @@ def judge(fault, status, lines, err, base):
         base_tried = attempts(base_lines)
         same = departure(tried, base_tried, lines, base_lines)
         base_marks = {}
-        for start, block in menu_blocks(base_lines):
+        for start, marks in listings(base["err"]):
             stretch = sum(a["start"] < start for a in base_tried)
-            base_marks.setdefault(stretch, set()).update(checked(block))
-        for start, block in blocks:
+            base_marks.setdefault(stretch, set()).update(
+                m.split(" (")[0] for m in marks)
+        for start, mine in blocks:
             stretch = sum(a["start"] < start for a in tried)
             if stretch > same or stretch not in base_marks:
                 continue
-            mine = checked(block)
-            if mine and mine[0] not in base_marks[stretch]:
+            if mine and mine[0].split(" (")[0] not in base_marks[stretch]:
                 bad.append(("mark", "listing at line %d checks %s, the "
                             "fault-free run %s" %
                             (start + 1, mine[0],
@@ -374,7 +375,7 @@ def main():
             texts[scn] = f.read()
         status, lines, err, counts, _ = run(args.runner, texts[scn], workdir,
                                             "base")
-        base = {"lines": lines, "counts": counts}
+        base = {"lines": lines, "counts": counts, "err": err}
         bases[scn] = base
         for rule, detail in judge(("", -1), status, lines, err, base):
             failures.append((scn, ("(none)", -1), rule, detail, False))

@@ -14,9 +14,9 @@ const int kChoices = 1000;
 struct Notebook {
   const char *name;
   const char *statements;
-  // Commands the menu enables there, to choose from in turn; the first is
+  // Entries the menu enables there, to choose from in turn; the first is
   // the mode in force at the start, and the day ends by choosing it again.
-  std::vector<UINT> commands;
+  std::vector<std::string> entries;
 };
 
 const Notebook kNotebooks[] = {
@@ -34,25 +34,27 @@ const Notebook kNotebooks[] = {
      "DISPLAY\\\\0000\\\\Default\" \"RefreshRate\" sz \"60\"\n"
      "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\Class\\\\"
      "Display\\\\0000\\\\MODES\\\\8\\\\1024,768\"\n",
-     {9008, 9000, 9001, 9002, 9004, 9005, 9006, 9009, 9010}},
+     {"1024x768 60", "640x480 60", "640x480 72", "640x480 75", "800x600 60",
+      "800x600 72", "800x600 75", "1024x768 70", "1024x768 75"}},
     {"Win98Switch",
      // The switch driver, 800-pixel panel, CRT alone at 800x600 60 Hz.
      "os win98\nswitch first\nswitch-text \"DISPLAY\\\\0001\"\nlevel 3\n"
      "attached 3\nactive 1\npanel 800\ndesktop 800 600 16 60\nmode 10\n"
      "rates 60 60 72 75 85\nkey HKLM \"SOFTWARE\\\\Kq\\\\Switch\"\n",
-     {9004, 9005, 9006, 9007}},
+     {"800x600 60", "800x600 72", "800x600 75", "800x600 85"}},
     {"Nt4Legacy",
      // NT 4.0, older driver, CRT alone at 640x480 on a 640x480 desktop.
      "os nt4\nattached 3\nactive 1\npanel 1024\ndesktop 640 480 8 60\n"
      "mode 5\n",
-     {9000, 9001, 9002, 9003, 9012}},
+     {"640x480 60", "640x480 72", "640x480 75", "640x480 85", "640x480 100"}},
     {"Nt4Switch",
      // NT 4.0 with the switch driver, 1280-pixel panel, CRT beside it.
      "os nt4\nlevel 3\nattached 3\nactive 3\npanel 1280\n"
      "desktop 1024 768 16 60\nmode 3\nrates 70 60 70 75 85\n"
      "key HKLM \"SOFTWARE\\\\Kq\\\\Switch\"\n",
-     {9009, 9000, 9001, 9002, 9003, 9012, 9004, 9005, 9006, 9007, 9008, 9010,
-      9011}},
+     {"1024x768 70", "640x480 60", "640x480 72", "640x480 75", "640x480 85",
+      "640x480 100", "800x600 60", "800x600 72", "800x600 75", "800x600 85",
+      "1024x768 60", "1024x768 75", "1024x768 85"}},
 };
 
 bool StartsWith(const std::string &line, const char *prefix) {
@@ -68,16 +70,15 @@ TEST_P(LongRun, TenThousandOpeningsAThousandChoices) {
   // Every tenth opening chooses the next command in turn; the last choice
   // is the mode in force at the start.
   std::string scenario = std::string(notebook.statements) + "---\n";
-  std::vector<UINT> chosen;
+  std::vector<std::string> chosen;
   for (int i = 0; i < kOpenings; ++i) {
     if (i % (kOpenings / kChoices) == 0) {
       size_t k = chosen.size() + 1;
-      UINT command = chosen.size() + 1 == kChoices
-                         ? notebook.commands[0]
-                         : notebook.commands[k % notebook.commands.size()];
-      chosen.push_back(command);
-      scenario +=
-          "click left\nchoose " + std::to_string(command) + "\nanswer ok\n";
+      std::string entry = chosen.size() + 1 == kChoices
+                              ? notebook.entries[0]
+                              : notebook.entries[k % notebook.entries.size()];
+      chosen.push_back(entry);
+      scenario += "click left\nchoose " + entry + "\nanswer ok\n";
     } else {
       scenario += "click left\ndismiss\n";
     }
@@ -89,15 +90,22 @@ TEST_P(LongRun, TenThousandOpeningsAThousandChoices) {
   EXPECT_EQ(EndOfRunBreaks(transcript), std::vector<std::string>());
   std::vector<std::string> lines = SplitLines(transcript);
 
-  // The listings, and what was applied between them.
-  std::vector<std::string> listings;
+  // The listings (each as its lines, and the entries it checks), and what
+  // was applied between them.
+  std::vector<std::string> listings, marks;
   int boxes = 0, errors = 0, changes = 0;
   for (const std::string &line : lines) {
-    if (StartsWith(line, "track "))
+    if (StartsWith(line, "track ")) {
       listings.emplace_back();
-    if (StartsWith(line, "menu ")) {
+      marks.emplace_back();
+    }
+    std::vector<MenuListingEntry> entries;
+    if (ReadMenuListingLine(line, &entries)) {
       ASSERT_FALSE(listings.empty());
       listings.back() += line + "\n";
+      for (const MenuListingEntry &entry : entries)
+        if (entry.checked)
+          marks.back() += entry.resolution + " " + entry.rate;
     }
     boxes += StartsWith(line, "box 49 ");
     errors += StartsWith(line, "box 16 ");
@@ -110,13 +118,9 @@ TEST_P(LongRun, TenThousandOpeningsAThousandChoices) {
 
   // Each choice is checked from the next opening on, and only it.
   size_t per = kOpenings / kChoices;
-  for (size_t i = per; i < listings.size(); i += per) {
-    UINT applied = chosen[i / per - 1];
-    std::string mark = "menu " + std::to_string(applied) + " enabled checked\n";
-    EXPECT_NE(listings[i].find(mark), std::string::npos)
-        << "opening " << i << " after choosing " << applied << ":\n"
-        << listings[i];
-  }
+  for (size_t i = per; i < listings.size(); i += per)
+    EXPECT_EQ(marks[i], chosen[i / per - 1]) << "opening " << i << ":\n"
+                                             << listings[i];
   EXPECT_EQ(listings.back(), listings.front());
 
   // Nothing piled up on the way.

@@ -32,11 +32,14 @@ expect_output() {
 }
 printf 'os win98 # note\nswitch-text "a\\x80\\"b\\n\xe5\xa4\xa7"\n---\nclick left\n' \
   >"$dir/parse.scn"
-expect_output --parse "$("$runner" --parse "$dir/parse.scn")" '{"statements": [
-  [["os", false], ["win98", false]],
-  [["switch-text", false], ["a\udc80\"b\u000a大", true]]],
+parsed=$("$runner" --parse "$dir/parse.scn")
+expect_output --parse "$(sed -n '/"statements"/,$p' <<<"$parsed")" ' "statements": [
+  [0, [["os", false], ["win98", false]]],
+  [5, [["switch-text", false], ["a\udc80\"b\u000a大", true]]]],
  "actions": [
-  [["click", false], ["left", false]]]}'
+  [29, [["click", false], ["left", false]]]]}'
+expect_output "--parse language" "$(sed -n 2p <<<"$parsed")" \
+  '  ["os", false, "r", true, "a Windows release by name"],'
 expect_output --words "$(printf 'box 0 "x y" -> 1\n"open\n' | "$runner" --words)" \
   '[["box", false], ["0", false], ["x y", true], ["->", false], ["1", false]]
 null'

@@ -86,8 +86,9 @@ private:
     std::string why;
     bool read = ReadScenario(text, &scenario, &bad, &why);
     for (const ScenarioLine &line : scenario.statements)
-      if (read && DisplayDriverModel::IsStatement(line.words[0].text) &&
-          !driver_.ApplyStatement(line.words, &why)) {
+      if (read && line.form->actor == ScenarioActor::Driver &&
+          !driver_.ApplyStatement(line.words)) {
+        why = "the driver does not take it";
         bad = line;
         read = false;
       }
@@ -112,22 +113,33 @@ Rig &TheRig() {
   return rig;
 }
 
-// Printed like the simulated notebook's menu lines: "menu separator" for
-// a separator, "grayed" for MF_GRAYED or MF_DISABLED.
+// The menu as Windows holds it when it opens, in the transcript's listing
+// (MenuListingLines): "grayed" for MF_GRAYED or MF_DISABLED.  Captions go
+// from the ANSI code page to UTF-8, as the simulated notebook's do.
 void Rig::LogMenu(HMENU menu) {
+  std::vector<MenuListingItem> items;
   int count = GetMenuItemCount(menu);
   for (int i = 0; i < count; ++i) {
     UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
     if (state == 0xFFFFFFFF)
       continue;
-    if (state & MF_SEPARATOR) {
-      Log("menu separator");
-      continue;
-    }
-    Log("menu " + std::to_string(GetMenuItemID(menu, i)) +
-        (state & (MF_GRAYED | MF_DISABLED) ? " grayed" : " enabled") +
-        (state & MF_CHECKED ? " checked" : ""));
+    char ansi[256] = "";
+    GetMenuStringA(menu, static_cast<UINT>(i), ansi, sizeof ansi,
+                   MF_BYPOSITION);
+    wchar_t wide[256] = L"";
+    MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 256);
+    char utf8[768] = "";
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, NULL, NULL);
+    items.push_back({utf8, (state & MF_SEPARATOR) != 0,
+                     (state & (MF_GRAYED | MF_DISABLED)) != 0,
+                     (state & MF_CHECKED) != 0});
   }
+  // One write for the whole listing, so the harness never reads half of
+  // one.
+  std::string listing;
+  for (const std::string &line : MenuListingLines(items))
+    listing += (listing.empty() ? "" : "\n") + line;
+  Log(listing);
 }
 
 LRESULT CALLBACK Rig::CallWndProc(int code, WPARAM wParam, LPARAM lParam) {

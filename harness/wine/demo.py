@@ -165,7 +165,7 @@ def demo_scenario(path):
                                                  "\\\\\\\\")
                      .replace("\\\\MODES\\\\8\\\\",
                               "\\\\MODES\\\\16\\\\"))
-    lines += ["---", "click left", "dismiss", "click left", "choose 9008",
+    lines += ["---", "click left", "dismiss", "click left", "choose 1024x768 60",
               "answer ok", "click left", "dismiss"]
     with open(path, "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")

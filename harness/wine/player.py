@@ -34,9 +34,16 @@ from harness.wine.session import Session, parse_quoted_fields, screen_for
 
 def read_scenario(path):
     """Returns (statements, actions), each a list of word lists of
-    (text, quoted) pairs."""
+    (text, quoted) pairs.  A line whose form of the scenario language the
+    Wine run cannot honour (crtrate-sim --parse) fails."""
     parsed = json.loads(sim_output(["--parse", path]))
-    return tuple([[tuple(w) for w in line] for line in parsed[kind]]
+    language = parsed["language"]
+    for kind in ("statements", "actions"):
+        for form, words in parsed[kind]:
+            if not language[form][3]:
+                raise Failure(f"{os.path.basename(path)}: the Wine run "
+                              f"cannot play {' '.join(w for w, _ in words)}")
+    return tuple([[tuple(w) for w in words] for _, words in parsed[kind]]
                  for kind in ("statements", "actions"))
 
 
@@ -85,10 +92,6 @@ def parse_sim(lines):
 
 REG_TYPE_NAMES = {1: "REG_SZ", 3: "REG_BINARY", 4: "REG_DWORD"}
 
-# A listing of the menu: fourteen entries and the three separators that
-# group them by resolution.
-MENU_LINES = 17
-
 
 def stored_by_wine(written):
     """What the program reads back through RegQueryValueExA after its
@@ -124,7 +127,7 @@ class Player:
         self.compared, self.sim_boxes, self.sim_writes = parse_sim(sim_lines)
         self.rig_log = os.path.join(session.dir, label + ".log")
         self.boxes = []
-        self.entries = []  # the open menu's listing, as the rig logged it
+        self.entries = []  # the open menu's entries, as the rig logged them
         self.extra_env = extra_env or {}
         self.proc = None
         self.watched = []
@@ -140,7 +143,11 @@ class Player:
         return lines
 
     def menus_logged(self):
-        return [l for l in self.rig_lines() if l.startswith("menu ")]
+        """Each listing of the menu in the rig's log (crtrate-sim
+        --listings)."""
+        out = sim_output(["--listings"],
+                         "\n".join(self.rig_lines()).encode("utf-8") + b"\n")
+        return [json.loads(line) for line in out.splitlines()]
 
     def snapshot(self):
         return self.s.values(self.watched)
@@ -167,28 +174,27 @@ class Player:
     def show_menu(self, button, repeat):
         before = len(self.menus_logged())
         self.s.click_icon(button, repeat)
-        menu = wait_until("the menu's entries in the rig log",
-                          self.s.patience, lambda: (
-            self.menus_logged()[before:] if len(self.menus_logged()) - before
-            >= MENU_LINES else None))
+        menus = wait_until("the menu's entries in the rig log",
+                           self.s.patience, lambda: (
+            self.menus_logged()[before:] or None))
         wait_until("the popup menu on the screen", self.s.patience,
                    self.s.menu_open)
         self.s.screenshot("menu")
-        self.entries = [l.split() for l in menu[-MENU_LINES:]
-                        if l != "menu separator"]
+        self.entries = menus[-1]["entries"]
 
     def pick(self, choice):
-        """Chooses `choice` in the open menu, or closes it with Escape when
-        it is None or greyed; returns the command chosen, or None."""
-        ids = [int(e[1]) for e in self.entries]
-        if choice is not None and choice not in ids:
-            raise Failure(f"command {choice} is not in the menu")
+        """Chooses `choice`, an entry's (resolution, rate), in the open menu,
+        or closes it with Escape when it is None or greyed; returns the
+        entry chosen, or None."""
+        names = [(res, rate) for res, rate, _, _ in self.entries]
+        if choice is not None and choice not in names:
+            raise Failure(f"{' '.join(choice)} is not in the menu")
         enabled = choice is not None and \
-            self.entries[ids.index(choice)][2] == "enabled"
+            not self.entries[names.index(choice)][2]
         if choice is not None:
             # Wine's menus step over separators but not over greyed entries.
-            self.s.keys(*(["Down"] * (ids.index(choice) + 1)))
-            self.s.screenshot(f"menu-at-{choice}")
+            self.s.keys(*(["Down"] * (names.index(choice) + 1)))
+            self.s.screenshot(f"menu-at-{'-'.join(choice)}")
             self.s.keys("Return")
         if not enabled:
             self.s.keys("Escape")
@@ -264,7 +270,7 @@ class Player:
                 else:
                     self.show_menu(button, repeat)
             elif what[0] in ("choose", "dismiss"):
-                chosen = self.pick(int(what[1], 0) if what[0] == "choose"
+                chosen = self.pick(tuple(what[1:3]) if what[0] == "choose"
                                    else None)
                 warning = chosen is not None
             elif what[0] == "answer":

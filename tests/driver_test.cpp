@@ -29,26 +29,28 @@ TEST_F(DriverRequests, OnlyExactlyOneIsSuccessAndFailuresLeaveOutputs) {
   // that trusted a failed reply would change the out-value.
   for (int result : {0, 2, -1, 0x101}) {
     FreshNotebook();
-    GIVEN("attached 3\nmode 8\nlevel 3\nresult 7 " + std::to_string(result) +
-          "\nresult 9 " + std::to_string(result) + "\nresult 28 " +
-          std::to_string(result));
-    WORD attached = 0xBEEF, mode = 0xBEEF;
+    std::string r = std::to_string(result);
+    GIVEN("attached 3\nactive 3\nmode 8\nlevel 3\nresult 7 " + r +
+          "\nresult 1 " + r + "\nresult 9 " + r + "\nresult 28 " + r);
+    WORD attached = 0xBEEF, active = 0xBEEF, mode = 0xBEEF;
     DWORD level = 0xBEEF;
     EXPECT_FALSE(GetAttachedDisplays(&attached)) << result;
+    EXPECT_FALSE(GetActiveDisplays(&active)) << result;
     EXPECT_FALSE(GetModeNumber(&mode)) << result;
     EXPECT_FALSE(GetDriverLevel(&level)) << result;
     EXPECT_EQ(attached, 0xBEEF) << result;
+    EXPECT_EQ(active, 0xBEEF) << result;
     EXPECT_EQ(mode, 0xBEEF) << result;
     EXPECT_EQ(level, 0xBEEFu) << result;
   }
 }
 
 TEST_F(DriverRequests, SixteenBitParametersAreSentZeroExtended) {
-  EXPECT_TRUE(SetModeNumber(0xABCD000F));
+  EXPECT_TRUE(SetModeNumber(0xABCD010F));
   EXPECT_TRUE(SetActiveDisplays(0x00070003, 0x10000));
   EXPECT_EQ(TakeLines("escape "),
-            (Lines{"escape 10 15 -> 1", "escape 2 3 0 -> 1"}));
-  EXPECT_EQ(SimDriver().mode, 15u);
+            (Lines{"escape 10 271 -> 1", "escape 2 3 0 -> 1"}));
+  EXPECT_EQ(SimDriver().mode, 271u);
   EXPECT_EQ(SimDriver().active, 3u);
 }
 

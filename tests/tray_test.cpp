@@ -32,8 +32,9 @@ TEST(ModeInForce, Win9xLegacyFromTheResolutionByteAndTheRateText) {
       {"binary 06", "sz \"-1 \"", 0},        // not exactly "-1": it is -1 Hz
       {"binary 06", "sz \"\"", 0},
       {"binary 06", "sz \"abc\"", 0},
-      {"binary 06", "sz \"100\"", 0}, // no 800x600 100 Hz entry
-      {"binary 0a", "sz \"72\"", 0},  // 1280x1024 has 60 Hz alone
+      {"binary 06", "sz \"100\"", 0},  // no 800x600 100 Hz entry
+      {"binary 05", "sz \"1009\"", 0}, // not 100 Hz: every digit counts
+      {"binary 0a", "sz \"72\"", 0},   // 1280x1024 has 60 Hz alone
       {"binary 06", longest.c_str(), 9006},
       {"binary 06", "sz \"4294967356\"", 0}, // too large: must not wrap to 60
       {"binary 06", "sz \"\\x0975\"", 9006}, // a tab first, as atol skips it
@@ -88,6 +89,7 @@ TEST(ModeInForce, Nt4LegacyAndSwitchDriverAskTheDriver) {
       {PlatformNT4, 1, "mode 5\nrates 60", 0},                 // its fifth mode
       {PlatformNT4, 1, "mode 3\nrates 85\nresult 65 0", 9008}, // rate 0
       {PlatformWin9x, 1, "mode 13\nrates 85\nresult 65 0", 0},
+      {PlatformWin9x, 1, "mode 6\nrates 60\nresult 9 0", 0}, // mode unread
   };
   for (const auto &c : cases) {
     FreshNotebook();

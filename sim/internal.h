@@ -86,6 +86,18 @@ bool SetResources(const Words &w);
 bool SetShell(const Words &w);
 
 // Inner helpers one area offers another, without counting a call.
+// The message queue (queue.cpp): its reset; a posted message; a window's
+// timers and queued messages forgotten as it goes; the wait of a call that
+// takes only sent messages meanwhile (the idle hook with
+// SimOnlySentMessagesTaken true, where the shell sends its callbacks).
+void ResetQueue();
+void QueueMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void ForgetWindowMessages(HWND window);
+void WaitTakingSent();
+// A window of this process's that exists now; where GetCursorPos says the
+// mouse is.
+bool IsOwnWindow(HWND window);
+POINT Cursor();
 void DestroyMenuInternal(HMENU menu);
 bool PostInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendInternal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -9,7 +9,8 @@
 // The rules every run must end by, whatever the notebook answered; the
 // fuzzer, the fault sweep (through `crtrate-sim --rules`) and the long run
 // judge by them.  Called after a run, with its transcript:
-//   exit  the transcript ends with "exit 0" and the "open" line;
+//   exit  the transcript ends with "exit 0", or the code of a quit from
+//         outside ("> quit 7": "exit 7"), and the "open" line;
 //   open  nothing is left open but one handle per failed call of the call
 //         that releases it (DeleteDC, ReleaseDC, RegCloseKey, CloseHandle,
 //         DestroyMenu), and the menu of a window that would not go or that

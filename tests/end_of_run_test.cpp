@@ -28,6 +28,9 @@ TEST(EndOfRunRules, BreakOnWhatTheyNameUnlessAFailedCallKeptIt) {
   } cases[] = {
       {"", [] {}, kEnded, ""},
       {"", [] {}, "exit 1\nopen dc=0 key=0 device=0 menu=0\n", "exit"},
+      {"", [] {}, "> quit 7\nexit 7\nopen dc=0 key=0 device=0 menu=0\n", ""},
+      {"", [] {}, "> quit 7\nexit 8\nopen dc=0 key=0 device=0 menu=0\n",
+       "exit"},
       {"", [] {}, "open dc=0 key=0 device=0 menu=0\nexit 0\n", "exit"},
       {"", [] { GetDC(NULL); }, kEnded, "open"},
       {"fail ReleaseDC", [] { ReleaseDC(NULL, GetDC(NULL)); }, kEnded, ""},

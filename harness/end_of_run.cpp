@@ -25,8 +25,13 @@ std::vector<std::string> EndOfRunBreaks(const std::string &transcript) {
   // outside.
   std::vector<std::string> exits = {"exit 0"};
   for (const std::string &line : lines)
-    if (line.compare(0, 6, "> quit") == 0)
-      exits.push_back("exit" + (line.size() > 6 ? line.substr(6) : " 0"));
+    if (line.compare(0, 6, "> quit") == 0) {
+      // WinMain returns the wParam as an int.
+      int code = line.size() > 7
+                     ? static_cast<int>(ScenarioNumber({line.substr(7), false}))
+                     : 0;
+      exits.push_back("exit " + std::to_string(code));
+    }
   if (lines.size() < 2 ||
       std::find(exits.begin(), exits.end(), lines[lines.size() - 2]) ==
           exits.end() ||

@@ -143,7 +143,9 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
     // thread "will process incoming nonqueued messages while waiting").
     sim::BroadcastAndWait(
         WM_DISPLAYCHANGE, static_cast<WPARAM>(desktop.bpp),
-        static_cast<LPARAM>((desktop.height << 16) | (desktop.width & 0xFFFF)));
+        static_cast<LPARAM>(
+            (static_cast<DWORD>(desktop.height & 0xFFFF) << 16) |
+            static_cast<DWORD>(desktop.width & 0xFFFF)));
     // Windows 9x keeps the rate it was last given in the hardware
     // profile's display settings, where the older drivers' tools read it
     // (assumed: no source found, and Wine keeps it elsewhere).

@@ -32,29 +32,27 @@ std::map<std::string, Fault> faults;
 std::map<std::string, int> failed;
 
 // Every simulated Win32 function, as SimFailCall accepts them, in the order
-// the fuzzer numbers them.
-const char kFunctions[] =
-    "GetVersionExA CreateFileA DeviceIoControl CloseHandle lstrcmpiA "
-    "lstrlenA RegisterClassA CreateWindowExA DestroyWindow IsWindow "
-    "ShowWindow UpdateWindow FindWindowA DefWindowProcA GetMessageA "
-    "TranslateMessage DispatchMessageA PostMessageA PostQuitMessage "
-    "RegisterWindowMessageA SetForegroundWindow GetCursorPos SetTimer "
-    "KillTimer GetDoubleClickTime CreatePopupMenu AppendMenuA DestroyMenu "
-    "SetMenu EnableMenuItem CheckMenuItem GetMenuState TrackPopupMenu "
-    "LoadStringA LoadImageA DestroyIcon LoadCursorA MessageBoxA wsprintfA "
-    "EnumDisplaySettingsA ChangeDisplaySettingsA GetDC ReleaseDC CreateDCA "
-    "DeleteDC ExtEscape GetDeviceCaps RegOpenKeyExA RegQueryValueExA "
-    "RegSetValueExA RegCloseKey Shell_NotifyIconA ShellExecuteA PeekMessageA "
-    "EndMenu GetModuleHandleA GetCommandLineA CreateMutexA GetLastError "
-    "GetCurrentThreadId EnumThreadWindows GetClassNameA";
+// the fuzzer numbers them: the rows of sim/calls.def that sim/ offers.  Each
+// row's address is taken, so a row whose function sim/win32.h does not
+// declare fails to compile, and one that no file of sim/ defines to link.
+struct Simulated {
+  const char *name;
+  void (*address)();
+};
+#define CALL(dll, function, where, held, why) CALL_##where(function)
+#define CALL_EXE_SIM(function)                                                 \
+  {#function, reinterpret_cast<void (*)()>(&function)},
+#define CALL_SIM CALL_EXE_SIM
+#define CALL_EXE(function)
+#define CALL_ENTRY(function)
+const Simulated kFunctions[] = {
+#include "sim/calls.def"
+};
 
 std::vector<std::string> FunctionNames() {
   std::vector<std::string> names;
-  for (const char *p = kFunctions; *p;) {
-    size_t n = strcspn(p, " ");
-    names.emplace_back(p, n);
-    p += n + (p[n] == ' ');
-  }
+  for (const Simulated &function : kFunctions)
+    names.emplace_back(function.name);
   return names;
 }
 

@@ -22,11 +22,4 @@ else()
   target_link_libraries(crtrate-contract PRIVATE crtrate_core)
   target_compile_options(crtrate-contract PRIVATE ${CRTRATE_WARNINGS})
   add_test(NAME contract.sim COMMAND crtrate-contract --check)
-  # Every import of the release exe is held by a case or named with its
-  # reason; skipped (77) until the exe is built.
-  add_test(NAME contract.imports
-    COMMAND ${Python3_EXECUTABLE}
-            ${CMAKE_CURRENT_SOURCE_DIR}/tests/contract/held.py
-            ${CRTRATE_WIN32_EXE} $<TARGET_FILE:crtrate-contract>)
-  set_tests_properties(contract.imports PROPERTIES SKIP_RETURN_CODE 77)
 endif()

@@ -5,7 +5,7 @@
 #   tests/check_exe.sh EXE [--arch i686|x86_64]
 #
 # 1. Imports: only KERNEL32, USER32, GDI32, ADVAPI32 and SHELL32, by name,
-#    and each function one that sim/calls.def says the exe imports (read
+#    and exactly the functions that sim/calls.def says the exe imports (read
 #    through the C preprocessor, as every reader of that list does).
 # 2. PE header: GUI subsystem (2), subsystem version 4.0, OS version 4.0.
 # 3. i686 only: the disassembly uses nothing newer than a Pentium: no
@@ -60,7 +60,7 @@ row='#define CALL(dll, function, where, held, why) where dll!function'
 listed=$(printf '%s\n#include "%s"\n' "$row" "$calls_file" | cpp -P -) ||
   fail "cpp cannot read $calls_file"
 while read -r where imp; do
-  case "$where" in EXE_SIM | EXE) allowed[${imp^^}]=1 ;; esac
+  case "$where" in EXE_SIM | EXE) allowed[${imp^^}]=$imp ;; esac
 done <<<"$listed"
 
 imports=$(awk '
@@ -82,9 +82,12 @@ while IFS= read -r imp; do
   KERNEL32 | USER32 | GDI32 | ADVAPI32 | SHELL32) ;;
   *) fail "imports from $dll (${imp#*!})"; continue ;;
   esac
-  [ -n "${allowed[${imp^^}]:-}" ] ||
-    fail "imports $imp, which sim/calls.def does not list as imported"
+  if [ -n "${allowed[${imp^^}]:-}" ]; then unset "allowed[${imp^^}]"
+  else fail "imports $imp, which sim/calls.def does not list as imported"; fi
 done <<<"$imports"
+for imp in "${allowed[@]}"; do
+  fail "sim/calls.def lists $imp as imported, yet the exe does not import it"
+done
 [ "$count" -gt 0 ] || fail "no imports found (objdump -p shows no import table)"
 
 # --- PE header -----------------------------------------------------------

@@ -49,16 +49,11 @@ const Simulated kFunctions[] = {
 #include "sim/calls.def"
 };
 
-std::vector<std::string> FunctionNames() {
-  std::vector<std::string> names;
-  for (const Simulated &function : kFunctions)
-    names.emplace_back(function.name);
-  return names;
-}
-
 bool KnownFunction(const std::string &name) {
-  std::vector<std::string> names = FunctionNames();
-  return std::find(names.begin(), names.end(), name) != names.end();
+  for (const Simulated &function : kFunctions)
+    if (name == function.name)
+      return true;
+  return false;
 }
 
 // Runs `in` through iconv from `from` to `to`; a byte sequence that does not
@@ -196,7 +191,12 @@ int SimFailedCount(const std::string &function) {
   return entry == failed.end() ? 0 : entry->second;
 }
 
-std::vector<std::string> SimFunctionNames() { return FunctionNames(); }
+std::vector<std::string> SimFunctionNames() {
+  std::vector<std::string> names;
+  for (const Simulated &function : kFunctions)
+    names.emplace_back(function.name);
+  return names;
+}
 
 SimOpenCounts SimOpen() {
   return {sim::DcOpenCount(), sim::KeyOpenCount(), sim::DeviceOpenCount(),

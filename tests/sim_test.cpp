@@ -149,22 +149,19 @@ TEST(SimFaults, NthCallOrEveryCall) {
 
 // ----------------------------------------------------------- the list
 
-// sim/core.cpp takes the address of every simulated row, so a row that
-// sim/win32.h does not declare fails to build; this is the other way: a
-// function declared there that the list leaves out, or lists as the
-// release exe's only.
-TEST(SimCalls, EveryWin32DeclarationIsAListedRowOfTheSimulation) {
-  std::set<std::string> listed;
+// sim/core.cpp takes the address of every simulated row of sim/calls.def,
+// so a row that sim/win32.h does not declare fails to build; the other way,
+// every function declared there is a row that sim/ offers (or WinMain's).
+TEST(SimCalls, EveryWin32DeclarationIsARowOfTheSimulation) {
+  std::set<std::string> listed, declared;
 #define CALL(dll, function, where, held, why)                                  \
   if (std::string(#where) != "EXE")                                            \
     listed.insert(#function);
 #include "sim/calls.def"
 #undef CALL
-  std::ifstream in("sim/win32.h");
   std::stringstream header;
-  header << in.rdbuf();
+  header << std::ifstream("sim/win32.h").rdbuf();
   std::string text = header.str();
-  std::set<std::string> declared;
   std::regex declaration(R"(\bWINAPIV? +(\w+)\()");
   for (std::sregex_iterator m(text.begin(), text.end(), declaration), end;
        m != end; ++m)

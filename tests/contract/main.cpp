@@ -1,8 +1,6 @@
 // The contract suite's runner: runs every area's cases (registry.cpp,
-// strings.cpp, menus.cpp, windows.cpp, display.cpp, shell.cpp) and prints
-// one line per answer, checks them natively (--check), lists their marks
-// (--marks) and prints the list of calls, sim/calls.def (--held), which
-// --check holds against the calls each case makes.
+// strings.cpp, menus.cpp, windows.cpp, display.cpp, shell.cpp) in one of
+// the modes kUsage names.
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -155,12 +153,11 @@ int main(int argc, char **argv) {
              *row.held ? " by " : "", row.held, *row.why ? ": " : "", row.why);
     return 0;
   }
-  if (argc == 1 || !strcmp(arg, "--check") || !strcmp(arg, "--marks")) {
-    mode = argc == 1 ? kPrint : arg[2] == 'c' ? kCheck : kMarks;
-  } else {
+  if (argc != 1 && strcmp(arg, "--check") && strcmp(arg, "--marks")) {
     fputs(kUsage, stderr);
     return 2;
   }
+  mode = argc == 1 ? kPrint : arg[2] == 'c' ? kCheck : kMarks;
   for (void (*area)() : {RegistryCases, StringCases, MenuCases, WindowCases,
                          DisplayCases, ShellCases})
     area();

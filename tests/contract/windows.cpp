@@ -157,7 +157,7 @@ void WindowCases() {
     CHECK(MessageBoxA(NULL, "contract", "contract", MB_OKCANCEL), 1);
     MSG quit = {};
     CHECK(PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE), 1);
-    CHECK(quit.wParam, 9);
+    Check("PeekMessageA(WM_QUIT): wParam", quit.wParam, 9);
     DestroyWindow(w);
     Check("messages, MessageBoxA's loop dispatching", seen, "1 1029 2");
   });

@@ -1,5 +1,5 @@
 # The contract suite under Wine (tests/contract/compare.py): the Windows
-# build's line for each case against the native build's, which answers
+# build's answers, call by call, against the native build's, which answers
 # from the simulated notebook.  The native side alone is the ctest test
 # contract.sim.
 #

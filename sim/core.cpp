@@ -32,35 +32,28 @@ std::map<std::string, Fault> faults;
 std::map<std::string, int> failed;
 
 // Every simulated Win32 function, as SimFailCall accepts them, in the order
-// the fuzzer numbers them.
-const char kFunctions[] =
-    "GetVersionExA CreateFileA DeviceIoControl CloseHandle lstrcmpiA "
-    "lstrlenA RegisterClassA CreateWindowExA DestroyWindow IsWindow "
-    "ShowWindow UpdateWindow FindWindowA DefWindowProcA GetMessageA "
-    "TranslateMessage DispatchMessageA PostMessageA PostQuitMessage "
-    "RegisterWindowMessageA SetForegroundWindow GetCursorPos SetTimer "
-    "KillTimer GetDoubleClickTime CreatePopupMenu AppendMenuA DestroyMenu "
-    "SetMenu EnableMenuItem CheckMenuItem GetMenuState TrackPopupMenu "
-    "LoadStringA LoadImageA DestroyIcon LoadCursorA MessageBoxA wsprintfA "
-    "EnumDisplaySettingsA ChangeDisplaySettingsA GetDC ReleaseDC CreateDCA "
-    "DeleteDC ExtEscape GetDeviceCaps RegOpenKeyExA RegQueryValueExA "
-    "RegSetValueExA RegCloseKey Shell_NotifyIconA ShellExecuteA PeekMessageA "
-    "EndMenu GetModuleHandleA GetCommandLineA CreateMutexA GetLastError "
-    "GetCurrentThreadId EnumThreadWindows GetClassNameA";
-
-std::vector<std::string> FunctionNames() {
-  std::vector<std::string> names;
-  for (const char *p = kFunctions; *p;) {
-    size_t n = strcspn(p, " ");
-    names.emplace_back(p, n);
-    p += n + (p[n] == ' ');
-  }
-  return names;
-}
+// the fuzzer numbers them: the rows of sim/calls.def that sim/ offers.  Each
+// row's address is taken, so a row whose function sim/win32.h does not
+// declare fails to compile, and one that no file of sim/ defines to link.
+struct Simulated {
+  const char *name;
+  void (*address)();
+};
+#define CALL(dll, function, where, held, why) CALL_##where(function)
+#define CALL_EXE_SIM(function)                                                 \
+  {#function, reinterpret_cast<void (*)()>(&function)},
+#define CALL_SIM CALL_EXE_SIM
+#define CALL_EXE(function)
+#define CALL_ENTRY(function)
+const Simulated kFunctions[] = {
+#include "sim/calls.def"
+};
 
 bool KnownFunction(const std::string &name) {
-  std::vector<std::string> names = FunctionNames();
-  return std::find(names.begin(), names.end(), name) != names.end();
+  for (const Simulated &function : kFunctions)
+    if (name == function.name)
+      return true;
+  return false;
 }
 
 // Runs `in` through iconv from `from` to `to`; a byte sequence that does not
@@ -198,7 +191,12 @@ int SimFailedCount(const std::string &function) {
   return entry == failed.end() ? 0 : entry->second;
 }
 
-std::vector<std::string> SimFunctionNames() { return FunctionNames(); }
+std::vector<std::string> SimFunctionNames() {
+  std::vector<std::string> names;
+  for (const Simulated &function : kFunctions)
+    names.emplace_back(function.name);
+  return names;
+}
 
 SimOpenCounts SimOpen() {
   return {sim::DcOpenCount(), sim::KeyOpenCount(), sim::DeviceOpenCount(),

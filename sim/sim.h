@@ -115,7 +115,8 @@ int SimFailedCount(const std::string &function);
 // Every simulated function that was called, with its count, in first-call
 // order.
 std::vector<std::pair<std::string, int>> SimCallCounts();
-// Every function name that SimFailCall accepts.
+// Every function name that SimFailCall accepts: the rows of sim/calls.def
+// that sim/ offers, in their order.
 std::vector<std::string> SimFunctionNames();
 
 // Inspection.

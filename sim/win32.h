@@ -3,7 +3,9 @@
 // <shellapi.h> spell them.  Structure layouts follow the real headers where
 // the program depends on a size (DEVMODEA's 148-byte prefix, the 148-byte
 // OSVERSIONINFOA, NOTIFYICONDATAA_V1_SIZE) so the same code is right on both
-// sides of the seam.  Only platform/win32.h includes this file.
+// sides of the seam.  Only platform/win32.h includes this file.  Each
+// function declared here is a row of sim/calls.def that sim/ offers (or the
+// program's WinMain), as tests/sim_test.cpp checks.
 #pragma once
 
 #include <cstddef>

@@ -5,7 +5,8 @@
 #   tests/check_exe.sh EXE [--arch i686|x86_64]
 #
 # 1. Imports: only KERNEL32, USER32, GDI32, ADVAPI32 and SHELL32, by name,
-#    and each function listed in tests/allowed_imports.txt (DLL!Function).
+#    and exactly the functions that sim/calls.def says the exe imports (read
+#    through the C preprocessor, as every reader of that list does).
 # 2. PE header: GUI subsystem (2), subsystem version 4.0, OS version 4.0.
 # 3. i686 only: the disassembly uses nothing newer than a Pentium: no
 #    cmov/fcmov/fcomi, no MMX or SSE registers or instructions.
@@ -37,7 +38,7 @@ command -v "$objdump" >/dev/null || {
   echo "check_exe: $objdump not found (binutils-mingw-w64)" >&2
   exit 1
 }
-allowed_file="$(dirname "$0")/allowed_imports.txt"
+calls_file=$(realpath "$(dirname "$0")/../sim/calls.def")
 
 failures=()
 fail() { failures+=("$1"); }
@@ -53,12 +54,14 @@ grep -q "file format $format\$" <<<"$headers" ||
   fail "file format is not $format"
 
 # --- imports -------------------------------------------------------------
+# The rows of sim/calls.def that the release exe imports (EXE_SIM, EXE).
 declare -A allowed=()
-while IFS= read -r line; do
-  line=${line%%#*}
-  line=${line//[[:space:]]/}
-  [ -n "$line" ] && allowed[${line^^}]=1
-done <"$allowed_file"
+row='#define CALL(dll, function, where, held, why) where dll!function'
+listed=$(printf '%s\n#include "%s"\n' "$row" "$calls_file" | cpp -P -) ||
+  fail "cpp cannot read $calls_file"
+while read -r where imp; do
+  case "$where" in EXE_SIM | EXE) allowed[${imp^^}]=$imp ;; esac
+done <<<"$listed"
 
 imports=$(awk '
   /^[[:space:]]*DLL Name:/ { dll = toupper($3); sub(/\.DLL$/, "", dll); next }
@@ -79,9 +82,12 @@ while IFS= read -r imp; do
   KERNEL32 | USER32 | GDI32 | ADVAPI32 | SHELL32) ;;
   *) fail "imports from $dll (${imp#*!})"; continue ;;
   esac
-  [ -n "${allowed[${imp^^}]:-}" ] ||
-    fail "imports $imp, which tests/allowed_imports.txt does not list"
+  if [ -n "${allowed[${imp^^}]:-}" ]; then unset "allowed[${imp^^}]"
+  else fail "imports $imp, which sim/calls.def does not list as imported"; fi
 done <<<"$imports"
+for imp in "${allowed[@]}"; do
+  fail "sim/calls.def lists $imp as imported, yet the exe does not import it"
+done
 [ "$count" -gt 0 ] || fail "no imports found (objdump -p shows no import table)"
 
 # --- PE header -----------------------------------------------------------

@@ -1,7 +1,14 @@
 // What the simulated notebook adds to Win32, which Windows itself cannot
 // show: registry keys a scenario locks or names oddly, the display driver's
-// reply discipline and fault injection.  The Win32 answers it shares with
-// Windows are held against Wine by the contract suite (tests/contract/).
+// reply discipline and fault injection; and that sim/win32.h declares what
+// the list of calls (sim/calls.def) says it offers.  The Win32 answers it
+// shares with Windows are held against Wine by the contract suite
+// (tests/contract/).
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
 #include "harness/test_support.h"
 
 namespace {
@@ -138,6 +145,33 @@ TEST(SimFaults, NthCallOrEveryCall) {
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_READ, &key),
             ERROR_ACCESS_DENIED);
   EXPECT_EQ(key, reinterpret_cast<HKEY>(1)); // nothing written
+}
+
+// ----------------------------------------------------------- the list
+
+// sim/core.cpp takes the address of every simulated row of sim/calls.def,
+// so a row that sim/win32.h does not declare fails to build; the other way,
+// every function declared there is a row that sim/ offers (or WinMain's).
+TEST(SimCalls, EveryWin32DeclarationIsARowOfTheSimulation) {
+  std::set<std::string> listed, declared;
+#define CALL(dll, function, where, held, why)                                  \
+  if (std::string(#where) != "EXE")                                            \
+    listed.insert(#function);
+#include "sim/calls.def"
+#undef CALL
+  std::stringstream header;
+  header << std::ifstream("sim/win32.h").rdbuf();
+  std::string text = header.str();
+  std::regex declaration(R"(\bWINAPIV? +(\w+)\()");
+  for (std::sregex_iterator m(text.begin(), text.end(), declaration), end;
+       m != end; ++m)
+    declared.insert((*m)[1]);
+  EXPECT_GT(declared.size(), 50u);
+  for (const std::string &function : declared)
+    EXPECT_TRUE(listed.count(function))
+        << function << " is declared, not a row sim/ offers";
+  for (const std::string &function : listed)
+    EXPECT_TRUE(declared.count(function)) << function << " is not declared";
 }
 
 } // namespace

@@ -1,20 +1,23 @@
 #!/usr/bin/env python3
 """The contract suite under Wine: runs the Windows build of
 tests/contract/ in a fresh Wine prefix on a virtual screen and holds its
-lines against the native build's, which answers from the simulated notebook.
+answers, call by call, against the native build's, which answers from the
+simulated notebook.
 
 Usage (from the top of the tree):
     python3 -m tests.contract.compare [--wine LOADER] [--exe EXE] [--native NATIVE] [--require]
 
-A line that differs passes only when its case says which real system the
-simulation follows instead (crtrate-contract --marks); a marked case whose
-lines are equal fails too, as the mark no longer holds.  When LOADER is
-missing or cannot start EXE at all, the run is reported as skipped, with
-the reason, and the exit status is 77; --require makes that a failure.
-Exit status 0 when every line is accounted for, 1 otherwise.
+Each difference is printed with its case, its call, both answers and the
+mark that excuses it, if any (crtrate-contract --marks); an unmarked
+difference fails, and so does a marked answer that is equal, as its mark no
+longer holds.  When LOADER is missing or cannot start EXE at all, the run
+is reported as skipped, with the reason, and the exit status is 77;
+--require makes that a failure.  Exit status 0 when every answer is
+accounted for, 1 otherwise.
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -26,10 +29,16 @@ from harness.wine.session import Session
 SKIPPED = 77
 
 
-def lines_by_case(text):
-    """{case: answer} in the order of the "case: answer" lines."""
-    return dict(line.split(": ", 1) for line in text.splitlines()
-                if ": " in line)
+def answers(text):
+    """{(case, call): answer} from the "case: call = answer" lines."""
+    return {(case, call): answer for case, call, answer in
+            re.findall(r"^(.+?): (.+) = (.*?)\r?$", text, re.M)}
+
+
+def marks(text):
+    """{(case, call): why} from the "mark case: call = why" lines."""
+    return {(case, call): why for case, call, why in
+            re.findall(r"^mark (.+?): (.+?) = (.*?)\r?$", text, re.M)}
 
 
 def run_native(native, *args):
@@ -83,32 +92,26 @@ class WineRun:
             return str(failure), "", ""
 
 
-def compare(native_text, wine_text, marks):
-    """The report's lines, the number of failures and of equal lines."""
-    native, wine = lines_by_case(native_text), lines_by_case(wine_text)
+def compare(native, wine, marked):
+    """The report's lines, the number of failures and of equal answers."""
     report, failures, equal = [], 0, 0
-    for name, mine in native.items():
-        theirs = wine.get(name)
-        if theirs is None:
-            report.append(f"FAIL {name}: no line from Wine (simulation: "
-                          f"{mine})")
-        elif name in marks and mine == theirs:
-            report.append(f"FAIL {name}: marked as differing, yet Wine "
-                          f"answers the same: {mine}  [{marks[name]}]")
-        elif name in marks:
-            report.append(f"expected difference {name}: simulation {mine} | "
-                          f"Wine {theirs}  [{marks[name]}]")
-            continue
-        elif mine != theirs:
-            report.append(f"FAIL {name}: simulation {mine} | Wine {theirs}")
-        else:
+    for (case, call), mine in native.items():
+        theirs, mark = wine.get((case, call)), marked.get((case, call))
+        line = f"{case}: {call}: simulation {mine} | Wine {theirs}"
+        if mine == theirs and not mark:
             equal += 1
-            continue
-        failures += 1
-    for name in wine:
-        if name not in native:
-            report.append(f"FAIL {name}: only Wine has this case")
+        elif mark and theirs not in (None, mine):
+            report.append(f"expected difference {line}; excused by its "
+                          f"mark: {mark}")
+        else:
             failures += 1
+            report.append(f"FAIL {line}; " + (
+                f"the same, yet marked: {mark}" if theirs == mine
+                else "no mark excuses it" if not mark
+                else f"no answer to hold its mark against: {mark}"))
+    for case, call in sorted(wine.keys() - native.keys()):
+        report.append(f"FAIL {case}: {call}: only Wine answers it")
+        failures += 1
     return report, failures, equal
 
 
@@ -137,11 +140,11 @@ def main():
               f"{reason}", flush=True)
         return 1 if args.require else SKIPPED
 
-    marks_text = run_native(args.native, "--marks")
-    marks = lines_by_case(marks_text)
-    native_text = run_native(args.native)
-    if not lines_by_case(native_text):
-        print(f"{title}: FAILED: {args.native} printed no cases", flush=True)
+    marked = marks(run_native(args.native, "--marks"))
+    listed = run_native(args.native, "--held")
+    native = answers(run_native(args.native))
+    if not native:
+        print(f"{title}: FAILED: {args.native} printed no answers", flush=True)
         return 1
     if not os.access(args.wine, os.X_OK):
         return skip(f"no Wine loader {args.wine}")
@@ -152,10 +155,10 @@ def main():
     try:
         bits = 32 if os.path.dirname(os.path.abspath(exe)) == WIN32 else 64
         with WineRun(args.wine, name, bits) as wine:
-            # --marks makes no Win32 call: whether the loader can start the
+            # --held makes no Win32 call: whether the loader can start the
             # exe at all, apart from what the cases do.
-            code, out, err = wine.run(exe, "--marks")
-            if code != 0 or out.splitlines() != marks_text.splitlines():
+            code, out, err = wine.run(exe, "--held")
+            if code != 0 or out.splitlines() != listed.splitlines():
                 tail = " | ".join(err.strip().splitlines()[-3:])
                 return skip(f"the loader did not start the exe (exit {code}"
                             f"{': ' + tail if tail else ''})")
@@ -163,14 +166,15 @@ def main():
     except Failure as failure:
         print(f"{title}: FAILED: {failure}", flush=True)
         return 1
-    report, failures, equal = compare(native_text, out, marks)
+    report, failures, equal = compare(native, answers(out), marked)
     if code != 0:
         report.append(f"FAIL the exe exited {code}: {err.strip()[-300:]}")
         failures += 1
     for line in report:
         print("   " + line)
     expected = sum(1 for line in report if line.startswith("expected"))
-    print(f"{title}: {len(lines_by_case(native_text))} cases, {equal} equal, "
+    print(f"{title}: {len(native)} answers of "
+          f"{len({case for case, _ in native})} cases, {equal} equal, "
           f"{expected} expected differences, {failures} failures", flush=True)
     return 1 if failures else 0
 

@@ -1,10 +1,12 @@
-// The contract's starting state on the simulated notebook.
+// The contract's starting state on the simulated notebook, and the calls
+// the simulation saw a case make.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "harness/program_image.h"
 #include "sim/sim.h"
+#include "tests/contract/contract.h"
 
 void WorldReset() {
   SimReset();
@@ -21,3 +23,5 @@ void WorldReset() {
 }
 
 HINSTANCE WorldInstance() { return SimInstance(); }
+
+bool WorldCalled(const char *function) { return SimCallCount(function) > 0; }

@@ -52,6 +52,17 @@ const char *const kUnshown[] = {
     "vxd-on-nt: Windows NT has no VxDs: \"\\\\.\\NAME.VXD\" opens nothing "
     "there (Windows 95 DDK, \"Dynamically Loadable VxDs\"); Wine has none "
     "either, on any version",
+    "shell-execute-error-box: ShellExecuteA says in a box of its own, on "
+    "the caller's thread, that it cannot find a program (ShellExecute, "
+    "Windows API reference: hwnd is the parent \"used for displaying a UI "
+    "or error messages\"); Wine's ShellExecuteA asks for none, passing "
+    "SEE_MASK_FLAG_NO_UI (dlls/shell32/shlexec.c)",
+    "cds-takes-sent-messages: ChangeDisplaySettingsA broadcasts "
+    "WM_DISPLAYCHANGE and, while other programs' windows take it, the "
+    "thread takes the messages sent to it (WM_DISPLAYCHANGE and "
+    "SendMessage, Windows API reference); a message sent meanwhile needs "
+    "another thread to send it during the call, as the shell's tray does "
+    "(Wine's SendNotifyMessageW in programs/explorer/systray.c)",
 };
 
 // The rows of sim/calls.def.

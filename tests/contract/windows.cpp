@@ -199,6 +199,8 @@ void WindowCases() {
           TrackPopupMenu(menu, 0, 0, 0, 0, w, NULL), 1);
     MSG msg = {};
     CHECK(PeekMessageA(&msg, w, WM_COMMAND, WM_COMMAND, PM_REMOVE), 0);
+    // EndMenu closed it: no quit ended it.
+    CHECK(PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE), 0);
     DestroyMenu(menu);
     DestroyWindow(w);
     Check("messages from TrackPopupMenu on", seen, "1 1030 2");

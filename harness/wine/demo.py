@@ -13,18 +13,15 @@ Usage (from the top of the tree):
 
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys
-import time
 
 from harness.wine.common import (
     APP_TITLE,
     BUILD,
     EXE,
     Failure,
-    MAIN_CLASS,
     ROOT,
     SIMHW,
     WARNING_CAPTION,
@@ -91,9 +88,7 @@ def settle_box(session, caption):
     buttons = session.wait_box(caption)[2]
     session.focus_box(caption)
     session.keys(*["Tab"] * len(buttons))
-    for _ in range(2):
-        session.helper("sync", MAIN_CLASS)
-        time.sleep(0.5)
+    session.sync()
 
 
 def keep_pictures(session, directory):
@@ -113,15 +108,7 @@ def keep_pictures(session, directory):
             written.add(name)
             cut = ["-trim"]
             if caption:
-                ids = session.xdotool("search", "--onlyvisible", "--name",
-                                      "^" + re.escape(caption) + "$")
-                shapes = [re.search(r"Position: (\d+),(\d+).*Geometry: "
-                                    r"(\d+)x(\d+)", " ".join(session.xdotool(
-                                        "getwindowgeometry", i)))
-                          for i in ids]
-                x, y, w, h = max((tuple(int(g) for g in m.groups())
-                                  for m in shapes if m),
-                                 key=lambda g: g[2] * g[3])
+                _, (x, y, w, h) = session.box_window(caption)
                 cut = ["-crop", f"{w}x{h}+{x}+{y}"]
             os.makedirs(directory, exist_ok=True)
             out = os.path.join(directory, name)

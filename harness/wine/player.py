@@ -165,12 +165,6 @@ class Player:
         self.s.screenshot("icon")
         self.s.check_icon("driver_ready")
 
-    def open_menu(self, button, repeat, choice):
-        """Clicks the icon, waits for the menu and picks `choice` (None:
-        closes it); returns the command chosen, or None."""
-        self.show_menu(button, repeat)
-        return self.pick(choice)
-
     def show_menu(self, button, repeat):
         before = len(self.menus_logged())
         self.s.click_icon(button, repeat)
@@ -207,7 +201,7 @@ class Player:
         now or once the program takes its messages again."""
         before = len(self.menus_logged())
         self.s.click_icon(button)
-        self.sync()
+        self.s.sync()
         check_equal(self.menus_logged()[before:], [],
                     "menus opened while the warning was open")
         check(not self.s.menu_open(), "a menu is open over the warning")
@@ -222,20 +216,13 @@ class Player:
         before = self.snapshot()
         self.s.close_box(WARNING_CAPTION, "warning",
                          "Return" if answer == "ok" else "Escape")
-        self.sync()
+        self.s.sync()
         if answer == "cancel":
             check_equal(self.snapshot(), before,
                         "registry after Cancel (nothing may change)")
             log("   Cancel: registry unchanged")
         else:
             self.take_error_box()
-
-    def sync(self):
-        # The program is done once it takes a sent message again, in its
-        # own loop or in a box's.
-        for _ in range(2):
-            self.s.helper("sync", MAIN_CLASS)
-            time.sleep(0.3)
 
     def take_error_box(self):
         errors = [b[:2] for b in self.s.boxes() if b[0] == "Error"]
@@ -405,10 +392,10 @@ def play_notebook(session, scenario, derive=None, extra_env=None, rig=None,
     desktop = notebook_desktop(statements)
     # Under load the first answer once gave the size of the previous
     # test's screen: ask again for a while before judging.
-    shown = []
     deadline = time.monotonic() + 10
     while True:
-        shown = session.helper("desktop")[0].split()[1:]
+        got = session.ask("desktop")[0]
+        shown = [got[k] for k in ("width", "height", "bits", "rate")]
         if shown == desktop or time.monotonic() >= deadline:
             break
         log(f"   Wine reports the desktop {' '.join(shown)}; asking again")
@@ -449,9 +436,7 @@ def click_for_missing_driver(s, proc, driver_file):
     s.click_icon(1)
     wait_until("the box in front again", 30,
                lambda: s.foreground() == ("#32770", APP_TITLE))
-    for _ in range(2):
-        s.helper("sync", MAIN_CLASS)
-        time.sleep(0.5)
+    s.sync()
     check_equal([b[0] for b in s.boxes()], [APP_TITLE],
                 "boxes after a second click on the icon")
     log("   covered by another window, the box came back to the front at "

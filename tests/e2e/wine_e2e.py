@@ -46,13 +46,11 @@ from harness.wine.common import (
     Failure,
     HELPER,
     HELPERS,
-    MAIN_CLASS,
     ROOT,
     SIM,
     SIMHW,
     SIMHWS,
     SUFFIX,
-    TRAY_CALLBACK,
     UNSUPPORTED_TEXT,
     WINE32,
     WORK,
@@ -155,8 +153,8 @@ def test_nt4_cds(keep, bits=64, then=()):
     def probe(session):
         # The mode in force at the adapter's default rate, dynamically;
         # then CDS_UPDATEREGISTRY | CDS_RESET, as the program asks.
-        in_force, answers["cds"] = (int(line.split()[1]) for line in
-                                    session.helper(
+        in_force, answers["cds"] = (int(line["result"]) for line in
+                                    session.ask(
             "cds", width, height, bpp, "0", "0",
             width, height, bpp, str(rate), "0x40000001", bits=bits))
         check_equal(in_force, 0, f"{bits}-bit Wine's answer to "
@@ -245,8 +243,7 @@ def test_icon_back(keep):
         s.start()
         first = s.start_program(EXE, name="first")
         s.wait_icons(1)
-        s.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
-        s.wait_icons(0, "the icon to go", 20)
+        s.untray()
         log("   icon taken away, nothing broadcast")
         second = s.start_program(EXE, name="second")
         check_equal(second.wait(timeout=s.patience), 0,
@@ -288,11 +285,12 @@ def test_desk_applet(keep):
         # The double-click killed the first press's timer before it started
         # the applet: once the program takes messages again, no menu may
         # have opened, nor be waiting to.
-        player.sync()
+        s.sync()
         check_equal(player.menus_logged(), [], "menus after the double-click")
         check(not s.menu_open(), "a menu is open after the double-click")
         log("   no menu after the double-click")
-        player.open_menu(3, 1, None)
+        player.show_menu(3, 1)
+        player.pick(None)
         log("   a single right click opened the menu")
         player.finish()
 

@@ -54,11 +54,6 @@ def statement(statements, keyword):
     return None
 
 
-def sim_transcript(path):
-    """Plays the scenario on the simulated notebook."""
-    return sim_output([path]).splitlines()
-
-
 def expected_value(kind, words):
     """(type, bytes) of a transcript's value text (binary 08, sz "ON")."""
     if kind == "binary":
@@ -413,7 +408,7 @@ def play_notebook(session, scenario, derive=None, extra_env=None, rig=None,
         with open(oracle, "w", encoding="utf-8") as f:
             f.write(head + "\n" + "\n".join(extra) + "\n" + sep + tail)
     player = Player(session, rig or scenario, actions,
-                    sim_transcript(oracle), extra_env, label)
+                    sim_output([oracle]).splitlines(), extra_env, label)
     player.start(statements)
     story(player)
     player.verify()

@@ -29,6 +29,7 @@ unknown test or a build file that is missing.
 """
 
 import argparse
+import concurrent.futures
 import hashlib
 import os
 import re
@@ -144,10 +145,7 @@ def test_nt4_cds(keep, bits=64, then=()):
     scenario = os.path.join(SCENARIOS, "nt4-legacy.scn")
     statements, actions = read_scenario(scenario)
     width, height, bpp, _ = statement(statements, "desktop")
-    rate = None
-    for words in actions:
-        if words[0][0] == "choose":
-            rate = words[2][0]
+    rate = [words[2][0] for words in actions if words[0][0] == "choose"][-1]
     answers = {}
 
     def probe(session):
@@ -393,26 +391,26 @@ def run_tests(names, keep):
 def run_parallel(names, keep, jobs):
     """Runs the tests in processes of their own, `jobs` at a time; each
     one's output is shown whole when it ends."""
-    failed, waiting, running = [], list(names), []
     os.makedirs(WORK, exist_ok=True)
-    while waiting or running:
-        while waiting and len(running) < jobs:
-            name = waiting.pop(0)
-            out = tempfile.TemporaryFile(dir=WORK)
-            args = [sys.executable, "-m", "tests.e2e.wine_e2e", name]
-            proc = subprocess.Popen(args + (["--keep"] if keep else []),
-                                    cwd=ROOT, stdout=out,
-                                    stderr=subprocess.STDOUT)
-            running.append((name, proc, out))
-        time.sleep(0.5)
-        for item in [r for r in running if r[1].poll() is not None]:
-            name, proc, out = item
-            running.remove(item)
+
+    def run(name):
+        # Output through a file, not a pipe, as in Session.run_wine.
+        with tempfile.TemporaryFile(dir=WORK) as out:
+            code = subprocess.call(
+                [sys.executable, "-m", "tests.e2e.wine_e2e", name]
+                + (["--keep"] if keep else []), cwd=ROOT, stdout=out,
+                stderr=subprocess.STDOUT)
             out.seek(0)
-            sys.stdout.write(out.read().decode("utf-8", errors="replace"))
+            return name, code, out.read().decode("utf-8", errors="replace")
+
+    failed = []
+    with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
+        for done in concurrent.futures.as_completed(
+                [pool.submit(run, name) for name in names]):
+            name, code, text = done.result()
+            sys.stdout.write(text)
             sys.stdout.flush()
-            out.close()
-            if proc.returncode != 0:
+            if code != 0:
                 failed.append(name)
     return failed
 

@@ -341,8 +341,8 @@ int main(int argc, char **argv) {
     Out("version" + Field("platform", info.dwPlatformId) +
         Field("major", info.dwMajorVersion) +
         Field("minor", info.dwMinorVersion) +
-        Field("build", info.dwBuildNumber) +
-        Field("csd", info.szCSDVersion) + Field("acp", GetACP()));
+        Field("build", info.dwBuildNumber) + Field("csd", info.szCSDVersion) +
+        Field("acp", GetACP()));
     return 0;
   }
   if (what == "desktop" && argc == 2) {

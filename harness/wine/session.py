@@ -132,19 +132,12 @@ class Session:
         os.close(write_end)
         # Xvfb writes the number, then a newline, and gives up if the pipe
         # is gone before the newline: read up to it.
-        text = b""
-        deadline = time.monotonic() + 20
-        while not text.endswith(b"\n") and time.monotonic() < deadline:
-            ready, _, _ = select.select([read_end], [], [], 1)
-            if ready:
-                chunk = os.read(read_end, 64)
-                if not chunk:
-                    break
-                text += chunk
-        os.close(read_end)
-        if not text.endswith(b"\n"):
+        with os.fdopen(read_end) as pipe:
+            ready, _, _ = select.select([pipe], [], [], 20)
+            number = pipe.readline().strip() if ready else ""
+        if not number:
             raise Failure("Xvfb did not start")
-        self.display = ":" + text.decode().strip()
+        self.display = ":" + number
 
     def env(self, extra=None):
         env = dict(os.environ)

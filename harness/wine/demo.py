@@ -31,8 +31,9 @@ from harness.wine.common import (
 from harness.wine.session import Session
 from harness.wine.player import (
     click_for_missing_driver,
-    play_scenario,
+    play_notebook,
     read_scenario,
+    scenario_session,
     statement)
 
 DEMO = os.path.join(ROOT, "scenarios", "demo.scn")
@@ -173,7 +174,10 @@ def run_demo(pictures):
     log(f"== demo under Wine (Windows 98, {desktop}, no $DISPLAY: on a "
         f"virtual screen), checked against crtrate-sim")
 
-    def without_driver(s):
+    with scenario_session("demo", scenario, directory=DEMO_DIR) as s:
+        dress_screen(s)
+        keep_pictures(s, pictures)
+        play_notebook(s, scenario, rig=DEMO)
         # What the same notebook shows when its driver does not answer:
         # the release program on Wine's own display driver.
         log("   crtrate.exe without the driver:")
@@ -181,11 +185,6 @@ def run_demo(pictures):
         s.wait_icons(1)
         click_for_missing_driver(s, proc, "Kq_M1.VXD")
         s.end_program(proc)
-
-    play_scenario("demo", scenario, rig=DEMO, directory=DEMO_DIR,
-                  then=without_driver,
-                  prepare=lambda s: (dress_screen(s),
-                                     keep_pictures(s, pictures)))
     log("   screenshots:")
     for name in sorted(os.listdir(DEMO_DIR)):
         if name.endswith(".png"):

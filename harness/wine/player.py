@@ -9,6 +9,7 @@ and `menu` line (the display change with Wine's answer), every box and
 every value the simulated program wrote must come out the same under Wine.
 """
 
+import contextlib
 import json
 import os
 import re
@@ -346,25 +347,16 @@ def notebook_desktop(statements):
     return statement(statements, "desktop") or ["1024", "768", "16", "1"]
 
 
-def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
-                  bits=64, rig=None, directory=None, story=Player.play,
-                  then=None, prepare=None):
-    """Plays the scenario under Wine and checks it against crtrate-sim.
-    `rig`: the scenario the rig reads the driver from, if not this one;
-    `prepare(session)` runs before the program starts; `story(player)`
-    plays the actions; `then(session)` goes on in the same session."""
+@contextlib.contextmanager
+def scenario_session(name, scenario, keep=False, bits=64, directory=None):
+    """A started session on the scenario's system and screen, with its keys
+    and values, for play_notebook."""
     statements, _ = read_scenario(scenario)
     with Session(name, notebook_os(statements),
                  screen_for(notebook_desktop(statements)), keep,
                  directory=directory, bits=bits) as session:
         session.start(statements)
-        if prepare:
-            prepare(session)
-        player = play_notebook(session, scenario, derive, extra_env, rig,
-                               story)
-        if then:
-            then(session)
-        return session, player
+        yield session
 
 
 def play_another(session, scenario, label, **options):
@@ -382,7 +374,8 @@ def play_another(session, scenario, label, **options):
 def play_notebook(session, scenario, derive=None, extra_env=None, rig=None,
                   story=Player.play, label="rig"):
     """Plays the scenario in a started session and checks it against
-    crtrate-sim; returns the player."""
+    crtrate-sim; returns the player.  `rig`: the scenario the rig reads the
+    driver from, if not this one; `story(player)` plays the actions."""
     statements, actions = read_scenario(scenario)
     desktop = notebook_desktop(statements)
     # Under load the first answer once gave the size of the previous

@@ -63,8 +63,9 @@ from harness.wine.session import Session
 from harness.wine.player import (
     click_for_missing_driver,
     play_another,
-    play_scenario,
+    play_notebook,
     read_scenario,
+    scenario_session,
     statement)
 
 SCENARIOS = os.path.join(ROOT, "tests", "e2e", "scenarios")
@@ -127,9 +128,10 @@ def check_second_copy(s):
 
 
 def test_simhw(keep, scenario, bits=64):
-    name = os.path.splitext(os.path.basename(scenario))[0]
-    play_scenario(name + SUFFIX[bits],
-                  os.path.join(SCENARIOS, scenario), keep, bits=bits)
+    name = os.path.splitext(os.path.basename(scenario))[0] + SUFFIX[bits]
+    path = os.path.join(SCENARIOS, scenario)
+    with scenario_session(name, path, keep, bits) as session:
+        play_notebook(session, path)
 
 
 def test_nt4_cds(keep, bits=64, then=()):
@@ -176,13 +178,12 @@ def test_nt4_cds(keep, bits=64, then=()):
         log("   " + ("\"Error\" shown" if shown_error else
                      "no \"Error\" box") + f" for answer {answers['cds']}")
 
-    def more(session):
+    with scenario_session("nt4-legacy" + SUFFIX[bits], scenario, keep,
+                          bits) as session:
+        play_notebook(session, scenario, derive=probe, story=story)
         for other in then:
             play_another(session, os.path.join(SCENARIOS, other),
                          os.path.splitext(other)[0])
-
-    play_scenario("nt4-legacy" + SUFFIX[bits], scenario, keep, derive=probe,
-                  bits=bits, story=story, then=more)
 
 
 def test_single_copy(keep):
@@ -292,9 +293,11 @@ def test_desk_applet(keep):
         log("   a single right click opened the menu")
         player.finish()
 
-    play_scenario("desk-applet", os.path.join(SCENARIOS,
-                                              "win98-desk-applet.scn"), keep,
-                  extra_env={"CRTRATE_E2E_DESK_LOG": desk_log}, story=story)
+    scenario = os.path.join(SCENARIOS, "win98-desk-applet.scn")
+    with scenario_session("desk-applet", scenario, keep) as session:
+        play_notebook(session, scenario,
+                      extra_env={"CRTRATE_E2E_DESK_LOG": desk_log},
+                      story=story)
 
 
 # Each test: what it proves, then the function and its arguments after keep.

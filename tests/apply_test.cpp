@@ -1,6 +1,17 @@
 // Applying a menu choice on each platform and driver generation.
 #include "harness/test_support.h"
 
+namespace {
+
+const char Win9xKeys[] =
+    "key HKCC \"Display\\\\Settings\"\n"
+    "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
+    "Class\\\\DISPLAY\\\\0001\\\\Default\"\n"
+    "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
+    "Class\\\\Display\\\\0001\\\\MODES\\\\16\\\\1024,768\"\n";
+
+} // namespace
+
 class Apply : public ::testing::Test {
 protected:
   // Also called again by a case that starts afresh.
@@ -126,6 +137,44 @@ TEST_F(Apply, ActiveOrAbsentCrtIsLeftAlone) {
     ApplyRefreshChoice(8, 60);
     for (const std::string &line : TakeLines("escape "))
       EXPECT_NE(line.rfind("escape 2 ", 0), 0u) << displays;
+  }
+}
+
+TEST_F(Apply, UnmeasurableDesktopChangesNothing) {
+  GIVEN("fail GetDC");
+  StartedAs(PlatformNT4, 1, 1024);
+  EXPECT_FALSE(ApplyRefreshChoice(8, 60));
+  EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0);
+  EXPECT_TRUE(TakeLines("escape ").empty());
+}
+
+TEST_F(Apply, ScreenMeasuredAsNothingChangesNothing) {
+  for (const char *desktop : {"desktop 0 768 16 60", "desktop 1024 0 16 60",
+                              "desktop 1024 768 0 60"}) {
+    FreshNotebook();
+    GIVEN(std::string("attached 3\nactive 3\n") + desktop);
+    StartedAs(PlatformNT4, 0, 1024);
+    EXPECT_FALSE(ApplyRefreshChoice(8, 60)) << desktop;
+    EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0) << desktop;
+    EXPECT_TRUE(OpenCountsAreZero());
+  }
+}
+
+TEST_F(Apply, Win9xLegacyNeverUsesATextItCouldNotFormat) {
+  // Calls of wsprintfA: the default key, the same-image flag, the mode's
+  // key, the rate.  Whichever fails, nothing after it is written.
+  const struct {
+    int failing;
+    size_t regsets;
+  } cases[] = {{1, 0}, {2, 1}, {3, 2}, {4, 2}};
+  for (const auto &c : cases) {
+    SetUp();
+    StartedAs(PlatformWin9x, 0, 1024, "0001");
+    GIVEN(Win9xKeys);
+    GIVEN("fail wsprintfA " + std::to_string(c.failing));
+    EXPECT_FALSE(ApplyRefreshChoice(8, 75)) << c.failing;
+    EXPECT_EQ(TakeLines("regset ").size(), c.regsets) << c.failing;
+    EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0) << c.failing;
   }
 }
 

@@ -113,11 +113,9 @@ TEST_P(LongRun, TenThousandOpeningsAThousandChoices) {
                                              << listings[i];
   EXPECT_EQ(listings.back(), listings.front());
 
-  // Nothing piled up on the way.
+  // Nothing piled up on the way (open DCs, keys, devices and menus are the
+  // end-of-run rules' above).
   EXPECT_EQ(SimCallCount("LoadImageA"), SimCallCount("DestroyIcon"));
-  EXPECT_EQ(SimCallCount("CreateDCA"), SimCallCount("DeleteDC"));
-  EXPECT_EQ(SimCallCount("GetDC"), SimCallCount("ReleaseDC"));
-  EXPECT_EQ(SimCallCount("RegOpenKeyExA"), SimCallCount("RegCloseKey"));
   EXPECT_EQ(SimCallCount("CreatePopupMenu"), 1);
 }
 

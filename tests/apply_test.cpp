@@ -9,6 +9,10 @@ const char Win9xKeys[] =
     "Class\\\\DISPLAY\\\\0001\\\\Default\"\n"
     "key HKLM \"System\\\\CurrentControlSet\\\\Services\\\\"
     "Class\\\\Display\\\\0001\\\\MODES\\\\16\\\\1024,768\"\n";
+const std::string DefaultKey =
+    "System\\CurrentControlSet\\Services\\Class\\DISPLAY\\0001\\Default";
+const std::string ModesKey = "System\\CurrentControlSet\\Services\\Class\\"
+                             "Display\\0001\\MODES\\16\\1024,768";
 
 } // namespace
 
@@ -44,6 +48,36 @@ TEST_F(Apply, SameImageByPanelRateModeAndDesktopHeight) {
     EXPECT_EQ(ChooseSameImage(c.mode, c.hz, c.height), c.on)
         << c.panel << " panel, mode " << c.mode << " " << c.hz << "Hz height "
         << c.height;
+  }
+}
+
+TEST_F(Apply, Win9xLegacyStopsAtTheFirstFailedWrite) {
+  const struct {
+    const char *fault;
+    const char *crtResolution, *sameImage, *modeRate;
+  } cases[] = {
+      {"locked HKCC \"Display\\\\Settings\"", "<missing>", "<missing>",
+       "<missing>"},
+      {"fail RegSetValueExA 2", "3:\x06", "<missing>", "<missing>"},
+      {"fail RegSetValueExA 3", "3:\x06", "1:ON", "<missing>"},
+  };
+  for (const auto &c : cases) {
+    SetUp();
+    StartedAs(PlatformWin9x, 0, 1024, "0001");
+    GIVEN(Win9xKeys);
+    GIVEN(c.fault);
+    EXPECT_FALSE(ApplyRefreshChoice(6, 60)) << c.fault;
+    EXPECT_EQ(Stored("HKCC", "Display\\Settings", "CRTResolution"),
+              c.crtResolution)
+        << c.fault;
+    EXPECT_EQ(Stored("HKCC", "Display\\Settings", "Pairlux_SameImage"),
+              c.sameImage)
+        << c.fault;
+    EXPECT_EQ(Stored("HKLM", ModesKey, "RefreshRate"), c.modeRate) << c.fault;
+    EXPECT_EQ(Stored("HKLM", DefaultKey, "RefreshRate"), "<missing>")
+        << "default not written back: " << c.fault;
+    EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 0) << c.fault;
+    EXPECT_TRUE(OpenCountsAreZero()) << c.fault;
   }
 }
 

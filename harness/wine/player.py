@@ -197,13 +197,17 @@ class Player:
         now or once the program takes its messages again."""
         before = len(self.menus_logged())
         self.s.click_icon(button)
-        self.s.sync()
-        check_equal(self.menus_logged()[before:], [],
-                    "menus opened while the warning was open")
-        check(not self.s.menu_open(), "a menu is open over the warning")
+        self.check_no_menu(before, "while the warning was open")
         check_equal([b[0] for b in self.s.boxes()], [WARNING_CAPTION],
                     "boxes while the warning is open")
         log("   a click on the icon while the warning waits: no menu")
+
+    def check_no_menu(self, before, when):
+        """Once the program takes its messages again, no menu opened since
+        the rig had logged `before` menus, nor is one waiting to open."""
+        self.s.sync()
+        check_equal(self.menus_logged()[before:], [], f"menus opened {when}")
+        check(not self.s.menu_open(), f"a menu is open {when}")
 
     def answer_warning(self, answer):
         caption, text, _ = self.s.wait_box(WARNING_CAPTION)

@@ -67,6 +67,8 @@ class Session:
                  directory=None, display=None, bits=64):
         self.os_name = os_name
         self.bits = bits
+        # Wine's `reg` option for the program's view of the registry.
+        self.reg_view = f"/reg:{bits}"
         # Seconds to wait for what the program does: under qemu its start
         # alone takes about a minute, and the rest is slower too.
         self.patience = (30 if bits == 64 else
@@ -114,12 +116,8 @@ class Session:
         reg = os.path.join(self.dir, name + ".reg")
         with open(reg, "w", encoding="utf-16") as f:
             f.write(registry_file(statements, version))
-        self.run_wine(["reg", "import", self.unix_to_wine(reg),
-                       self.reg_view()], timeout=60)
-
-    def reg_view(self):
-        """Wine's `reg` option for the program's view of the registry."""
-        return f"/reg:{self.bits}"
+        self.run_wine(["reg", "import", "Z:" + reg.replace("/", "\\"),
+                       self.reg_view], timeout=60)
 
     def start_xvfb(self):
         width, height, depth = self.screen
@@ -220,10 +218,6 @@ class Session:
 
     # -- running things in the prefix
 
-    @staticmethod
-    def unix_to_wine(path):
-        return "Z:" + path.replace("/", "\\")
-
     def loader(self, exe):
         """The i686 builds start under the 32-bit loader; everything else
         under wine64."""
@@ -288,7 +282,7 @@ class Session:
 
     def reg_query(self, root, path):
         return self.run_wine(["reg", "query", f"{ROOT_KEYS[root]}\\{path}",
-                              self.reg_view()], check=False)
+                              self.reg_view], check=False)
 
     def values(self, triples):
         """{(root, path, name): (type, bytes) or None} read by the helper
@@ -475,9 +469,6 @@ class Session:
         self.screenshot(shot)
         self.focus_box(caption)
         self.keys(key)
-        self.wait_no_box(caption)
-
-    def wait_no_box(self, caption):
         wait_until(f"box {caption!r} to close", self.patience,
                    lambda: not [b for b in self.boxes() if b[0] == caption])
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,14 @@ protected:
 };
 
 using Lines = std::vector<std::string>;
+
+// A file of the tree, read whole (the tests run from the top of the tree).
+inline std::string ReadFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 // A stored value as "<type>:<bytes>", or "<missing>".
 inline std::string Stored(const char *root, const std::string &path,

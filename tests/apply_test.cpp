@@ -27,58 +27,28 @@ protected:
 
 TEST_F(Apply, SameImageByPanelRateModeAndDesktopHeight) {
   const struct {
-    const char *panel;
+    WORD panel; // width: 640 VGA, 800 SVGA, 1024 XGA, 1280 SXGA
     LONG mode, hz;
     DWORD height;
     BOOL on;
   } cases[] = {
-      {"svga", 5, 60, 480, TRUE},    {"svga", 5, 60, 600, TRUE},
-      {"svga", 5, 60, 768, FALSE},   {"svga", 8, 60, 768, TRUE},
-      {"svga", 8, 60, 600, FALSE},   {"svga", 6, 60, 600, FALSE},
-      {"svga", 10, 60, 1024, FALSE}, {"svga", 6, 72, 600, TRUE},
-      {"svga", 8, 100, 768, TRUE},   {"xga", 8, 60, 600, FALSE},
-      {"xga", 8, 60, 768, FALSE},    {"xga", 8, 75, 768, TRUE},
-      {"xga", 5, 60, 480, TRUE},     {"xga", 6, 60, 600, TRUE},
-      {"vga", 8, 60, 768, TRUE},     {"vga", 6, 60, 600, TRUE},
-      {"sxga", 8, 60, 768, TRUE},    {"sxga", 5, 60, 480, TRUE},
+      {800, 5, 60, 480, TRUE},    {800, 5, 60, 600, TRUE},
+      {800, 5, 60, 768, FALSE},   {800, 8, 60, 768, TRUE},
+      {800, 8, 60, 600, FALSE},   {800, 6, 60, 600, FALSE},
+      {800, 10, 60, 1024, FALSE}, {800, 6, 72, 600, TRUE},
+      {800, 8, 100, 768, TRUE},   {1024, 8, 60, 600, FALSE},
+      {1024, 8, 60, 768, FALSE},  {1024, 8, 75, 768, TRUE},
+      {1024, 5, 60, 480, TRUE},   {1024, 6, 60, 600, TRUE},
+      {640, 8, 60, 768, TRUE},    {640, 6, 60, 600, TRUE},
+      {1280, 8, 60, 768, TRUE},   {1280, 5, 60, 480, TRUE},
   };
   for (const auto &c : cases) {
-    std::string panel = c.panel;
-    PanelIsVga = panel == "vga";
-    PanelIsSvga = panel == "svga";
-    PanelIsXga = panel == "xga";
-    PanelIsSxga = panel == "sxga";
+    PanelWidth = c.panel;
+    SetPanelClass();
     EXPECT_EQ(ChooseSameImage(c.mode, c.hz, c.height), c.on)
-        << c.panel << " mode " << c.mode << " " << c.hz << "Hz height "
+        << c.panel << " panel, mode " << c.mode << " " << c.hz << "Hz height "
         << c.height;
   }
-}
-
-TEST_F(Apply, Win9xLegacyStoresTheChoiceByteForByte) {
-  StartedAs(PlatformWin9x, 0, 1024, "0001");
-  GIVEN(Win9xKeys);
-  GIVEN(std::string("value HKLM \"") +
-        "System\\\\CurrentControlSet\\\\Services\\\\Class\\\\DISPLAY\\\\0001"
-        "\\\\Default\" \"RefreshRate\" sz \"72\"");
-  EXPECT_TRUE(ApplyRefreshChoice(8, 75));
-  EXPECT_EQ(Stored("HKCC", "Display\\Settings", "CRTResolution"),
-            std::string("3:") + '\x08');
-  EXPECT_EQ(Stored("HKCC", "Display\\Settings", "Pairlux_SameImage"), "1:ON");
-  EXPECT_EQ(Stored("HKLM", ModesKey, "RefreshRate"), "1:75");
-  // Put back as read, now without the NUL the other writer had stored.
-  EXPECT_EQ(Stored("HKLM", DefaultKey, "RefreshRate"), "1:72");
-  EXPECT_EQ(SimCurrentDesktop().hz, 75);
-  EXPECT_EQ(SimCurrentDesktop().width, 1024);
-  EXPECT_TRUE(TakeLines("escape 10").empty()) << "no mode number on 9x";
-  EXPECT_TRUE(OpenCountsAreZero());
-}
-
-TEST_F(Apply, Win9xLegacyDefaultRateFallsBackToSixty) {
-  StartedAs(PlatformWin9x, 0, 1024, "0001");
-  GIVEN(Win9xKeys);
-  EXPECT_TRUE(ApplyRefreshChoice(5, 60));
-  EXPECT_EQ(Stored("HKLM", DefaultKey, "RefreshRate"), "1:60");
-  EXPECT_EQ(Stored("HKLM", ModesKey, "RefreshRate"), "1:60");
 }
 
 TEST_F(Apply, Win9xLegacyStopsAtTheFirstFailedWrite) {
@@ -123,36 +93,33 @@ TEST_F(Apply, Nt4LegacySucceedsOnlyOnDispChangeSuccessful) {
   }
 }
 
+// The choice is 1024x768, the desktop's size, at 16 bits.
 TEST_F(Apply, Nt4LegacyEnumerationStopsAtAModeOfTheSameDepthThatDiffers) {
-  GIVEN("modes 1024 768 16 85\n" // same depth, differs: stop here
-        "modes 640 480 16 60\n");
-  StartedAs(PlatformNT4, 0, 1024);
-  EXPECT_TRUE(ApplyRefreshChoice(8, 75));
-  EXPECT_EQ(TakeLines("enum "), (Lines{"enum 0 -> ok"}));
-
-  FreshNotebook();
-  GIVEN("desktop 1024 768 16 60\nattached 1\nactive 1\n"
-        "modes 1024 768 8 60\n"   // other depth: go on
-        "modes 1024 768 16 75\n"  // the request itself: go on
-        "modes 800 600 16 75\n"); // same depth, differs: stop
-  StartedAs(PlatformNT4, 0, 1024);
-  EXPECT_TRUE(ApplyRefreshChoice(8, 75));
-  EXPECT_EQ(TakeLines("enum "),
-            (Lines{"enum 0 -> ok", "enum 1 -> ok", "enum 2 -> ok"}));
-
-  FreshNotebook();
-  GIVEN("desktop 1024 768 16 60\nattached 1\nactive 1\n"
-        "modes 1024 768 32 60\n");
-  StartedAs(PlatformNT4, 0, 1024);
-  EXPECT_TRUE(ApplyRefreshChoice(8, 75));
-  EXPECT_EQ(TakeLines("enum "), (Lines{"enum 0 -> ok", "enum 1 -> fail"}));
-
-  FreshNotebook(); // a mode that differs only in height
-  GIVEN("desktop 1024 768 16 60\nattached 1\nactive 1\n"
-        "modes 1024 600 16 60\nmodes 640 480 16 60\n");
-  StartedAs(PlatformNT4, 0, 1024);
-  EXPECT_TRUE(ApplyRefreshChoice(8, 60));
-  EXPECT_EQ(TakeLines("enum "), (Lines{"enum 0 -> ok"}));
+  const struct {
+    const char *modes;
+    LONG hz;
+    Lines enums;
+  } cases[] = {
+      {"modes 1024 768 16 85\n" // same depth, differs: stop here
+       "modes 640 480 16 60",
+       75,
+       {"enum 0 -> ok"}},
+      {"modes 1024 768 8 60\n"  // other depth: go on
+       "modes 1024 768 16 75\n" // the request itself: go on
+       "modes 800 600 16 75",   // same depth, differs: stop
+       75,
+       {"enum 0 -> ok", "enum 1 -> ok", "enum 2 -> ok"}},
+      {"modes 1024 768 32 60", 75, {"enum 0 -> ok", "enum 1 -> fail"}},
+      // A mode that differs only in height.
+      {"modes 1024 600 16 60\nmodes 640 480 16 60", 60, {"enum 0 -> ok"}},
+  };
+  for (const auto &c : cases) {
+    SetUp();
+    GIVEN(c.modes);
+    StartedAs(PlatformNT4, 0, 1024);
+    EXPECT_TRUE(ApplyRefreshChoice(8, c.hz)) << c.modes;
+    EXPECT_EQ(TakeLines("enum "), c.enums) << c.modes;
+  }
 }
 
 TEST_F(Apply, Nt4LegacyEndlessModeListIsEnumeratedOnlySoFar) {
@@ -166,39 +133,6 @@ TEST_F(Apply, Nt4LegacyEndlessModeListIsEnumeratedOnlySoFar) {
   ASSERT_EQ(enums.size(), 4096u);
   EXPECT_EQ(enums.back(), "enum 4095 -> ok");
   EXPECT_EQ(SimCallCount("ChangeDisplaySettingsA"), 1);
-}
-
-TEST_F(Apply, SwitchPathsSendModeThenRateInTheirOwnNumbering) {
-  const struct {
-    DWORD platform;
-    LONG mode, hz;
-    const char *modeRequest, *rateRequest, *cds;
-  } cases[] = {
-      {PlatformWin9x, 5, 72, "escape 10 6 -> 1",
-       "escape 66 640 480 6 16 72 -> 1", "cds 0x00000001 1024x768x16@72 -> 0"},
-      {PlatformWin9x, 10, 60, "escape 10 15 -> 1",
-       "escape 66 1280 1024 15 16 60 -> 1",
-       "cds 0x00000001 1024x768x16@60 -> 0"},
-      {PlatformNT4, 6, 85, "escape 10 2 -> 1", "escape 66 800 600 2 16 85 -> 1",
-       "cds 0x40000001 1024x768x16@85 -> 0"},
-      {PlatformNT4, 8, 70, "escape 10 3 -> 1",
-       "escape 66 1024 768 3 16 70 -> 1", "cds 0x40000001 1024x768x16@70 -> 0"},
-  };
-  for (const auto &c : cases) {
-    SetUp();
-    StartedAs(c.platform, 1, 1024);
-    EXPECT_TRUE(ApplyRefreshChoice(c.mode, c.hz));
-    Lines escapes, cds;
-    for (const std::string &line : TakeLines()) {
-      if (line.rfind("escape 10 ", 0) == 0 || line.rfind("escape 66 ", 0) == 0)
-        escapes.push_back(line);
-      if (line.rfind("cds ", 0) == 0)
-        cds.push_back(line);
-    }
-    EXPECT_EQ(escapes, (Lines{c.modeRequest, c.rateRequest}))
-        << c.mode << " " << c.hz;
-    EXPECT_EQ(cds, Lines{c.cds}) << c.mode << " " << c.hz;
-  }
 }
 
 TEST_F(Apply, SwitchPathsIgnoreTheDriverAndDisplaySettingsResults) {

@@ -28,7 +28,8 @@ import sys
 import tempfile
 
 from tests.resources_check import (Pe, PeError, read_version_resource,
-                                   version_numbers)
+                                   version_resource_failures)
+from tools.make_dist import is_underline, width
 
 NAMES = ["crtrate.exe", "README.TXT"]
 # The widest line README.TXT may have, in Notepad's fixed-font columns.
@@ -78,17 +79,7 @@ def version_failures(archive, text, english, exe):
         found = read_version_resource(Pe(exe).resources())
     except (PeError, struct.error) as e:
         return failures + [f"the zip's crtrate.exe: {e}"]
-    for what, got in (("file", found.file_version),
-                      ("product", found.product_version)):
-        if got != version_numbers(version):
-            failures.append(f"the exe's {what} version is "
-                            f"{'.'.join(map(str, got))}, the zip's {version}")
-    for block, texts in found.strings.items():
-        for key in ("FileVersion", "ProductVersion"):
-            if texts.get(key) != version:
-                failures.append(f"the exe's {key} ({block}) is "
-                                f"{texts.get(key)!r}, the zip's {version}")
-    return failures
+    return failures + version_resource_failures(found, version)
 
 
 def main(argv):
@@ -125,10 +116,9 @@ def main(argv):
         failures.append(f"README.TXT is not code page 950: {e}")
         text = ""
     for number, line in enumerate(text.split("\r\n"), 1):
-        if len(line.encode("cp950")) > COLUMNS:
-            failures.append(f"README.TXT line {number} is "
-                            f"{len(line.encode('cp950'))} columns wide, over "
-                            f"{COLUMNS}: {line!r}")
+        if width(line) > COLUMNS:
+            failures.append(f"README.TXT line {number} is {width(line)} "
+                            f"columns wide, over {COLUMNS}: {line!r}")
     english = ENGLISH_TITLE.search(text)
     if not english:
         failures.append("README.TXT has no English guide")
@@ -148,13 +138,13 @@ def main(argv):
             lines = part.split("\r\n")
             sections[label] = 0
             for title, line in zip(lines, lines[1:]):
-                if len(line) < 3 or set(line) not in ({"="}, {"-"}):
+                if not is_underline(line):
                     continue
                 sections[label] += 1
-                if len(line) != len(title.encode("cp950")):
+                if len(line) != width(title):
                     failures.append(f"the underline of {title!r} is "
                                     f"{len(line)} wide, the title "
-                                    f"{len(title.encode('cp950'))}")
+                                    f"{width(title)}")
         if sections["Chinese"] != sections["English"]:
             failures.append(f"the Chinese guide has {sections['Chinese']} "
                             f"titles, the English one {sections['English']}")

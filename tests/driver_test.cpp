@@ -17,13 +17,6 @@ TEST_F(DriverRequests, SixteenBitRepliesTakeTheLowHalfOnly) {
             (Lines{"escape 9 -> 1", "escape 7 -> 1", "escape 1 -> 1"}));
 }
 
-TEST_F(DriverRequests, DriverLevelIsTheWholeWord) {
-  GIVEN("reply 28 0x00010003");
-  DWORD level = 0;
-  EXPECT_TRUE(GetDriverLevel(&level));
-  EXPECT_EQ(level, 0x00010003u);
-}
-
 TEST_F(DriverRequests, OnlyExactlyOneIsSuccessAndFailuresLeaveOutputs) {
   // The simulated driver writes its reply whatever it returns, so a request
   // that trusted a failed reply would change the out-value.
@@ -100,21 +93,6 @@ TEST_F(DriverRequests, NoDisplayContextMeansNoRequest) {
   EXPECT_EQ(SimCallCount("ExtEscape"), 0);
   EXPECT_TRUE(TakeLines("escape ").empty());
   EXPECT_TRUE(OpenCountsAreZero());
-}
-
-TEST_F(DriverRequests, EveryRequestReleasesItsContext) {
-  GIVEN("attached 3\nactive 1\npanel 1024");
-  BYTE panel[6] = {};
-  WORD mask = 0;
-  DWORD level = 0;
-  GetPanelSize(panel);
-  GetAttachedDisplays(&mask);
-  GetActiveDisplays(&mask);
-  GetDriverLevel(&level);
-  RefreshDisplayState();
-  EXPECT_EQ(SimCallCount("CreateDCA"), SimCallCount("DeleteDC"));
-  EXPECT_TRUE(OpenCountsAreZero());
-  EXPECT_EQ(panel[0] | panel[1] << 8, 1024);
 }
 
 struct DisplayStateCase {

@@ -44,7 +44,7 @@ are listed in tests/fault_sweep.known (a fault gets fixed, not listed);
 they are printed as known but do not fail the sweep.
 
 usage: tests/fault_sweep.py [--runner build/asan/crtrate-sim] [--jobs N]
-                            [--known FILE] [--verbose] [SCENARIO.scn...]
+                            [--verbose] [SCENARIO.scn...]
 """
 
 import argparse
@@ -73,6 +73,9 @@ DEFAULT_SCENARIOS = ("scenarios/story-*.scn", "scenarios/demo.scn",
                      "scenarios/startup-win95-first-release.scn")
 
 TIMEOUT = 30  # seconds per run; a run takes well under one
+
+# The findings kept on purpose, printed as known instead of failing.
+KNOWN = "tests/fault_sweep.known"
 
 
 def run(runner, text, workdir, tag):
@@ -323,8 +326,6 @@ def departure(tried, base_tried, lines, base_lines):
 # ---------------------------------------------------------------------------
 
 def load_known(path):
-    if not path or not os.path.exists(path):
-        return []
     with open(path, encoding="utf-8") as f:
         known = [tuple(l.split("#", 1)[0].split()) for l in f]
     if any(len(k) not in (0, 4) for k in known):
@@ -340,6 +341,14 @@ def is_known(known, scenario, function, nth, rule):
                for glob_, fn, n, r in known)
 
 
+def fault_text(fault):
+    """The "fail" statement that makes a fault (function, n): n 0 for every
+    call; "no fault" for the fault-free run (n -1)."""
+    function, nth = fault
+    return "no fault" if nth < 0 else \
+        "fail %s%s" % (function, " %d" % nth if nth else "")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--runner", default="build/asan/crtrate-sim",
@@ -348,9 +357,6 @@ def main():
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2,
                         help="runs played at once (default: one per core, "
                         "%(default)s)")
-    parser.add_argument("--known", default="tests/fault_sweep.known",
-                        help="the findings kept on purpose, printed as known "
-                        "instead of failing (default %(default)s)")
     parser.add_argument("--verbose", action="store_true",
                         help="print every run of a known finding, not only "
                         "the first")
@@ -362,7 +368,7 @@ def main():
 
     scenarios = args.scenarios or sorted(
         {p for g in DEFAULT_SCENARIOS for p in glob.glob(g)})
-    known = load_known(args.known)
+    known = load_known(KNOWN)
     if not os.access(args.runner, os.X_OK):
         sys.exit("fault_sweep: %s is not built" % args.runner)
 
@@ -384,11 +390,10 @@ def main():
 
     def one(job):
         scn, (function, nth) = job
-        statement = "fail %s%s\n" % (function, " %d" % nth if nth else "")
         tag = "%d.%s.%d" % (os.getpid(), function, nth) + \
             os.path.basename(scn)
         status, lines, err, counts, seconds = run(
-            args.runner, statement + texts[scn], workdir,
+            args.runner, fault_text(job[1]) + "\n" + texts[scn], workdir,
             tag + ".%x" % id(job))
         verdict = judge((function, nth), status, lines, err, bases[scn])
         same = lines == bases[scn]["lines"]
@@ -405,10 +410,6 @@ def main():
                                  is_known(known, scn, fault[0], fault[1],
                                           rule)))
     os.rmdir(workdir)
-
-    def fault_text(fault):
-        return "no fault" if fault[1] < 0 else \
-            "fail %s%s" % (fault[0], " %d" % fault[1] if fault[1] else "")
 
     new = [f for f in failures if not f[4]]
     old = [f for f in failures if f[4]]

@@ -1,26 +1,14 @@
 // The fuzzer's seeds: each tests/fuzz/corpus/NAME is what scenarios/NAME.scn
 // encodes to (`make fuzz-seeds` writes them), and decodes to a scenario
 // that plays exactly like it.
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "harness/records.h"
-#include "harness/runner.h"
+#include "harness/test_support.h"
 #include "sim/scenario.h"
-#include "sim/sim.h"
 
 namespace {
-
-std::string ReadFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::string Played(const std::string &name, const std::string &scenario) {
   EXPECT_EQ(RunScenarioText(name, scenario, nullptr), 0) << name;

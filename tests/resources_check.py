@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Reads the resources back out of a built crtrate.exe and checks them.
 
-Usage: resources_check.py EXE STRINGS.DEF RESOURCE.H CRTRATE.RC VERSION LICENSE
+Usage: python3 -m tests.resources_check EXE STRINGS.DEF RESOURCE.H CRTRATE.RC
+                                         VERSION LICENSE
 
 A small PE resource reader of its own (no icoutils needed).  Checks:
   - every string of strings.def is in the string table, in language 1028,
@@ -24,10 +25,13 @@ A small PE resource reader of its own (no icoutils needed).  Checks:
 Exits 0 when all hold, 1 with one line per failure otherwise, 77 (skipped)
 when the exe does not exist.
 """
+import collections
 import os
 import re
 import struct
 import sys
+
+from tools.make_icons import PALETTE
 
 RT_ICON = 3
 RT_STRING = 6
@@ -43,14 +47,6 @@ EXPECTED_IDS = set(range(1, 13)) | set(range(100, 108))
 PROPERTIES_TEXTS = ("CompanyName", "FileDescription", "FileVersion",
                     "InternalName", "LegalCopyright", "OriginalFilename",
                     "ProductName", "ProductVersion")
-VGA_PALETTE = [
-    (0x00, 0x00, 0x00), (0x80, 0x00, 0x00), (0x00, 0x80, 0x00),
-    (0x80, 0x80, 0x00), (0x00, 0x00, 0x80), (0x80, 0x00, 0x80),
-    (0x00, 0x80, 0x80), (0xC0, 0xC0, 0xC0), (0x80, 0x80, 0x80),
-    (0xFF, 0x00, 0x00), (0x00, 0xFF, 0x00), (0xFF, 0xFF, 0x00),
-    (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF),
-    (0xFF, 0xFF, 0xFF),
-]
 
 
 class PeError(Exception):
@@ -193,7 +189,7 @@ def check_icon_image(image, icon_id, want, label, failures):
     colours = used or 16
     palette = [tuple(image[40 + 4 * i + k] for k in (2, 1, 0))
                for i in range(colours)]
-    if palette != VGA_PALETTE:
+    if palette != PALETTE:
         failures.append(f"{label}: icon {icon_id} palette is not the "
                         f"standard 16-colour VGA palette")
     xor = ((want * 4 + 31) // 32) * 4 * want
@@ -284,18 +280,11 @@ def version_nodes(data, at, end):
     return nodes
 
 
-class VersionResource:
-    """What a version resource holds: its language, the file and product
-    versions of its fixed part as four numbers each, its string blocks
-    ({block: {name: text}}) and its Translation (language, code page)."""
-
-    def __init__(self, lang, file_version, product_version, strings,
-                 translation):
-        self.lang = lang
-        self.file_version = file_version
-        self.product_version = product_version
-        self.strings = strings
-        self.translation = translation
+# What a version resource holds: its language, the file and product
+# versions of its fixed part as four numbers each, its string blocks
+# ({block: {name: text}}) and its Translation (language, code page).
+VersionResource = collections.namedtuple("VersionResource", (
+    "lang", "file_version", "product_version", "strings", "translation"))
 
 
 def read_version_resource(resources):
@@ -335,10 +324,21 @@ def read_version_resource(resources):
                            translation)
 
 
-def version_numbers(version):
-    """"1.2.3" as the four numbers of a version resource, (1, 2, 3, 0)."""
+def version_resource_failures(found, version):
+    """Where a version resource does not carry VERSION ("1.2.3") as its file
+    and product version, as numbers (1, 2, 3, 0) and as texts."""
     parts = [int(p) for p in version.split(".")]
-    return tuple(parts + [0] * (4 - len(parts)))
+    numbers = tuple(parts + [0] * (4 - len(parts)))
+    failures = [f"the exe's {what} version is {'.'.join(map(str, got))}, "
+                f"not {version}"
+                for what, got in (("file", found.file_version),
+                                  ("product", found.product_version))
+                if got != numbers]
+    return failures + [f"the exe's {key} ({block}) is {texts.get(key)!r}, "
+                       f"not {version}"
+                       for block, texts in found.strings.items()
+                       for key in ("FileVersion", "ProductVersion")
+                       if texts.get(key) != version]
 
 
 def copyright_texts(license_file):
@@ -370,12 +370,7 @@ def check_version(resources, texts, version, legal, failures):
         return
     if found.lang != LANG_ZH_TW:
         failures.append(f"the version resource is in language {found.lang}")
-    want = version_numbers(version)
-    for what, got in (("file", found.file_version),
-                      ("product", found.product_version)):
-        if got != want:
-            failures.append(f"{what} version {'.'.join(map(str, got))}, the "
-                            f"project's is {version}")
+    failures += version_resource_failures(found, version)
     strings, translation = found.strings, found.translation
     if translation != (LANG_ZH_TW, CODE_PAGE):
         failures.append(f"Translation is {translation}, wanted "
@@ -414,7 +409,7 @@ def check_version(resources, texts, version, legal, failures):
 
 def main(argv):
     if len(argv) != 7:
-        print(__doc__.splitlines()[2], file=sys.stderr)
+        print(__doc__.split("\n\n")[1], file=sys.stderr)
         return 2
     exe, strings_def, resource_h, rc, version, license_file = argv[1:]
     if not os.path.exists(exe):

@@ -102,16 +102,6 @@ TEST(ModeInForce, Nt4LegacyAndSwitchDriverAskTheDriver) {
   }
 }
 
-TEST(ModeInForce, FirstWindows95ReleaseHasNoModeInForce) {
-  FreshNotebook();
-  GIVEN("os win95\nattached 3\nactive 1\nmode 6\nrates 60\n"
-        "value HKCC \"Display\\\\Settings\" \"CRTResolution\" binary 06\n"
-        "value HKCC \"Display\\\\Settings\" \"RefreshRate\" sz \"60\"");
-  StartedAs(PlatformWin95First, 0, 800);
-  EXPECT_EQ(CheckedAfterOpening(), 0u);
-  EXPECT_EQ(SimCallCount("RegOpenKeyExA"), 0);
-}
-
 // The desktop measured at one opening and not at the next: the mark the
 // first left must not stay on the greyed entry.
 TEST(ModeInForce, UnmeasuredDesktopOpensTheMenuWithNothingToChoose) {

@@ -1,8 +1,11 @@
 // crtrate-e2e.exe: the end-to-end harness's hands and eyes inside the Wine
 // prefix.  Runs as a console program next to crtrate.exe and prints UTF-8
-// on standard output, one fact per line.  The x86_64 build does all of it;
-// the i686 build asks 32-bit Wine what its display driver answers (cds),
-// the one question whose answer depends on the Wine that runs the program.
+// on standard output, one fact per line: its kind, then names each followed
+// by its value, texts quoted as a scenario quotes them, so the harness reads
+// every answer with the scenario reader (crtrate-sim --words).  The x86_64
+// build does all of it; the i686 build asks 32-bit Wine what its display
+// driver answers (cds), the one question whose answer depends on the Wine
+// that runs the program.
 //
 //   idle                     waits until ended from outside: keeps Wine's
 //                            server and shell up between the commands of a
@@ -56,6 +59,14 @@ void Out(const std::string &line) {
             static_cast<DWORD>(text.size()), &written, NULL);
 }
 
+// One field of a line: its name and its value, quoted when it is a text.
+std::string Field(const char *name, const std::string &text) {
+  return std::string(" ") + name + " " + QuoteScenarioText(text);
+}
+std::string Field(const char *name, long long number) {
+  return std::string(" ") + name + " " + std::to_string(number);
+}
+
 std::string Utf8(const wchar_t *text) {
   int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, NULL, 0, NULL, NULL);
   if (n <= 1)
@@ -81,10 +92,11 @@ std::string TextOf(HWND window) {
   return Utf8(text);
 }
 
-std::string Hex(const void *handle) {
+// A window handle as a field.
+std::string Handle(const char *name, const void *handle) {
   char text[32];
   snprintf(
-      text, sizeof text, "0x%llx",
+      text, sizeof text, " %s 0x%llx", name,
       static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handle)));
   return text;
 }
@@ -94,12 +106,12 @@ std::string Hex(const void *handle) {
 BOOL CALLBACK PrintWindow(HWND window, LPARAM child) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  Out((child ? "  child " + Hex(window) +
-                   " id=" + std::to_string(GetDlgCtrlID(window))
-             : "window " + Hex(window) + " pid=" + std::to_string(pid)) +
-      " class=" + QuoteScenarioText(ClassOf(window)) +
-      (child ? " text=" : " title=") + QuoteScenarioText(TextOf(window)) +
-      " visible=" + (IsWindowVisible(window) ? "1" : "0"));
+  Out((child ? "  child" + Handle("hwnd", window) +
+                   Field("id", GetDlgCtrlID(window))
+             : "window" + Handle("hwnd", window) + Field("pid", pid)) +
+      Field("class", ClassOf(window)) +
+      Field(child ? "text" : "title", TextOf(window)) +
+      Field("visible", IsWindowVisible(window) ? 1 : 0));
   if (!child)
     EnumChildWindows(window, PrintWindow, 1);
   return TRUE;
@@ -176,8 +188,8 @@ BOOL CALLBACK CountIcon(HWND child, LPARAM) {
   if ((name == "__winex11_tray_icon" || name == "__wine_tray_icon") &&
       IsWindowVisible(child)) {
     ++trayIcons;
-    Out("icon " + Hex(child) + " in " + Hex(GetParent(child)) +
-        " tip=" + QuoteScenarioText(TipOf(child)));
+    Out("icon" + Handle("hwnd", child) + Handle("parent", GetParent(child)) +
+        Field("tip", TipOf(child)));
   }
   return TRUE;
 }
@@ -190,7 +202,7 @@ BOOL CALLBACK CountIcons(HWND window, LPARAM) {
 int Tray() {
   trayIcons = 0;
   EnumWindows(CountIcons, 0);
-  Out("tray icons=" + std::to_string(trayIcons));
+  Out("tray" + Field("icons", trayIcons));
   return 0;
 }
 
@@ -206,7 +218,8 @@ int Post(const char *className, UINT message) {
     Out("post none");
     return 1;
   }
-  return Said("post", PostMessageA(window, message, 0, 0), " " + Hex(window));
+  return Said("post", PostMessageA(window, message, 0, 0),
+              Handle("hwnd", window));
 }
 
 unsigned long Number(const char *text) { return strtoul(text, NULL, 0); }
@@ -230,8 +243,8 @@ HKEY RootKey(const std::string &name) {
 // ignores the mask (RegOpenKeyExA in Wine's dlls/kernelbase/registry.c).
 void PrintValue(REGSAM view, const std::string &root, const std::string &path,
                 const std::string &name) {
-  std::string where = "value " + root + " " + QuoteScenarioText(path) + " " +
-                      QuoteScenarioText(name);
+  std::string where =
+      "value" + Field("root", root) + Field("path", path) + Field("name", name);
   HKEY base = RootKey(root);
   HKEY key = NULL;
   wchar_t widePath[1024];
@@ -239,7 +252,7 @@ void PrintValue(REGSAM view, const std::string &root, const std::string &path,
       !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, 1024) ||
       RegOpenKeyExW(base, widePath, 0, KEY_QUERY_VALUE | view, &key) !=
           ERROR_SUCCESS) {
-    Out(where + " nokey");
+    Out(where + " status nokey");
     return;
   }
   BYTE data[4096];
@@ -248,15 +261,15 @@ void PrintValue(REGSAM view, const std::string &root, const std::string &path,
   LONG status = RegQueryValueExA(key, name.c_str(), NULL, &type, data, &size);
   RegCloseKey(key);
   if (status != ERROR_SUCCESS) {
-    Out(where + " missing");
+    Out(where + " status missing");
     return;
   }
   std::string hex;
-  for (DWORD i = 0; i < size; ++i)
-    hex += std::string(i ? " " : "") + "0123456789abcdef"[data[i] >> 4] +
-           "0123456789abcdef"[data[i] & 15];
-  Out(where + " type=" + std::to_string(type) +
-      " size=" + std::to_string(size) + " hex=" + hex);
+  for (DWORD i = 0; i < size; ++i) {
+    hex += "0123456789abcdef"[data[i] >> 4];
+    hex += "0123456789abcdef"[data[i] & 15];
+  }
+  Out(where + Field("type", type) + Field("size", size) + Field("hex", hex));
 }
 
 // Returns once the window's thread has taken a sent message: the program
@@ -299,7 +312,7 @@ int Cover() {
     return Said("cover", false);
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
-  Said("cover", true, " " + Hex(window));
+  Said("cover", true, Handle("hwnd", window));
   MSG msg;
   while (GetMessageA(&msg, NULL, 0, 0) > 0)
     DispatchMessageA(&msg);
@@ -325,20 +338,19 @@ int main(int argc, char **argv) {
     memset(&info, 0, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExA(&info);
-    Out("version platform=" + std::to_string(info.dwPlatformId) + " " +
-        std::to_string(info.dwMajorVersion) + "." +
-        std::to_string(info.dwMinorVersion) +
-        " build=" + std::to_string(info.dwBuildNumber) +
-        " csd=" + QuoteScenarioText(info.szCSDVersion) +
-        " acp=" + std::to_string(GetACP()));
+    Out("version" + Field("platform", info.dwPlatformId) +
+        Field("major", info.dwMajorVersion) +
+        Field("minor", info.dwMinorVersion) +
+        Field("build", info.dwBuildNumber) + Field("csd", info.szCSDVersion) +
+        Field("acp", GetACP()));
     return 0;
   }
   if (what == "desktop" && argc == 2) {
     HDC screen = GetDC(NULL);
-    std::string line = "desktop";
-    for (int index : {HORZRES, VERTRES, BITSPIXEL, VREFRESH})
-      line += " " + std::to_string(GetDeviceCaps(screen, index));
-    Out(line);
+    Out("desktop" + Field("width", GetDeviceCaps(screen, HORZRES)) +
+        Field("height", GetDeviceCaps(screen, VERTRES)) +
+        Field("bits", GetDeviceCaps(screen, BITSPIXEL)) +
+        Field("rate", GetDeviceCaps(screen, VREFRESH)));
     ReleaseDC(NULL, screen);
     return 0;
   }
@@ -354,7 +366,7 @@ int main(int argc, char **argv) {
       mode.dmBitsPerPel = Number(argv[i + 2]);
       mode.dmDisplayFrequency = Number(argv[i + 3]);
       LONG result = ChangeDisplaySettingsA(&mode, Number(argv[i + 4]));
-      Out("cds " + std::to_string(result));
+      Out("cds" + Field("result", result));
     }
     return 0;
   }
@@ -395,9 +407,9 @@ int main(int argc, char **argv) {
   }
   if (what == "foreground" && argc == 2) {
     HWND window = GetForegroundWindow();
-    Out("foreground " + Hex(window) +
-        " class=" + QuoteScenarioText(window ? ClassOf(window) : "") +
-        " title=" + QuoteScenarioText(window ? TextOf(window) : ""));
+    Out("foreground" + Handle("hwnd", window) +
+        Field("class", window ? ClassOf(window) : "") +
+        Field("title", window ? TextOf(window) : ""));
     return 0;
   }
   if (what == "cover" && argc == 2)
@@ -406,7 +418,7 @@ int main(int argc, char **argv) {
     UINT message = RegisterWindowMessageA(argv[2]);
     return Said("broadcast",
                 message != 0 && PostMessageA(HWND_BROADCAST, message, 0, 0),
-                " " + std::to_string(message));
+                Field("message", message));
   }
   return Usage();
 }

@@ -10,82 +10,41 @@ import subprocess
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-
-
 BUILD = os.path.join(ROOT, "build")
-
-
 WIN64 = os.path.join(BUILD, "win64")
-
-
 WIN32 = os.path.join(BUILD, "win32")
+SIM = os.path.join(BUILD, "native", "crtrate-sim")
+WORK = os.path.join(BUILD, "e2e")
+WINE32 = "/usr/lib/wine/wine"
+LOCALE = "zh_TW.UTF-8"
 
-
-# The program under test, by the bitness of the Wine that runs it.
+# The program under test and its rig, by the bitness of the Wine that runs
+# them, and the suffix of the names of the tests that run them there.
 EXES = {64: os.path.join(WIN64, "crtrate.exe"),
         32: os.path.join(WIN32, "crtrate.exe")}
-
-
 SIMHWS = {64: os.path.join(WIN64, "crtrate-simhw.exe"),
           32: os.path.join(WIN32, "crtrate-simhw.exe")}
-
-
-EXE = EXES[64]
-
-
 SUFFIX = {64: "", 32: "-32"}
-
-
+EXE = EXES[64]
 SIMHW = SIMHWS[64]
-
 
 # The helper: x86_64 for all it does, i686 to ask 32-bit Wine's display
 # driver.
 HELPERS = {64: os.path.join(WIN64, "crtrate-e2e.exe"),
            32: os.path.join(WIN32, "crtrate-e2e.exe")}
-
-
 HELPER = HELPERS[64]
-
-
 DESK_CPL = os.path.join(WIN64, "crtrate-e2e-desk.cpl")
 
-
-SIM = os.path.join(BUILD, "native", "crtrate-sim")
-
-
-WORK = os.path.join(BUILD, "e2e")
-
-
-WINE32 = "/usr/lib/wine/wine"
-
-
-LOCALE = "zh_TW.UTF-8"
-
-
 MAIN_CLASS = "Norvex Velkor Resolution Icon Task"
-
-
 TRAY_CALLBACK = 1225
-
-
 # The class of the window the helper's "cover" shows as another program's.
 COVER_CLASS = "CrtrateE2ECover"
 
-
 APP_TITLE = "CRT/懸掛式投影機"
-
-
 WARNING_CAPTION = "警告"
-
-
 DAMAGE_TEXT = ("若您的外部 CRT/懸掛式投影機不支援此更新率，則您的裝置可能會損毀。"
                "若您不能確定，請查閱您的硬體手冊。")
-
-
 MISSING_FORMAT = "未能載入: %s。選擇此項以查看檔案是否存在。"
-
-
 UNSUPPORTED_TEXT = ("Invalid Operating System or \nOperating System Build \n"
                     "Cannot Continue To Load!")
 

@@ -13,18 +13,15 @@ Usage (from the top of the tree):
 
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys
-import time
 
 from harness.wine.common import (
     APP_TITLE,
     BUILD,
     EXE,
     Failure,
-    MAIN_CLASS,
     ROOT,
     SIMHW,
     WARNING_CAPTION,
@@ -34,8 +31,9 @@ from harness.wine.common import (
 from harness.wine.session import Session
 from harness.wine.player import (
     click_for_missing_driver,
-    play_scenario,
+    play_notebook,
     read_scenario,
+    scenario_session,
     statement)
 
 DEMO = os.path.join(ROOT, "scenarios", "demo.scn")
@@ -91,9 +89,7 @@ def settle_box(session, caption):
     buttons = session.wait_box(caption)[2]
     session.focus_box(caption)
     session.keys(*["Tab"] * len(buttons))
-    for _ in range(2):
-        session.helper("sync", MAIN_CLASS)
-        time.sleep(0.5)
+    session.sync()
 
 
 def keep_pictures(session, directory):
@@ -113,15 +109,7 @@ def keep_pictures(session, directory):
             written.add(name)
             cut = ["-trim"]
             if caption:
-                ids = session.xdotool("search", "--onlyvisible", "--name",
-                                      "^" + re.escape(caption) + "$")
-                shapes = [re.search(r"Position: (\d+),(\d+).*Geometry: "
-                                    r"(\d+)x(\d+)", " ".join(session.xdotool(
-                                        "getwindowgeometry", i)))
-                          for i in ids]
-                x, y, w, h = max((tuple(int(g) for g in m.groups())
-                                  for m in shapes if m),
-                                 key=lambda g: g[2] * g[3])
+                _, (x, y, w, h) = session.box_window(caption)
                 cut = ["-crop", f"{w}x{h}+{x}+{y}"]
             os.makedirs(directory, exist_ok=True)
             out = os.path.join(directory, name)
@@ -186,7 +174,10 @@ def run_demo(pictures):
     log(f"== demo under Wine (Windows 98, {desktop}, no $DISPLAY: on a "
         f"virtual screen), checked against crtrate-sim")
 
-    def without_driver(s):
+    with scenario_session("demo", scenario, directory=DEMO_DIR) as s:
+        dress_screen(s)
+        keep_pictures(s, pictures)
+        play_notebook(s, scenario, rig=DEMO)
         # What the same notebook shows when its driver does not answer:
         # the release program on Wine's own display driver.
         log("   crtrate.exe without the driver:")
@@ -194,11 +185,6 @@ def run_demo(pictures):
         s.wait_icons(1)
         click_for_missing_driver(s, proc, "Kq_M1.VXD")
         s.end_program(proc)
-
-    play_scenario("demo", scenario, rig=DEMO, directory=DEMO_DIR,
-                  then=without_driver,
-                  prepare=lambda s: (dress_screen(s),
-                                     keep_pictures(s, pictures)))
     log("   screenshots:")
     for name in sorted(os.listdir(DEMO_DIR)):
         if name.endswith(".png"):

@@ -9,6 +9,7 @@ and `menu` line (the display change with Wine's answer), every box and
 every value the simulated program wrote must come out the same under Wine.
 """
 
+import contextlib
 import json
 import os
 import re
@@ -52,11 +53,6 @@ def statement(statements, keyword):
         if words[0][0] == keyword:
             return [w for w, _ in words[1:]]
     return None
-
-
-def sim_transcript(path):
-    """Plays the scenario on the simulated notebook."""
-    return sim_output([path]).splitlines()
 
 
 def expected_value(kind, words):
@@ -165,12 +161,6 @@ class Player:
         self.s.screenshot("icon")
         self.s.check_icon("driver_ready")
 
-    def open_menu(self, button, repeat, choice):
-        """Clicks the icon, waits for the menu and picks `choice` (None:
-        closes it); returns the command chosen, or None."""
-        self.show_menu(button, repeat)
-        return self.pick(choice)
-
     def show_menu(self, button, repeat):
         before = len(self.menus_logged())
         self.s.click_icon(button, repeat)
@@ -207,13 +197,17 @@ class Player:
         now or once the program takes its messages again."""
         before = len(self.menus_logged())
         self.s.click_icon(button)
-        self.sync()
-        check_equal(self.menus_logged()[before:], [],
-                    "menus opened while the warning was open")
-        check(not self.s.menu_open(), "a menu is open over the warning")
+        self.check_no_menu(before, "while the warning was open")
         check_equal([b[0] for b in self.s.boxes()], [WARNING_CAPTION],
                     "boxes while the warning is open")
         log("   a click on the icon while the warning waits: no menu")
+
+    def check_no_menu(self, before, when):
+        """Once the program takes its messages again, no menu opened since
+        the rig had logged `before` menus, nor is one waiting to open."""
+        self.s.sync()
+        check_equal(self.menus_logged()[before:], [], f"menus opened {when}")
+        check(not self.s.menu_open(), f"a menu is open {when}")
 
     def answer_warning(self, answer):
         caption, text, _ = self.s.wait_box(WARNING_CAPTION)
@@ -222,20 +216,13 @@ class Player:
         before = self.snapshot()
         self.s.close_box(WARNING_CAPTION, "warning",
                          "Return" if answer == "ok" else "Escape")
-        self.sync()
+        self.s.sync()
         if answer == "cancel":
             check_equal(self.snapshot(), before,
                         "registry after Cancel (nothing may change)")
             log("   Cancel: registry unchanged")
         else:
             self.take_error_box()
-
-    def sync(self):
-        # The program is done once it takes a sent message again, in its
-        # own loop or in a box's.
-        for _ in range(2):
-            self.s.helper("sync", MAIN_CLASS)
-            time.sleep(0.3)
 
     def take_error_box(self):
         errors = [b[:2] for b in self.s.boxes() if b[0] == "Error"]
@@ -364,25 +351,16 @@ def notebook_desktop(statements):
     return statement(statements, "desktop") or ["1024", "768", "16", "1"]
 
 
-def play_scenario(name, scenario, keep=False, derive=None, extra_env=None,
-                  bits=64, rig=None, directory=None, story=Player.play,
-                  then=None, prepare=None):
-    """Plays the scenario under Wine and checks it against crtrate-sim.
-    `rig`: the scenario the rig reads the driver from, if not this one;
-    `prepare(session)` runs before the program starts; `story(player)`
-    plays the actions; `then(session)` goes on in the same session."""
+@contextlib.contextmanager
+def scenario_session(name, scenario, keep=False, bits=64, directory=None):
+    """A started session on the scenario's system and screen, with its keys
+    and values, for play_notebook."""
     statements, _ = read_scenario(scenario)
     with Session(name, notebook_os(statements),
                  screen_for(notebook_desktop(statements)), keep,
                  directory=directory, bits=bits) as session:
         session.start(statements)
-        if prepare:
-            prepare(session)
-        player = play_notebook(session, scenario, derive, extra_env, rig,
-                               story)
-        if then:
-            then(session)
-        return session, player
+        yield session
 
 
 def play_another(session, scenario, label, **options):
@@ -400,15 +378,16 @@ def play_another(session, scenario, label, **options):
 def play_notebook(session, scenario, derive=None, extra_env=None, rig=None,
                   story=Player.play, label="rig"):
     """Plays the scenario in a started session and checks it against
-    crtrate-sim; returns the player."""
+    crtrate-sim; returns the player.  `rig`: the scenario the rig reads the
+    driver from, if not this one; `story(player)` plays the actions."""
     statements, actions = read_scenario(scenario)
     desktop = notebook_desktop(statements)
     # Under load the first answer once gave the size of the previous
     # test's screen: ask again for a while before judging.
-    shown = []
     deadline = time.monotonic() + 10
     while True:
-        shown = session.helper("desktop")[0].split()[1:]
+        got = session.ask("desktop")[0]
+        shown = [got[k] for k in ("width", "height", "bits", "rate")]
         if shown == desktop or time.monotonic() >= deadline:
             break
         log(f"   Wine reports the desktop {' '.join(shown)}; asking again")
@@ -426,7 +405,7 @@ def play_notebook(session, scenario, derive=None, extra_env=None, rig=None,
         with open(oracle, "w", encoding="utf-8") as f:
             f.write(head + "\n" + "\n".join(extra) + "\n" + sep + tail)
     player = Player(session, rig or scenario, actions,
-                    sim_transcript(oracle), extra_env, label)
+                    sim_output([oracle]).splitlines(), extra_env, label)
     player.start(statements)
     story(player)
     player.verify()
@@ -449,9 +428,7 @@ def click_for_missing_driver(s, proc, driver_file):
     s.click_icon(1)
     wait_until("the box in front again", 30,
                lambda: s.foreground() == ("#32770", APP_TITLE))
-    for _ in range(2):
-        s.helper("sync", MAIN_CLASS)
-        time.sleep(0.5)
+    s.sync()
     check_equal([b[0] for b in s.boxes()], [APP_TITLE],
                 "boxes after a second click on the icon")
     log("   covered by another window, the box came back to the front at "

@@ -53,6 +53,7 @@ from harness.wine.prefix import (
     registry_file)
 from tools import make_icons
 
+
 def parse_quoted_fields(lines):
     """The quoted texts and bare words of each transcript line."""
     return [[w for w, _ in words] for words in split_lines(lines)]
@@ -66,6 +67,8 @@ class Session:
                  directory=None, display=None, bits=64):
         self.os_name = os_name
         self.bits = bits
+        # Wine's `reg` option for the program's view of the registry.
+        self.reg_view = f"/reg:{bits}"
         # Seconds to wait for what the program does: under qemu its start
         # alone takes about a minute, and the rest is slower too.
         self.patience = (30 if bits == 64 else
@@ -97,16 +100,14 @@ class Session:
         self.keeper = self.start_program(HELPER, name="keeper", args=["idle"])
         self.import_registry(statements)
         _, expected = WINE_VERSIONS[self.os_name]
-        got = self.helper("version")[0]
-        m = re.match(r"version platform=(\d+) (\d+)\.(\d+) .* acp=(\d+)", got)
-        if not m:
-            raise Failure(f"helper answered {got!r}")
-        if tuple(int(x) for x in m.groups()[:3]) != expected:
-            raise Failure(f"Wine reports {got}, expected {expected}")
-        if m.group(4) != "950":
-            raise Failure(f"ANSI code page {m.group(4)}, not 950: is the "
-                          f"{LOCALE} locale generated?")
-        log("   " + got)
+        got = self.ask("version")[0]
+        check_equal(tuple(int(got[k]) for k in ("platform", "major", "minor")),
+                    expected, "the Windows version Wine reports")
+        check(got["acp"] == "950", f"ANSI code page {got['acp']}, not 950: "
+              f"is the {LOCALE} locale generated?")
+        log(f"   Wine reports Windows {got['major']}.{got['minor']} (platform "
+            f"{got['platform']}, build {got['build']}, {got['csd']!r}), "
+            f"code page {got['acp']}")
 
     def import_registry(self, statements, name="setup"):
         """The scenario's keys and values, and the Windows version, in the
@@ -115,12 +116,8 @@ class Session:
         reg = os.path.join(self.dir, name + ".reg")
         with open(reg, "w", encoding="utf-16") as f:
             f.write(registry_file(statements, version))
-        self.run_wine(["reg", "import", self.unix_to_wine(reg),
-                       self.reg_view()], timeout=60)
-
-    def reg_view(self):
-        """Wine's `reg` option for the program's view of the registry."""
-        return f"/reg:{self.bits}"
+        self.run_wine(["reg", "import", "Z:" + reg.replace("/", "\\"),
+                       self.reg_view], timeout=60)
 
     def start_xvfb(self):
         width, height, depth = self.screen
@@ -133,19 +130,12 @@ class Session:
         os.close(write_end)
         # Xvfb writes the number, then a newline, and gives up if the pipe
         # is gone before the newline: read up to it.
-        text = b""
-        deadline = time.monotonic() + 20
-        while not text.endswith(b"\n") and time.monotonic() < deadline:
-            ready, _, _ = select.select([read_end], [], [], 1)
-            if ready:
-                chunk = os.read(read_end, 64)
-                if not chunk:
-                    break
-                text += chunk
-        os.close(read_end)
-        if not text.endswith(b"\n"):
+        with os.fdopen(read_end) as pipe:
+            ready, _, _ = select.select([pipe], [], [], 20)
+            number = pipe.readline().strip() if ready else ""
+        if not number:
             raise Failure("Xvfb did not start")
-        self.display = ":" + text.decode().strip()
+        self.display = ":" + number
 
     def env(self, extra=None):
         env = dict(os.environ)
@@ -228,10 +218,6 @@ class Session:
 
     # -- running things in the prefix
 
-    @staticmethod
-    def unix_to_wine(path):
-        return "Z:" + path.replace("/", "\\")
-
     def loader(self, exe):
         """The i686 builds start under the 32-bit loader; everything else
         under wine64."""
@@ -279,6 +265,13 @@ class Session:
                                 timeout=timeout)
         return out.splitlines()
 
+    def ask(self, *args, bits=64):
+        """The helper's answer, a dict a line: "kind" and each name the line
+        gives with its value (texts unquoted)."""
+        return [dict(zip(words[1::2], words[2::2]), kind=words[0])
+                for words in parse_quoted_fields(self.helper(*args,
+                                                             bits=bits))]
+
     def start_program(self, exe, extra_env=None, name="program", args=()):
         out = open(os.path.join(self.dir, f"{name}.out"), "w")
         proc = subprocess.Popen([self.loader(exe), exe] + list(args),
@@ -289,43 +282,29 @@ class Session:
 
     def reg_query(self, root, path):
         return self.run_wine(["reg", "query", f"{ROOT_KEYS[root]}\\{path}",
-                              self.reg_view()], check=False)
+                              self.reg_view], check=False)
 
     def values(self, triples):
         """{(root, path, name): (type, bytes) or None} read by the helper
         in the program's view."""
         if not triples:
             return {}
-        found = {}
-        lines = self.helper("regget", str(self.bits),
-                            *[w for t in triples for w in t])
-        for line, words in zip(lines, parse_quoted_fields(lines)):
-            key = (words[1], words[2], words[3])
-            m = re.search(r"type=(\d+) size=(\d+) hex=(.*)$", line)
-            found[key] = ((int(m.group(1)), bytes.fromhex(m.group(3)))
-                          if m else None)
-        return found
+        return {(v["root"], v["path"], v["name"]):
+                (int(v["type"]), bytes.fromhex(v["hex"])) if "type" in v
+                else None
+                for v in self.ask("regget", str(self.bits),
+                                  *[w for t in triples for w in t])}
 
     # -- what is on the screen
 
     def windows(self):
-        """Top-level windows as the helper sees them, children included:
-        dicts of the helper's fields (class, title or text, id, visible)."""
-        result, found, quoted = [], [], []
-        for line in self.helper("windows"):
-            m = re.match(r"\s*(window|child) (\S+) (.*)$", line)
-            if m:
-                found.append((m, re.findall(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)',
-                                            m.group(3))))
-                quoted += [v for _, v in found[-1][1] if v.startswith('"')]
-        texts = iter([w[0] for w in parse_quoted_fields(quoted)])
-        for m, fields in found:
-            info = {"hwnd": m.group(2)}
-            for key, value in fields:
-                info[key] = next(texts) if value.startswith('"') else value
-            if m.group(1) == "window":
-                info["children"] = []
-                result.append(info)
+        """Top-level windows as the helper sees them: dicts of its fields
+        (hwnd, class, title, visible), with their child controls' (hwnd,
+        id, class, text, visible) under "children"."""
+        result = []
+        for info in self.ask("windows"):
+            if info["kind"] == "window":
+                result.append(dict(info, children=[]))
             elif result:
                 result[-1]["children"].append(info)
         return result
@@ -344,9 +323,8 @@ class Session:
 
     def foreground(self):
         """The foreground window's (class, title)."""
-        line = self.helper("foreground")[0]
-        quoted = re.findall(r'=("(?:[^"\\]|\\.)*")', line)
-        return tuple(parse_quoted_fields([" ".join(quoted)])[0])
+        window = self.ask("foreground")[0]
+        return window["class"], window["title"]
 
     def main_windows(self):
         return [w for w in self.windows() if w.get("class") == MAIN_CLASS]
@@ -360,26 +338,34 @@ class Session:
 
     def tray_tips(self):
         """The tip of each icon in the notification area."""
-        lines = self.helper("tray")
-        m = re.match(r"tray icons=(\d+)", lines[-1])
-        if not m:
-            raise Failure(f"helper tray answered {lines[-1]!r}")
-        tips = [w[0] for w in parse_quoted_fields(
-            [l.split(" tip=", 1)[1] for l in lines if l.startswith("icon ")])]
-        check_equal(len(tips), int(m.group(1)), "icons listed")
-        return tips
+        *icons, tray = self.ask("tray")
+        check_equal(tray["kind"], "tray", "the helper's last line")
+        check_equal(len(icons), int(tray["icons"]), "icons listed")
+        return [icon["tip"] for icon in icons]
 
     def wait_icons(self, count, what="the tray icon", timeout=30):
         wait_until(what, timeout, lambda: self.tray_icons() == count)
 
-    def retray(self):
-        """What a restarted shell means to the program: its icon taken out
-        of the notification area behind its back, then "TaskbarCreated"
-        broadcast as Explorer does; the icon must come back."""
+    def untray(self):
+        """What a restarted shell's empty notification area means to the
+        program: its icon taken away behind its back."""
         self.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
         self.wait_icons(0, "the icon to go", 20)
+
+    def retray(self):
+        """A restart of a shell that says "TaskbarCreated": the icon taken
+        away, then the message broadcast as Explorer does; the icon must
+        come back."""
+        self.untray()
         self.helper("broadcast", "TaskbarCreated")
         self.wait_icons(1, "the icon to come back", 20)
+
+    def sync(self):
+        """Waits until the program takes a sent message again, in its own
+        loop or in a box's: it is done with what it was doing."""
+        for _ in range(2):
+            self.helper("sync", MAIN_CLASS)
+            time.sleep(0.5)
 
     def end_program(self, proc, how="close", timeout=30):
         """Sends WM_CLOSE (or posts WM_QUIT) from outside; the program must
@@ -410,20 +396,26 @@ class Session:
                      "click", "--repeat", str(repeat), "--delay", "60",
                      str(button))
 
-    def focus_box(self, caption):
+    def box_window(self, caption):
+        """The X window of the box titled `caption`, and its x, y, width
+        and height."""
         ids = wait_until(f"the X window of box {caption!r}", 20,
                          lambda: self.xdotool("search", "--onlyvisible",
                                               "--name",
                                               "^" + re.escape(caption) + "$"))
 
+        def shape(window):
+            m = re.search(r"Position: (\d+),(\d+).*Geometry: (\d+)x(\d+)",
+                          " ".join(self.xdotool("getwindowgeometry", window)))
+            return tuple(int(g) for g in m.groups()) if m else (0, 0, 0, 0)
+
         # The icon's tooltip carries the program's title too: the box is
         # the larger window.
-        def area(window):
-            out = " ".join(self.xdotool("getwindowgeometry", window))
-            m = re.search(r"Geometry: (\d+)x(\d+)", out)
-            return int(m.group(1)) * int(m.group(2)) if m else 0
+        return max(((w, shape(w)) for w in ids),
+                   key=lambda found: found[1][2] * found[1][3])
 
-        box = max(ids, key=area)
+    def focus_box(self, caption):
+        box, _ = self.box_window(caption)
         self.xdotool("windowfocus", "--sync", box)
         # A click on the box's margin makes it the active window again when
         # another program took that away (there is no window manager to do
@@ -477,9 +469,6 @@ class Session:
         self.screenshot(shot)
         self.focus_box(caption)
         self.keys(key)
-        self.wait_no_box(caption)
-
-    def wait_no_box(self, caption):
         wait_until(f"box {caption!r} to close", self.patience,
                    lambda: not [b for b in self.boxes() if b[0] == caption])
 

@@ -29,6 +29,7 @@ unknown test or a build file that is missing.
 """
 
 import argparse
+import concurrent.futures
 import hashlib
 import os
 import re
@@ -46,13 +47,11 @@ from harness.wine.common import (
     Failure,
     HELPER,
     HELPERS,
-    MAIN_CLASS,
     ROOT,
     SIM,
     SIMHW,
     SIMHWS,
     SUFFIX,
-    TRAY_CALLBACK,
     UNSUPPORTED_TEXT,
     WINE32,
     WORK,
@@ -64,8 +63,9 @@ from harness.wine.session import Session
 from harness.wine.player import (
     click_for_missing_driver,
     play_another,
-    play_scenario,
+    play_notebook,
     read_scenario,
+    scenario_session,
     statement)
 
 SCENARIOS = os.path.join(ROOT, "tests", "e2e", "scenarios")
@@ -128,9 +128,10 @@ def check_second_copy(s):
 
 
 def test_simhw(keep, scenario, bits=64):
-    name = os.path.splitext(os.path.basename(scenario))[0]
-    play_scenario(name + SUFFIX[bits],
-                  os.path.join(SCENARIOS, scenario), keep, bits=bits)
+    name = os.path.splitext(os.path.basename(scenario))[0] + SUFFIX[bits]
+    path = os.path.join(SCENARIOS, scenario)
+    with scenario_session(name, path, keep, bits) as session:
+        play_notebook(session, path)
 
 
 def test_nt4_cds(keep, bits=64, then=()):
@@ -146,17 +147,14 @@ def test_nt4_cds(keep, bits=64, then=()):
     scenario = os.path.join(SCENARIOS, "nt4-legacy.scn")
     statements, actions = read_scenario(scenario)
     width, height, bpp, _ = statement(statements, "desktop")
-    rate = None
-    for words in actions:
-        if words[0][0] == "choose":
-            rate = words[2][0]
+    rate = [words[2][0] for words in actions if words[0][0] == "choose"][-1]
     answers = {}
 
     def probe(session):
         # The mode in force at the adapter's default rate, dynamically;
         # then CDS_UPDATEREGISTRY | CDS_RESET, as the program asks.
-        in_force, answers["cds"] = (int(line.split()[1]) for line in
-                                    session.helper(
+        in_force, answers["cds"] = (int(line["result"]) for line in
+                                    session.ask(
             "cds", width, height, bpp, "0", "0",
             width, height, bpp, str(rate), "0x40000001", bits=bits))
         check_equal(in_force, 0, f"{bits}-bit Wine's answer to "
@@ -180,13 +178,12 @@ def test_nt4_cds(keep, bits=64, then=()):
         log("   " + ("\"Error\" shown" if shown_error else
                      "no \"Error\" box") + f" for answer {answers['cds']}")
 
-    def more(session):
+    with scenario_session("nt4-legacy" + SUFFIX[bits], scenario, keep,
+                          bits) as session:
+        play_notebook(session, scenario, derive=probe, story=story)
         for other in then:
             play_another(session, os.path.join(SCENARIOS, other),
                          os.path.splitext(other)[0])
-
-    play_scenario("nt4-legacy" + SUFFIX[bits], scenario, keep, derive=probe,
-                  bits=bits, story=story, then=more)
 
 
 def test_single_copy(keep):
@@ -245,8 +242,7 @@ def test_icon_back(keep):
         s.start()
         first = s.start_program(EXE, name="first")
         s.wait_icons(1)
-        s.helper("untray", MAIN_CLASS, str(TRAY_CALLBACK))
-        s.wait_icons(0, "the icon to go", 20)
+        s.untray()
         log("   icon taken away, nothing broadcast")
         second = s.start_program(EXE, name="second")
         check_equal(second.wait(timeout=s.patience), 0,
@@ -286,19 +282,19 @@ def test_desk_applet(keep):
                        lines[0], re.I),
               f"the applet was started by {lines[0]!r}")
         # The double-click killed the first press's timer before it started
-        # the applet: once the program takes messages again, no menu may
-        # have opened, nor be waiting to.
-        player.sync()
-        check_equal(player.menus_logged(), [], "menus after the double-click")
-        check(not s.menu_open(), "a menu is open after the double-click")
+        # the applet.
+        player.check_no_menu(0, "after the double-click")
         log("   no menu after the double-click")
-        player.open_menu(3, 1, None)
+        player.show_menu(3, 1)
+        player.pick(None)
         log("   a single right click opened the menu")
         player.finish()
 
-    play_scenario("desk-applet", os.path.join(SCENARIOS,
-                                              "win98-desk-applet.scn"), keep,
-                  extra_env={"CRTRATE_E2E_DESK_LOG": desk_log}, story=story)
+    scenario = os.path.join(SCENARIOS, "win98-desk-applet.scn")
+    with scenario_session("desk-applet", scenario, keep) as session:
+        play_notebook(session, scenario,
+                      extra_env={"CRTRATE_E2E_DESK_LOG": desk_log},
+                      story=story)
 
 
 # Each test: what it proves, then the function and its arguments after keep.
@@ -395,26 +391,26 @@ def run_tests(names, keep):
 def run_parallel(names, keep, jobs):
     """Runs the tests in processes of their own, `jobs` at a time; each
     one's output is shown whole when it ends."""
-    failed, waiting, running = [], list(names), []
     os.makedirs(WORK, exist_ok=True)
-    while waiting or running:
-        while waiting and len(running) < jobs:
-            name = waiting.pop(0)
-            out = tempfile.TemporaryFile(dir=WORK)
-            args = [sys.executable, "-m", "tests.e2e.wine_e2e", name]
-            proc = subprocess.Popen(args + (["--keep"] if keep else []),
-                                    cwd=ROOT, stdout=out,
-                                    stderr=subprocess.STDOUT)
-            running.append((name, proc, out))
-        time.sleep(0.5)
-        for item in [r for r in running if r[1].poll() is not None]:
-            name, proc, out = item
-            running.remove(item)
+
+    def run(name):
+        # Output through a file, not a pipe, as in Session.run_wine.
+        with tempfile.TemporaryFile(dir=WORK) as out:
+            code = subprocess.call(
+                [sys.executable, "-m", "tests.e2e.wine_e2e", name]
+                + (["--keep"] if keep else []), cwd=ROOT, stdout=out,
+                stderr=subprocess.STDOUT)
             out.seek(0)
-            sys.stdout.write(out.read().decode("utf-8", errors="replace"))
+            return name, code, out.read().decode("utf-8", errors="replace")
+
+    failed = []
+    with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
+        for done in concurrent.futures.as_completed(
+                [pool.submit(run, name) for name in names]):
+            name, code, text = done.result()
+            sys.stdout.write(text)
             sys.stdout.flush()
-            out.close()
-            if proc.returncode != 0:
+            if code != 0:
                 failed.append(name)
     return failed
 

@@ -185,7 +185,7 @@ TEST(RightClick, MenuWaitsForTheDoubleClickTime) {
           DispatchMessageA(&msg);
       } else if (*step == 'T' || *step == 'O') {
         MainWindowProc(window, WM_TIMER,
-                       RightClickTimer + (*step == 'O' ? 1 : 0), 0);
+                       *step == 'O' ? UINT_PTR(77) : RightClickTimer, 0);
       } else {
         LPARAM mouse = *step == 'L'   ? WM_LBUTTONDOWN
                        : *step == 'R' ? WM_RBUTTONDOWN
@@ -237,11 +237,16 @@ TEST(TrayIcon, RefusedAddIsTriedAgainForAMinute) {
   const struct {
     int refusals, adds; // adds: NIM_ADD calls after 40 timer ticks
     bool shown;
-  } cases[] = {{0, 1, true}, {1, 2, true}, {30, 31, true}, {31, 31, false}};
+    const char *given;
+  } cases[] = {{0, 1, true, ""},
+               {1, 2, true, ""},
+               {30, 31, true, ""},
+               {31, 31, false, ""},
+               {1, 1, false, "fail SetTimer"}}; // no timer: no second try
   for (const auto &c : cases) {
     FreshNotebook();
     GIVEN("os nt4\nattached 3\nactive 1\nshell refuses " +
-          std::to_string(c.refusals));
+          std::to_string(c.refusals) + "\n" + c.given);
     StartedAs(PlatformNT4, 0, 1024);
     ASSERT_NE(RegisterMainWindowClass(AppInstance), 0);
     HWND window = CreateWindowExA(0, MainWindowName, MainWindowName, 0, 0, 0, 0,

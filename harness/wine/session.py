@@ -250,7 +250,11 @@ class Session:
             return (code, text, said) if full else text
 
     def helper(self, *args, timeout=30, bits=64):
-        """What the helper of `bits` printed, as lines."""
+        """What the helper of `bits` printed, as lines.  The i686 helper is
+        given the session's patience: through qemu its start alone takes
+        about a minute."""
+        if bits == 32:
+            timeout = max(timeout, self.patience)
         try:
             out = self.run_wine([HELPERS[bits]] + list(args), timeout=timeout)
         except Failure as error:

@@ -39,8 +39,6 @@ size_t nextAction = 0;
 // The idle hook has run, so start-up is over and the state was printed.
 bool started = false;
 
-long long Number(const ScenarioWord &word) { return ScenarioNumber(word); }
-
 // Reads and checks a scenario; returns 0 or the exit code 2 (with a message
 // naming `file` and the line).  The notebook is left with the statements
 // applied.
@@ -76,8 +74,8 @@ void PrintState() {
 }
 
 void Apply(const ScenarioWords &w) {
-  LONG modeCode = static_cast<LONG>(Number(w[1]));
-  LONG refreshHz = static_cast<LONG>(Number(w[2]));
+  LONG modeCode = static_cast<LONG>(ScenarioNumber(w[1]));
+  LONG refreshHz = static_cast<LONG>(ScenarioNumber(w[2]));
   BOOL result = ApplyRefreshChoice(modeCode, refreshHz);
   SimEmit("apply -> " + std::to_string(result));
 }
@@ -138,12 +136,12 @@ void Deliver(const ScenarioLine &line) {
   }
   case ScenarioActor::Callback:
     SimPostMessage(MainWindow, TrayCallbackMessage,
-                   static_cast<WPARAM>(Number(w[1])),
-                   static_cast<LPARAM>(Number(w[2])));
+                   static_cast<WPARAM>(ScenarioNumber(w[1])),
+                   static_cast<LPARAM>(ScenarioNumber(w[2])));
     break;
   case ScenarioActor::Command:
-    SimPostMessage(MainWindow, WM_COMMAND, static_cast<WPARAM>(Number(w[1])),
-                   0);
+    SimPostMessage(MainWindow, WM_COMMAND,
+                   static_cast<WPARAM>(ScenarioNumber(w[1])), 0);
     break;
   case ScenarioActor::Destroy:
     DestroyWindow(MainWindow);
@@ -153,7 +151,8 @@ void Deliver(const ScenarioLine &line) {
     break;
   case ScenarioActor::Quit:
     SimPostMessage(nullptr, WM_QUIT,
-                   w.size() > 1 ? static_cast<WPARAM>(Number(w[1])) : 0, 0);
+                   w.size() > 1 ? static_cast<WPARAM>(ScenarioNumber(w[1])) : 0,
+                   0);
     break;
   case ScenarioActor::ShellRestart:
     SimRestartShell();

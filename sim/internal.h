@@ -120,6 +120,9 @@ void CloseBoxWindow(HWND box);
 // program's.
 void BroadcastRegistered(const char *name);
 bool MenuExists(HMENU menu);
+// Adds the listing of `menu` to the transcript (MenuListingLines in
+// sim/scenario.h).
+void EmitMenuListing(HMENU menu);
 // CloseHandle's two kinds of handle: false when `handle` is not one.
 bool CloseDevice(HANDLE handle);
 bool CloseMutex(HANDLE handle);

@@ -59,7 +59,7 @@ int MenuOpenCount() { return menus.Count(); }
 
 } // namespace sim
 
-void SimEmitMenuLines(HMENU menu) {
+void sim::EmitMenuListing(HMENU menu) {
   std::vector<MenuListingItem> items;
   for (const SimMenuItem &item : SimMenuItems(menu))
     items.push_back({item.text, (item.state & MF_SEPARATOR) != 0,
@@ -169,7 +169,7 @@ BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y,
     return FALSE;
   }
   sim::Emit(sim::Format("track %u %d %d", flags, x, y));
-  SimEmitMenuLines(menu);
+  sim::EmitMenuListing(menu);
   sim::MenuTracked(owner);
   long choice = 0;
   tracked.push_back(menu);

@@ -296,17 +296,6 @@ std::string QuoteScenarioText(const std::string &bytes) {
   return out + "\"";
 }
 
-bool ParseScenarioNumbers(const ScenarioWords &words, size_t first,
-                          std::vector<long long> *values) {
-  long long value;
-  for (size_t i = first; i < words.size(); ++i) {
-    if (!ParseScenarioNumber(words[i], &value))
-      return false;
-    values->push_back(value);
-  }
-  return true;
-}
-
 long long ScenarioNumber(const ScenarioWord &word) {
   long long value = 0;
   ParseScenarioNumber(word, &value);

@@ -133,9 +133,6 @@ bool ParseScenarioNumber(const ScenarioWord &word, long long *value);
 long long ScenarioNumber(const ScenarioWord &word);
 // A byte of a "binary" value: two hex digits at most, "0x" allowed before.
 bool ParseScenarioByte(const ScenarioWord &word, unsigned char *byte);
-// The numbers of `words` from `first` on; false when one is not a number.
-bool ParseScenarioNumbers(const ScenarioWords &words, size_t first,
-                          std::vector<long long> *values);
 
 // One item of a popup menu as a listing shows it.
 struct MenuListingItem {

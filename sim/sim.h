@@ -125,9 +125,6 @@ std::vector<std::string> SimFunctionNames();
 bool SimRegistryGet(const std::string &root, const std::string &path,
                     const std::string &name, DWORD *type, std::string *data);
 bool SimRegistryKeyExists(const std::string &root, const std::string &path);
-// Adds the listing of `menu` to the transcript (MenuListingLines in
-// sim/scenario.h).
-void SimEmitMenuLines(HMENU menu);
 // Items of `menu` including separators (for layout checks): id, flags as
 // GetMenuState reports them, text.
 struct SimMenuItem {
